@@ -1,0 +1,3 @@
+#include "cli/commands.h"
+
+int main(int argc, char** argv) { return cordavex::cli::Main(argc, argv); }

@@ -1,0 +1,30 @@
+// The recognition engine's entry: one camera frame in, at most one decoded and
+// classified symbol out.
+//
+// Ownership: the caller owns the frame, the workspace and the result record. The
+// workspace is one block of GetRecognizerSize(width, height) bytes, aligned for
+// 8 bytes (as malloc and operator new give), kept across frames of one size: it
+// carries the engine's adaptive state from frame to frame, so consecutive calls
+// with the same workspace are not independent. The engine allocates nothing.
+//
+// Threads: re-entrant with distinct workspaces and result records; one workspace
+// must not be used by two threads at once.
+#pragma once
+
+#include <cstdint>
+
+#include "content/scan_result.h"
+
+namespace cordavex {
+
+// Workspace size in bytes for a width x height frame, or 0 when the size does not
+// fit in 32 bits (such a frame is refused by RecognizeImage as well).
+int32_t GetRecognizerSize(int32_t width, int32_t height);
+
+// Returns 1 when a symbol was found and decoded (result holds the content), 0 for
+// bad arguments, and otherwise minus the mean grey level of the prepared frame
+// (-255..0). Reads result.mode() and result.symbologyMask() on input.
+int32_t RecognizeImage(const uint8_t* image, void* recognizer, int32_t width, int32_t height,
+                       int32_t bitsPerPixel, ScanResult* result);
+
+}  // namespace cordavex

@@ -1,0 +1,121 @@
+// The engine workspace (`Recognizer`): the layout of the caller-owned block that
+// holds every piece of engine state.
+//
+// The block is a fixed header of at most kWorkspaceHeaderBytes followed by the
+// grey image area. The image area is 4n bytes for frames of n <= 76800 pixels
+// (room for the 2x enlargement) and max(n, 307200) bytes otherwise.
+//
+// The frame tables (module matrix, hole table, component table, contour points)
+// are rebuilt for every frame after preparation, so preparation may use their
+// bytes as scratch (PreparationScratch). Fields marked persistent carry over
+// from frame to frame and are repaired at the start of every call.
+//
+// Single-threaded: one workspace, one thread at a time.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "content/decode_summary.h"
+#include "decode/module_matrix.h"
+
+namespace cordavex {
+
+inline constexpr int32_t kWorkspaceHeaderBytes = 34496;
+inline constexpr int32_t kSmallFramePixels = 76800;   // 320 x 240
+inline constexpr int32_t kLargeImageBytes = 307200;   // 640 x 480
+
+inline constexpr int kComponentCapacity = 256;   // records indexed by label
+inline constexpr int kMaxLabel = 253;            // labels 1..253
+inline constexpr int kHoleCapacity = 256;
+inline constexpr int kContourCapacity = 5000;
+
+// Grey image values after labelling.
+inline constexpr uint8_t kVisitedLight = 254;  // light pixel probed by a contour trace
+inline constexpr uint8_t kLight = 255;
+inline bool IsDark(uint8_t v) { return v < kVisitedLight; }
+
+struct Point16 {
+  int16_t x;
+  int16_t y;
+};
+
+// One record per label (label 0 has none of its own).
+struct ComponentRecord {
+  int32_t pointCount;  // contour points recorded by the outer trace (<= 5000)
+  int32_t diagonal;    // length of the long chord
+  int32_t crossWidth;  // width across the long chord
+  int32_t shapeClass;  // 0 unclassified, 1 compact, 2000 compact with near pair,
+                       // 1000 compact with a wrong-sized hole, else elongated length
+  int16_t centroidX;
+  int16_t centroidY;
+  Point16 cornerA;
+  Point16 cornerB;
+};
+
+// A component with `count` holes of the right size. 16-bit halves keep the
+// table small enough for the header; labels and counts fit with room to spare.
+struct HoleEntry {
+  int16_t count;
+  int16_t label;
+};
+
+struct Recognizer {
+  // Persistent adaptive state.
+  int32_t meanGrey;         // minus the mean grey of the last prepared frame
+  int32_t thresholdMid;     // T of the last frame
+  int32_t thresholdOffset;  // 0..128
+  int32_t sharpenPhase;     // 0..3
+  double toneExponent;      // 0.4..1.6
+  int32_t lockedKind;       // LockedKind, 0..7
+
+  // Per-frame state.
+  int32_t skipVersion2;
+  int32_t imageWidth;
+  int32_t imageHeight;
+  int32_t imageCapacity;  // bytes available in the image area
+  int32_t labelCount;     // next free label
+  int32_t barCount;       // elongated components
+  int32_t holeCount;      // used entries of `holes`
+  int32_t resultMarker;
+  int32_t symbolDimension;
+  int32_t contentKind;
+  uint32_t textFlag;
+  DecodeSummary decodeSummary;
+
+  // Decoder outputs.
+  uint8_t decodedText[kDecodedTextBytes];
+  uint8_t secondString[kSecondStringBytes];
+  uint8_t further0[kFurtherBufferBytes[0]];
+  uint8_t further1[kFurtherBufferBytes[1]];
+  uint8_t further2[kFurtherBufferBytes[2]];
+
+  // Frame tables, rebuilt after preparation (contiguous: see PreparationScratch).
+  ModuleMatrix matrix;
+  HoleEntry holes[kHoleCapacity];
+  ComponentRecord components[kComponentCapacity];
+  Point16 contour[kContourCapacity];
+
+  uint8_t* image() { return reinterpret_cast<uint8_t*>(this) + kWorkspaceHeaderBytes; }
+  const uint8_t* image() const {
+    return reinterpret_cast<const uint8_t*>(this) + kWorkspaceHeaderBytes;
+  }
+  // Fills decodeSummary from contentKind and the decoder buffers.
+  void FillDecodeSummary();
+};
+
+static_assert(sizeof(Recognizer) <= kWorkspaceHeaderBytes,
+              "the workspace header must fit in the fixed part of GetRecognizerSize");
+
+// The bytes of the frame tables, free for preparation's working copies.
+inline std::span<uint8_t> PreparationScratch(Recognizer& r) {
+  uint8_t* begin = reinterpret_cast<uint8_t*>(&r) + offsetof(Recognizer, matrix);
+  uint8_t* end = reinterpret_cast<uint8_t*>(&r) + sizeof(Recognizer);
+  return {begin, static_cast<size_t>(end - begin)};
+}
+
+// Image-area capacity for a frame of n pixels (without the header).
+int64_t ImageAreaBytes(int64_t pixels);
+
+}  // namespace cordavex
