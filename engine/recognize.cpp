@@ -178,12 +178,15 @@ int32_t RecognizeImageWith(const EngineStages& stages, const uint8_t* image, voi
   std::memset(r.image() + written, 0, static_cast<size_t>(cleared - written));
   ConvertToGrey(image, width, height, bitsPerPixel, r.image());
   r.resultMarker = -1;
+  r.decodedLength = 0;
+  r.decodedSymbology = kLockNone;
 
   const int32_t status = RunDispatch(r, mode, symbologyMask, stages);
   if (status != 1) return status;
 
   ClassifyResult(ClassifyInput{r.decodeSummary, r.textFlag, r.lockedKind}, *result);
   result->resultMarker = r.resultMarker;
+  r.decodedSymbology = r.lockedKind;
   r.lockedKind = kLockNone;
   return 1;
 }
@@ -196,6 +199,19 @@ int32_t RecognizeImage(const uint8_t* image, void* recognizer, int32_t width, in
 
 const EngineStages kDefaultStages = {PrepareImage, LabelComponents, LocateQrCode,
                                      LocateCordavexCode, LocateDataMatrix};
+
+DecodedSymbol LastDecodedSymbol(const void* recognizer) {
+  if (recognizer == nullptr) return {};
+  const Recognizer& r = *static_cast<const Recognizer*>(recognizer);
+  if (r.decodedSymbology < kLockQr || r.decodedSymbology > kLockDataMatrix) return {};
+  size_t length = 0;
+  if (r.decodedLength > 0 && r.decodedLength <= kDecodedTextBytes) {
+    length = static_cast<size_t>(r.decodedLength);
+  } else {
+    while (length < kDecodedTextBytes && r.decodedText[length] != 0) ++length;
+  }
+  return {r.decodedSymbology, {r.decodedText, length}};
+}
 
 void Recognizer::FillDecodeSummary() {
   decodeSummary.contentKind = contentKind;

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "content/scan_result.h"
 
@@ -26,5 +27,15 @@ int32_t GetRecognizerSize(int32_t width, int32_t height);
 // (-255..0). Reads result.mode() and result.symbologyMask() on input.
 int32_t RecognizeImage(const uint8_t* image, void* recognizer, int32_t width, int32_t height,
                        int32_t bitsPerPixel, ScanResult* result);
+
+// What the last successful RecognizeImage call with this workspace decoded, for
+// tools that show the symbol's bytes beside the classified record. `symbology`
+// is 1 QR code, 2 or 3 Cordavex code (older, current layout), 4 Data Matrix, 0
+// when the last call decoded nothing. The bytes live in the workspace.
+struct DecodedSymbol {
+  int32_t symbology = 0;
+  std::span<const uint8_t> bytes;
+};
+DecodedSymbol LastDecodedSymbol(const void* recognizer);
 
 }  // namespace cordavex

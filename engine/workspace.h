@@ -83,6 +83,12 @@ struct Recognizer {
   int32_t contentKind;
   uint32_t textFlag;
   DecodeSummary decodeSummary;
+  // Bytes in decodedText when the decoder knows it (binary content may hold
+  // zeros); 0 means "up to the terminating zero".
+  int32_t decodedLength;
+  // The lock value of the symbology that the last successful call decoded; kept
+  // after the lock itself is released, for tools that report the symbology.
+  int32_t decodedSymbology;
 
   // Decoder outputs.
   uint8_t decodedText[kDecodedTextBytes];
