@@ -31,12 +31,18 @@ void SwapRedBlue(std::vector<uint8_t>& pixels) {
   for (size_t i = 0; i + 2 < pixels.size(); i += 3) std::swap(pixels[i], pixels[i + 2]);
 }
 
+// libpng reports running out of data as a bare "Read Error".
+std::string PngProblem(const char* what, const png_image& png) {
+  if (std::strcmp(png.message, "Read Error") == 0) return "truncated PNG";
+  return std::string(what) + ": " + png.message;
+}
+
 bool ReadPng(const std::string& path, Image& image, std::string& error) {
   png_image png;
   std::memset(&png, 0, sizeof png);
   png.version = PNG_IMAGE_VERSION;
   if (!png_image_begin_read_from_file(&png, path.c_str())) {
-    error = std::string("unreadable PNG: ") + png.message;
+    error = PngProblem("unreadable PNG", png);
     return false;
   }
   if (!CheckSize(png.width, png.height, error)) {
@@ -52,7 +58,7 @@ bool ReadPng(const std::string& path, Image& image, std::string& error) {
   image.bitsPerPixel = colour ? 24 : 8;
   image.pixels.resize(PNG_IMAGE_SIZE(png));
   if (!png_image_finish_read(&png, &white, image.pixels.data(), 0, nullptr)) {
-    error = std::string("corrupt PNG: ") + png.message;
+    error = PngProblem("corrupt PNG", png);
     png_image_free(&png);
     return false;
   }
