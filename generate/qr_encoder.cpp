@@ -457,7 +457,7 @@ void PlaceCodewords(Matrix& m, const uint8_t* codewords, int count) {
   }
 }
 
-bool MaskCondition(int mask, int i, int j) {
+constexpr bool MaskCondition(int mask, int i, int j) {
   switch (mask) {
     case 0: return (i + j) % 2 == 0;
     case 1: return i % 2 == 0;
@@ -470,40 +470,68 @@ bool MaskCondition(int mask, int i, int j) {
   }
 }
 
+// Every mask repeats within 12 rows and 12 columns (mask 4 has period 4 by 6,
+// the others divide 6 by 6), so one 12 x 12 tile per mask replaces the
+// divisions in the per-module conditions.
+struct MaskTiles {
+  uint8_t tile[8][12][12];
+};
+
+constexpr MaskTiles MakeMaskTiles() {
+  MaskTiles t{};
+  for (int mask = 0; mask < 8; ++mask) {
+    for (int i = 0; i < 12; ++i) {
+      for (int j = 0; j < 12; ++j) t.tile[mask][i][j] = MaskCondition(mask, i, j) ? 1 : 0;
+    }
+  }
+  return t;
+}
+
+constexpr MaskTiles kMaskTiles = MakeMaskTiles();
+
 // XORs the mask into the data modules; applying it twice restores them.
 void ApplyMask(Matrix& m, int mask) {
   for (int i = 0; i < m.n; ++i) {
-    for (int j = 0; j < m.n; ++j) {
-      uint8_t& module = m.At(i, j);
-      if (!IsFunction(module) && MaskCondition(mask, i, j)) module ^= 1;
+    const uint8_t* tileRow = kMaskTiles.tile[mask][i % 12];
+    uint8_t* row = &m.At(i, 0);
+    for (int j = 0, tileColumn = 0; j < m.n; ++j) {
+      if (!IsFunction(row[j])) row[j] ^= tileRow[tileColumn];
+      if (++tileColumn == 12) tileColumn = 0;
     }
   }
 }
 
-// Penalty of one line of modules read through `at(k)`, k = 0..n-1.
-template <typename Line>
-int LinePenalty(int n, Line at) {
+// Light modules assumed beyond each end of a line: the quiet zone, as far as
+// the finder-like rule looks.
+constexpr int kLinePad = 4;
+
+// Penalty of one line of `n` modules (0/1) with kLinePad light modules on
+// either side already in place: runs of five or more, and 1:1:3:1:1 patterns
+// with a light module on both sides and four on at least one. A 15-module
+// window, oldest module in the highest bit, holds 4 before, the 7 of the
+// pattern and 4 after.
+int LinePenalty(const uint8_t* padded, int n) {
+  const uint8_t* line = padded + kLinePad;
   int score = 0;
   int runLength = 1;
   for (int k = 1; k <= n; ++k) {
-    if (k < n && at(k) == at(k - 1)) {
+    if (k < n && line[k] == line[k - 1]) {
       ++runLength;
       continue;
     }
     if (runLength >= 5) score += runLength - 2;
     runLength = 1;
   }
-  // Light outside the symbol, as the quiet zone is.
-  auto dark = [&](int k) { return k >= 0 && k < n && at(k); };
-  auto light4 = [&](int from) {
-    return !dark(from) && !dark(from + 1) && !dark(from + 2) && !dark(from + 3);
-  };
-  for (int s = 0; s + 7 <= n; ++s) {
-    if (!(dark(s) && !dark(s + 1) && dark(s + 2) && dark(s + 3) && dark(s + 4) && !dark(s + 5) &&
-          dark(s + 6))) {
-      continue;
-    }
-    if ((light4(s - 4) && !dark(s + 7)) || (light4(s + 7) && !dark(s - 1))) score += 40;
+  constexpr uint32_t kPattern = 0b1011101;
+  uint32_t window = 0;
+  for (int k = 0; k < n + 2 * kLinePad; ++k) {
+    window = ((window << 1) | padded[k]) & 0x7FFF;
+    if (k < 14 || ((window >> 4) & 0x7F) != kPattern) continue;
+    const bool lightBefore4 = (window >> 11) == 0;
+    const bool lightAfter4 = (window & 0xF) == 0;
+    const bool lightBefore = ((window >> 11) & 1) == 0;
+    const bool lightAfter = ((window >> 3) & 1) == 0;
+    if ((lightBefore4 && lightAfter) || (lightAfter4 && lightBefore)) score += 40;
   }
   return score;
 }
@@ -599,21 +627,29 @@ int Encode(QrEncoder& c, int level, int version, int allowLarger, int mask, cons
 }  // namespace
 
 int QrPenaltyScore(const uint8_t* matrix, int side, int stride) {
-  auto dark = [&](int row, int column) { return IsDarkModule(matrix[row * stride + column]); };
+  if (side <= 0 || side > kQrMaxSide) return 0;
+  uint8_t line[kQrMaxSide + 2 * kLinePad] = {};  // padding stays light
   int score = 0;
-  for (int i = 0; i < side; ++i) {
-    score += LinePenalty(side, [&](int k) { return dark(i, k); });
-    score += LinePenalty(side, [&](int k) { return dark(k, i); });
-  }
   int darkCount = 0;
-  for (int row = 0; row < side; ++row) {
-    for (int column = 0; column < side; ++column) {
-      const bool d = dark(row, column);
-      darkCount += d ? 1 : 0;
-      if (row + 1 < side && column + 1 < side && dark(row, column + 1) == d &&
-          dark(row + 1, column) == d && dark(row + 1, column + 1) == d) {
-        score += 3;
-      }
+  for (int i = 0; i < side; ++i) {
+    const uint8_t* row = matrix + i * stride;
+    for (int k = 0; k < side; ++k) line[kLinePad + k] = IsDarkModule(row[k]) ? 1 : 0;
+    score += LinePenalty(line, side);
+    for (int k = 0; k < side; ++k) darkCount += line[kLinePad + k];
+    for (int k = 0; k < side; ++k) line[kLinePad + k] = IsDarkModule(matrix[k * stride + i]) ? 1 : 0;
+    score += LinePenalty(line, side);
+  }
+  for (int i = 0; i + 1 < side; ++i) {
+    const uint8_t* top = matrix + i * stride;
+    const uint8_t* bottom = top + stride;
+    bool topLeft = IsDarkModule(top[0]);
+    bool bottomLeft = IsDarkModule(bottom[0]);
+    for (int k = 1; k < side; ++k) {
+      const bool topRight = IsDarkModule(top[k]);
+      const bool bottomRight = IsDarkModule(bottom[k]);
+      if (topLeft == topRight && topLeft == bottomLeft && topLeft == bottomRight) score += 3;
+      topLeft = topRight;
+      bottomLeft = bottomRight;
     }
   }
   const int percent = darkCount * 100 / (side * side);
