@@ -90,9 +90,9 @@ int BerlekampMassey(RsContext& c) {
     const uint8_t factor = Div(f, d, lastDiscrepancy);
     const bool lengthens = 2 * length <= r;
     if (lengthens) std::memcpy(c.scratch, lambda, sizeof(c.scratch));
-    // Lambda -= factor * x^shift * prev. Every term stays below degree E + 1,
-    // well inside the 136-entry arrays.
-    for (int i = 0; i + shift < kRsPolynomialLength; ++i) {
+    // Lambda -= factor * x^shift * prev. prev has degree E at most, and the
+    // sum stays inside the 136-entry arrays.
+    for (int i = 0; i <= c.checkCount && i + shift < kRsPolynomialLength; ++i) {
       lambda[i + shift] ^= Mul(f, factor, prev[i]);
     }
     if (lengthens) {
@@ -119,7 +119,6 @@ void RsInit(RsContext& context, int32_t* block, int32_t n, int32_t checkCount) {
   context.block = block;
   context.n = n;
   context.checkCount = checkCount;
-  context.twoE = 2 * checkCount;
   context.positionCount = 0;
   std::memset(context.syndromes, 0, sizeof(context.syndromes));
   std::memset(context.locator, 0, sizeof(context.locator));
