@@ -143,31 +143,31 @@ bool SharpenFiveByFive(Recognizer& r) {
   for (int y = radius; y < h - radius; ++y) {
     uint8_t* out = img + y * rowBytes;
     std::memcpy(slot(y), out, rowBytes);
-    const uint8_t* rows[5] = {slot(y - 2), slot(y - 1), slot(y), img + (y + 1) * rowBytes,
-                              img + (y + 2) * rowBytes};
-    // Column sums of the 5 and the 3 middle rows, kept for the 5 columns of
-    // the window in a ring; sum5 and sum3 run along the row.
-    int column5[5], column3[5];
-    int sum5 = 0, sum3 = 0;
-    auto enter = [&](int x) {
-      const int c3 = rows[1][x] + rows[2][x] + rows[3][x];
-      const int c5 = c3 + rows[0][x] + rows[4][x];
-      column3[x % 5] = c3;
-      column5[x % 5] = c5;
-    };
+    const uint8_t* row0 = slot(y - 2);
+    const uint8_t* row1 = slot(y - 1);
+    const uint8_t* row2 = slot(y);
+    const uint8_t* row3 = img + (y + 1) * rowBytes;
+    const uint8_t* row4 = img + (y + 2) * rowBytes;
+    // Column sums of all 5 rows (b0..b4: columns x-2 .. x+2) and of the 3
+    // middle rows (a1..a4: columns x-1 .. x+2), shifted along as the window
+    // moves: each output pixel costs one new column and a few additions.
+    int a1 = 0, a2 = 0, a3 = 0, a4 = 0;
+    int b0 = 0, b1 = 0, b2 = 0, b3 = 0, b4 = 0;
     for (int x = 0; x < 2 * radius; ++x) {
-      enter(x);
-      sum5 += column5[x % 5];
-      if (x >= 1 && x <= 2) sum3 += column3[x % 5];  // column 3 enters with x = 2
+      a1 = a2, a2 = a3, a3 = a4;
+      b0 = b1, b1 = b2, b2 = b3, b3 = b4;
+      a4 = row1[x] + row2[x] + row3[x];
+      b4 = a4 + row0[x] + row4[x];
     }
     for (int x = radius; x < w - radius; ++x) {
-      enter(x + 2);
-      sum5 += column5[(x + 2) % 5];
-      sum3 += column3[(x + 1) % 5];
-      const int v = 17 * rows[2][x] + 2 * sum3 - sum5;
+      a1 = a2, a2 = a3, a3 = a4;
+      b0 = b1, b1 = b2, b2 = b3, b3 = b4;
+      a4 = row1[x + 2] + row2[x + 2] + row3[x + 2];
+      b4 = a4 + row0[x + 2] + row4[x + 2];
+      const int sum3 = a1 + a2 + a3;
+      const int sum5 = b0 + b1 + b2 + b3 + b4;
+      const int v = 17 * row2[x] + 2 * sum3 - sum5;
       out[x] = ClampByte(v >> 3);  // arithmetic shift
-      sum5 -= column5[(x - 2) % 5];
-      sum3 -= column3[(x - 1) % 5];
     }
   }
   return true;
@@ -277,7 +277,8 @@ int ApplyThreshold(Recognizer& r) {
   int t = r.thresholdMid > 192 ? r.thresholdMid + r.thresholdOffset
                                : r.thresholdMid - r.thresholdOffset;
   t = std::clamp(t, 1, 254);
-  for (int64_t i = 0; i < n; ++i) img[i] = img[i] < t ? 0 : kLight;
+  const auto level = static_cast<uint8_t>(t);
+  for (int64_t k = 0; k < n; ++k) img[k] = img[k] < level ? 0 : kLight;
 
   // A threshold near either end means the offset has run away: start again
   // with a tone curve bent towards the middle.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <random>
 #include <set>
@@ -7,7 +8,9 @@
 #include <vector>
 
 #include "engine/label.h"
+#include "engine/prepare.h"
 #include "engine_workspace.h"
+#include "support/qr_test_frame.h"
 
 namespace cordavex {
 namespace {
@@ -265,6 +268,43 @@ TEST(Labelling, AgreesWithFloodFillOnRandomImages) {
     EXPECT_EQ(static_cast<int>(labelsSeen.size()), ws.recognizer().labelCount - 1) << seed;
   }
   EXPECT_GE(checked, 30);
+}
+
+TEST(Labelling, QrFindersInACameraFrameBecomeRingsWithOneHole) {
+  struct Case {
+    int w, h, mode, scale;
+  };
+  // 320 x 240 enlarged (mode 0) and not (mode 2); 640 x 480 reduced (mode 4)
+  // and reduced then enlarged (mode 0).
+  const Case cases[] = {{320, 240, 0, 5}, {320, 240, 2, 5}, {640, 480, 4, 10}, {640, 480, 0, 10}};
+  for (const Case& c : cases) {
+    const test::QrTestFrame frame =
+        test::MakeQrTestFrame(c.w, c.h, "https://example.com/cordavex", c.scale, 11);
+    ASSERT_GT(frame.modules, 0);
+    EngineWorkspace ws(c.w, c.h);
+    Recognizer& r = ws.recognizer();
+    std::memcpy(r.image(), frame.grey.data(), frame.grey.size());
+    ASSERT_EQ(PrepareImage(r, c.mode), 1);
+    ASSERT_EQ(LabelComponents(r), 1);
+    // Prepared pixels per frame pixel, as a fraction.
+    const int num = r.imageWidth, den = c.w;
+    const int tolerance = 2 + (c.scale * num) / den;  // a module
+    const int corners[3][2] = {{0, 0}, {frame.modules - 7, 0}, {0, frame.modules - 7}};
+    for (const auto& corner : corners) {
+      const int fx = frame.FinderCentreX(corner[0]) * num / den;
+      const int fy = frame.FinderCentreY(corner[1]) * num / den;
+      bool found = false;
+      for (int i = 0; i < r.holeCount; ++i) {
+        const ComponentRecord& ring = r.components[r.holes[i].label];
+        if (std::abs(ring.centroidX - fx) <= tolerance && std::abs(ring.centroidY - fy) <= tolerance) {
+          EXPECT_EQ(r.holes[i].count, 1);
+          EXPECT_TRUE(ring.shapeClass == 1 || ring.shapeClass == 2000) << ring.shapeClass;
+          found = true;
+        }
+      }
+      EXPECT_TRUE(found) << c.w << " mode " << c.mode << ": no ring at " << fx << "," << fy;
+    }
+  }
 }
 
 }  // namespace
