@@ -212,6 +212,20 @@ TEST(Sharpening, TooFewRowsLeaveTheImage) {
   EXPECT_EQ(ws.Image(), four);
 }
 
+TEST(Sharpening, VeryWideFrameWithoutRoomIsLeftAlone) {
+  // 30000 x 8 is not reduced; its spare image area (67200 bytes) and the frame
+  // tables are both too small for the working rows, so both filters skip it.
+  EngineWorkspace ws(30000, 8);
+  std::mt19937 rng(5);
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 30000; ++x) ws.at(x, y) = static_cast<uint8_t>(rng());
+  const auto before = ws.Image();
+  EXPECT_FALSE(SharpenAlternating(ws.recognizer(), 3));
+  EXPECT_FALSE(SharpenFiveByFive(ws.recognizer()));
+  EXPECT_EQ(ws.Image(), before);
+  EXPECT_EQ(PrepareImage(ws.recognizer(), 1), 1);
+}
+
 TEST(Sharpening, PhaseSchedule) {
   struct Case {
     int mode, phaseBefore, phaseAfter;
