@@ -3,6 +3,7 @@
 // corner through the alignment pattern, sampling with retries, and the decode.
 #include "engine/qr_locator.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -171,7 +172,7 @@ void ExtractCorners(Recognizer& r, int label, Point reference) {
   if (!TraceContour(r, &scratch, c.y, x, ring, 0, 2)) return;
   const int count = std::min(scratch.pointCount, kContourCapacity);
   if (count <= 0) return;
-  const ExtremePoints ext = ExtremeContourPoints({r.contour, static_cast<size_t>(count)},
+  const ExtremeIndices ext = ExtremeContourPoints({r.contour, static_cast<size_t>(count)},
                                                  ToPoint16(reference));
   rec.cornerA = r.contour[ext.farthest];
   rec.cornerB = r.contour[ext.nearest];
@@ -271,7 +272,7 @@ int RefineAlignment(Recognizer& r, Point& point) {
 
 class ScoreCounter {
  public:
-  ScoreCounter(const Recognizer& r, const GridMapping& m, int n) : r_(r), m_(m), n_(n) {}
+  ScoreCounter(const Recognizer& r, const SampleCorners& m, int n) : r_(r), m_(m), n_(n) {}
   void Dark(int column, int row) { score_ += SampleModule(r_, m_, column, row, n_) == 1; }
   void Light(int column, int row) { score_ += SampleModule(r_, m_, column, row, n_) != 1; }
   int Score() const { return score_; }
@@ -279,7 +280,7 @@ class ScoreCounter {
 
  private:
   const Recognizer& r_;
-  const GridMapping& m_;
+  const SampleCorners& m_;
   int n_;
   int score_ = 0;
 };
@@ -311,9 +312,7 @@ int GridScore(const Recognizer& r, const QrLocation& loc, Point candidate) {
   corners.points[1] = r.components[loc.firstLabel].cornerA;
   corners.points[2] = r.components[loc.secondLabel].cornerA;
   corners.points[3] = ToPoint16(candidate);
-  GridMapping mapping;
-  if (!PrepareMapping(corners, n, mapping)) return 0;
-  ScoreCounter s(r, mapping, n);
+  ScoreCounter s(r, corners, n);
   // Top-right finder: its left edge and the inner corner of its ring.
   for (int row = 1; row <= 6; ++row) s.Dark(n, row);
   for (int row = 2; row <= 5; ++row) s.Light(n - 1, row);
@@ -598,10 +597,8 @@ int FindQrFinders(Recognizer& r, QrLocation& loc) {
 
 int FindQrDimensionAndFourthCorner(Recognizer& r, QrLocation& loc) {
   const Point16 cornerB = r.components[loc.cornerLabel].cornerB;
-  const int c1 = CountTransitions(r, cornerB, r.components[loc.secondLabel].cornerB, kTimingStart,
-                                  nullptr);
-  const int c2 = CountTransitions(r, cornerB, r.components[loc.firstLabel].cornerB, kTimingStart,
-                                  nullptr);
+  const int c1 = CountTransitions(r, cornerB, r.components[loc.secondLabel].cornerB, kTimingStart);
+  const int c2 = CountTransitions(r, cornerB, r.components[loc.firstLabel].cornerB, kTimingStart);
   const int d = QrDimensionFromCount(std::max(c1, c2));
   if (d == 0) return 0;
   r.symbolDimension = d;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "content/decode_summary.h"
 #include "decode/bch.h"
 #include "support/qr_symbols.h"
 #include "support/render.h"
@@ -27,13 +28,13 @@ struct Decoded {
   int length = 0;
 };
 
-Decoded Decode(const QrSymbol& symbol, int dimension = 0) {
+Decoded Decode(const QrSymbol& symbol, int dimension = -1) {
   auto decoder = std::make_unique<QrDecoder>();
   std::array<uint8_t, kDecodedTextBytes> text{};
   std::array<uint8_t, kSecondStringBytes> second{};
   const ModuleMatrix m = symbol.ToMatrix();
   Decoded d;
-  d.status = QrDecodeGrid(*decoder, m, dimension ? dimension : symbol.size, text, second);
+  d.status = QrDecodeGrid(*decoder, m, dimension >= 0 ? dimension : symbol.size, text, second);
   d.length = decoder->textLength;
   d.text.assign(reinterpret_cast<const char*>(text.data()),
                 static_cast<size_t>(d.status ? decoder->textLength : 0));
@@ -60,7 +61,8 @@ TEST(QrTestBuilder, ZxingReadsItsSymbols) {
     for (int mask = 0; mask < 8; ++mask) {
       const int level = mask % 4;
       QrBitStream s;
-      const std::string payload = "Builder v" + std::to_string(version) + " m" + std::to_string(mask);
+      // Short enough for version 1-H (7 bytes).
+      const std::string payload = "v" + std::to_string(version) + "m" + std::to_string(mask);
       s.Append(0b0100, 4);  // byte mode
       s.Append(static_cast<uint32_t>(payload.size()), version <= 9 ? 8 : 16);
       for (char c : payload) s.Append(static_cast<uint8_t>(c), 8);
