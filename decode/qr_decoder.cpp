@@ -299,14 +299,14 @@ void DecodeDoubleByte(BitReader& in, TextSink& out, uint32_t count, const Double
 
 }  // namespace
 
-int QrDecodeGrid(QrDecoder& d, const ModuleMatrix& grid, int dimension, std::span<uint8_t> text,
-                 std::span<uint8_t> secondString) {
+namespace {
+
+// Reads one orientation of the grid.
+int DecodeOnce(QrDecoder& d, const ModuleMatrix& grid, int n, std::span<uint8_t> text,
+               std::span<uint8_t> secondString) {
   std::fill(text.begin(), text.end(), uint8_t{0});
   std::fill(secondString.begin(), secondString.end(), uint8_t{0});
   d.textLength = 0;
-  const int n = dimension;
-  if (n < kQrMinDimension || n > kQrMaxDimension || (n - kQrMinDimension) % 4 != 0) return 0;
-
   d.version = (n - 17) / 4;
   const QrVersionInfo& info = *QrVersion(d.version);
   d.totalCodewords = info.totalCodewords;
@@ -377,10 +377,7 @@ int QrDecodeGrid(QrDecoder& d, const ModuleMatrix& grid, int dimension, std::spa
     }
     // A segment that claims more characters than the data holds is a misread
     // count, not zero bytes of content.
-    if (result == SegmentResult::kFail || in.Overrun()) {
-      std::fill(text.begin(), text.end(), uint8_t{0});
-      return 0;
-    }
+    if (result == SegmentResult::kFail || in.Overrun()) return 0;
   }
 
   if (chinese) WriteString(secondString, kChineseRemark);
@@ -392,6 +389,31 @@ int QrDecodeGrid(QrDecoder& d, const ModuleMatrix& grid, int dimension, std::spa
   }
   d.textLength = static_cast<int32_t>(out.Length());
   return 1;
+}
+
+}  // namespace
+
+int QrDecodeGrid(QrDecoder& d, const ModuleMatrix& grid, int dimension, std::span<uint8_t> text,
+                 std::span<uint8_t> secondString) {
+  const int n = dimension;
+  if (n < kQrMinDimension || n > kQrMaxDimension || (n - kQrMinDimension) % 4 != 0) {
+    std::fill(text.begin(), text.end(), uint8_t{0});
+    std::fill(secondString.begin(), secondString.end(), uint8_t{0});
+    d.textLength = 0;
+    return 0;
+  }
+  if (DecodeOnce(d, grid, n, text, secondString)) return 1;
+  // A symbol seen in a mirror (through glass, printed on film) is sampled with
+  // its handedness reversed, which is the transposed grid.
+  d.transposed.Clear();
+  for (int i = 0; i < n; ++i) {
+    for (int j = 0; j < n; ++j) d.transposed.Set(j, i, grid.Get(i, j));
+  }
+  if (DecodeOnce(d, d.transposed, n, text, secondString)) return 1;
+  std::fill(text.begin(), text.end(), uint8_t{0});
+  std::fill(secondString.begin(), secondString.end(), uint8_t{0});
+  d.textLength = 0;
+  return 0;
 }
 
 }  // namespace cordavex

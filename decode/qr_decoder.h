@@ -30,6 +30,7 @@ struct QrDecoder {
   int32_t dataCodewords;   // D
   int32_t textLength;      // bytes written to the text buffer by the last success
   ModuleMatrix unmasked;
+  ModuleMatrix transposed;  // the grid read as its mirror image
   uint8_t codewords[kQrReadableCodewords];  // in placement order
   uint8_t data[kQrReadableCodewords];       // data codewords after correction, block order
   int32_t block[kQrMaxBlockCodewords];
@@ -41,7 +42,9 @@ struct QrDecoder {
 // decoded bytes, zero-terminated (at most text.size() - 1 of them; kanji as
 // Shift-JIS pairs, Chinese characters as GB2312 pairs); `secondString` receives
 // "" or "CMCC:" (a GB2312 segment was read) or the structured-append record
-// "parity:xor:position:last:length". Both buffers are cleared first.
+// "parity:xor:position:last:length". Both buffers are cleared first. A grid
+// that does not read is read once more transposed: that is how a mirrored
+// symbol comes out of the sampler.
 //
 // Returns 1 when the symbol was read (possibly to an empty text: a stream that
 // opens with an unsupported mode such as ECI stops there), 0 when the dimension
