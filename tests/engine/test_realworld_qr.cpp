@@ -136,7 +136,8 @@ TEST(RealWorldQr, DecodeRateOfListedPhotos) {
   std::printf("real-world QR photos: %d of %zu decoded (%.1f%%), %d wrong\n", decoded,
               rows.size(), 100.0 * decoded / static_cast<double>(rows.size()), wrong);
   EXPECT_EQ(wrong, 0);
-  EXPECT_GE(decoded, 0);
+  // 49 of 84 when this floor was set.
+  EXPECT_GE(decoded, 45);
 }
 
 }  // namespace
