@@ -1,12 +1,160 @@
+// `cordavex scan`: reads each image, converts it to one of the engine's pixel
+// formats and calls RecognizeImage with a fresh workspace up to --frames times,
+// as consecutive camera frames of the same scene would reach it.
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include "cli/commands.h"
+#include "cli/image_io.h"
+#include "cli/result_json.h"
+#include "engine/recognizer.h"
 
 namespace cordavex::cli {
+namespace {
 
-int ScanCommand(int, char**) {
-  std::fputs("cordavex scan: not available in this build yet\n", stderr);
-  return 2;
+struct ScanOptions {
+  int mode = 0;
+  std::string symbologies = "qr,cv,dm";
+  int frames = 8;
+  bool json = false;
+  std::vector<std::string> files;
+};
+
+// "qr,cv,dm" to the engine's symbology mask; 0 for an unknown name.
+int32_t ParseSymbologies(const std::string& list) {
+  int32_t mask = 0;
+  std::stringstream in(list);
+  std::string name;
+  while (std::getline(in, name, ',')) {
+    if (name == "qr") {
+      mask |= 1;
+    } else if (name == "cv") {
+      mask |= 2;
+    } else if (name == "dm") {
+      mask |= 4;
+    } else {
+      return 0;
+    }
+  }
+  return mask;
+}
+
+struct ScanOutcome {
+  int32_t status = 0;
+  int frames = 0;
+};
+
+ScanOutcome ScanImage(const Image& image, const ScanOptions& options, int32_t mask,
+                      std::vector<uint64_t>& workspace, ScanResult& result) {
+  // A fresh, zeroed workspace for every image: no adaptive state carries over
+  // from one file to the next.
+  const auto size = static_cast<size_t>(GetRecognizerSize(image.width, image.height));
+  workspace.assign(size / sizeof(uint64_t) + 1, 0);
+  ScanOutcome outcome;
+  for (int i = 0; i < options.frames; ++i) {
+    // A success overwrites the input words, so they are set before every call.
+    result.mode() = options.mode;
+    result.symbologyMask() = mask;
+    outcome.status = RecognizeImage(image.pixels.data(), workspace.data(), image.width,
+                                    image.height, image.bitsPerPixel, &result);
+    outcome.frames = i + 1;
+    if (outcome.status == 1) break;
+  }
+  return outcome;
+}
+
+void PrintText(const std::string& file, const ScanOutcome& outcome, const DecodedSymbol& symbol,
+               const ScanResult& result) {
+  if (outcome.status != 1) {
+    std::printf("%s: nothing found (status %d after %d frames)\n", file.c_str(), outcome.status,
+                outcome.frames);
+    return;
+  }
+  const std::string symbology = SymbologyName(symbol.symbology).is_null()
+                                    ? std::string("unknown")
+                                    : SymbologyName(symbol.symbology).get<std::string>();
+  std::printf("%s: %s, type %d: %s\n", file.c_str(), symbology.c_str(), result.contentType,
+              Utf16ToUtf8(result.RawText()).c_str());
+}
+
+void PrintJson(const std::string& file, const ScanOutcome* outcome, const DecodedSymbol& symbol,
+               const ScanResult& result, const std::string& error) {
+  nlohmann::ordered_json out;
+  out["file"] = file;
+  if (outcome == nullptr) {
+    out["error"] = error;
+    out["status"] = nullptr;
+    out["frames"] = 0;
+  } else {
+    out["status"] = outcome->status;
+    out["frames"] = outcome->frames;
+  }
+  const bool decoded = outcome != nullptr && outcome->status == 1;
+  out["symbology"] = decoded ? SymbologyName(symbol.symbology) : nlohmann::json(nullptr);
+  out["bytes"] = decoded ? nlohmann::json(Hex(symbol.bytes)) : nlohmann::json(nullptr);
+  if (decoded) {
+    AddContent(result, out);
+  } else {
+    AddNoContent(out);
+  }
+  std::cout << out.dump() << '\n';
+}
+
+}  // namespace
+
+int ScanCommand(int argc, char** argv) {
+  ScanOptions options;
+  CLI::App app("Scan images for QR code, Cordavex code and Data Matrix symbols", "cordavex scan");
+  app.add_option("--mode", options.mode, "processing mode 0..5")->check(CLI::Range(0, 5));
+  app.add_option("--symbologies", options.symbologies, "comma-separated: qr, cv, dm");
+  app.add_option("--frames", options.frames, "calls per image, stopping at the first success")
+      ->check(CLI::Range(1, 1000));
+  app.add_flag("--json", options.json, "one JSON object per image");
+  app.add_option("IMAGE", options.files, "PNG, JPEG, PGM or PPM files")->required();
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    std::cout << app.help();
+    return 0;
+  } catch (const CLI::ParseError& e) {
+    std::fprintf(stderr, "cordavex scan: %s\n", e.what());
+    return 2;
+  }
+  const int32_t mask = ParseSymbologies(options.symbologies);
+  if (mask == 0) {
+    std::fprintf(stderr, "cordavex scan: unknown symbology in '%s' (use qr, cv, dm)\n",
+                 options.symbologies.c_str());
+    return 2;
+  }
+
+  int exitStatus = 0;
+  std::vector<uint64_t> workspace;
+  ScanResult result{};
+  for (const std::string& file : options.files) {
+    Image image;
+    std::string error;
+    if (!ReadImage(file, image, error)) {
+      std::fprintf(stderr, "cordavex scan: %s: %s\n", file.c_str(), error.c_str());
+      if (options.json) PrintJson(file, nullptr, {}, result, error);
+      exitStatus = 2;
+      continue;
+    }
+    const ScanOutcome outcome = ScanImage(image, options, mask, workspace, result);
+    const DecodedSymbol symbol = LastDecodedSymbol(workspace.data());
+    if (options.json) {
+      PrintJson(file, &outcome, symbol, result, {});
+    } else {
+      PrintText(file, outcome, symbol, result);
+    }
+    if (outcome.status != 1 && exitStatus == 0) exitStatus = 1;
+  }
+  std::fflush(stdout);
+  return exitStatus;
 }
 
 }  // namespace cordavex::cli
