@@ -1,6 +1,7 @@
 // The grammar's actions: key tables of the KEY:value forms, value copies with
 // escapes resolved, components, parameters, and the object lists.
 #include <cstring>
+#include <iterator>
 #include <string_view>
 
 #include "content/parse_state.h"
@@ -249,7 +250,84 @@ bool AddItemFull(ParserState& s, PropKind kind, Span value, char separator) {
   return true;
 }
 
+// Indexed by PropKind.
+constexpr std::string_view kPropKindNames[] = {
+    "objectName",
+    "other",
+    "n",
+    "fn",
+    "tel",
+    "email",
+    "url",
+    "adr",
+    "note",
+    "title",
+    "org",
+    "geo",
+    "bday",
+    "nickname",
+    "label",
+    "fax",
+    "sound",
+    "telAv",
+    "role",
+    "photo",
+    "logo",
+    "to",
+    "sub",
+    "body",
+    "name",
+    "name1",
+    "name2",
+    "tel1",
+    "tel2",
+    "tel3",
+    "mail1",
+    "mail2",
+    "mail3",
+    "add",
+    "memory",
+    "city",
+    "zip",
+    "ct",
+    "em",
+    "sm",
+    "txt",
+    "intr",
+    "til",
+    "div",
+    "cor",
+    "len",
+    "lng",
+    "file",
+    "cr",
+    "dg",
+    "cvsid",
+    "type",
+    "im",
+    "bizFamilyName",
+    "bizCompanyStreet",
+    "bizCompanyPhone",
+    "bizMobile",
+    "bizCompanyFax",
+    "functionNumber",
+    "number",
+    "tagId",
+    "eventSubject",
+    "eventLocation",
+    "eventOther",
+    "eventStart",
+    "eventEnd",
+    "addressBookKind",
+    "wtaiLibrary",
+    "wtaiFunction",
+    "forceUnclassified",
+};
+static_assert(std::size(kPropKindNames) == static_cast<size_t>(PropKind::forceUnclassified) + 1);
+
 }  // namespace
+
+std::string_view PropKindName(PropKind kind) { return kPropKindNames[static_cast<size_t>(kind)]; }
 
 std::string_view SpanText(const ParserState& s, Span span) {
   if (span.begin < 0) return {};

@@ -38,6 +38,9 @@ enum class PropKind : uint8_t {
   eventEnd, addressBookKind, wtaiLibrary, wtaiFunction, forceUnclassified,
 };
 
+// The kind's name as written in the grammar's comment ("tel", "functionNumber").
+std::string_view PropKindName(PropKind kind);
+
 // Parameter kinds of a vCard property. A bare vCard 2.1 parameter ("TEL;CELL")
 // is stored under the kind its word belongs to: ENCODING for the encodings,
 // VALUE for the value locations, TYPE for everything else.
