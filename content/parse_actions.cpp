@@ -371,6 +371,9 @@ bool AddParam(ParserState& s, Span name, Span value) {
       if (EqualsNoCase(row.word, nameText)) kind = row.kind;
     }
   }
+  if (kind == ParamKind::encoding && EqualsNoCase(SpanText(s, text), "QUOTED-PRINTABLE")) {
+    s.quotedPrintable = true;
+  }
   // "TYPE=HOME,WORK" is two parameters.
   std::string_view raw = SpanText(s, text);
   const char* end = raw.data() + raw.size();
