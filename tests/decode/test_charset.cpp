@@ -386,6 +386,14 @@ TEST(DecodeToUnicode, LoneFFGivesAnEmptyResult) {
   }
 }
 
+TEST(DecodeToUnicode, UnknownCodesAndFailedGuessesReadUtf8) {
+  const Bytes utf8 = B({0xC3, 0xA9, 0x41});
+  for (uint32_t code : {0u, 3u, 16u, 64u}) EXPECT_EQ(Decode(code, utf8), u"\u00E9A") << "code " << code;
+  // 0x81 0x7F fails every guess test; as UTF-8 it is the cut-off lead 0x81.
+  EXPECT_EQ(Decode(kCharsetGuess, B({0x41, 0x81, 0x7F})), u"A");
+  EXPECT_EQ(Decode(kCharsetGuess, B({0x41, 0x81, 0x7F, 0x41})), u"A\u1FC1");
+}
+
 TEST(DecodeToUnicode, NeverWritesPastTheOutput) {
   const Bytes texts[] = {Ascii("ABCDEFGH"), B({0x82, 0xA0, 0x82, 0xA2, 0x82, 0xA4}),
                          B({0xB0, 0xA1, 0xB0, 0xA2, 0xB0, 0xA3}), B({0xA4, 0x40, 0xA4, 0x41, 0xA4, 0x42}),
