@@ -55,19 +55,6 @@ bool InAlignmentPattern(int row, int column, const int* centres, int count) {
   return false;
 }
 
-bool MaskHolds(int mask, int i, int j) {
-  switch (mask) {
-    case 0: return (i + j) % 2 == 0;
-    case 1: return i % 2 == 0;
-    case 2: return j % 3 == 0;
-    case 3: return (i + j) % 3 == 0;
-    case 4: return (i / 2 + j / 3) % 2 == 0;
-    case 5: return (i * j) % 2 + (i * j) % 3 == 0;
-    case 6: return ((i * j) % 2 + (i * j) % 3) % 2 == 0;
-    default: return ((i + j) % 2 + (i * j) % 3) % 2 == 0;
-  }
-}
-
 // One format copy: bit i of the result is the module for x^i of the BCH word.
 struct ModuleRef {
   int row;
@@ -321,7 +308,7 @@ int DecodeOnce(QrDecoder& d, const ModuleMatrix& grid, int n, std::span<uint8_t>
   d.unmasked = grid;
   for (int i = 0; i < n; ++i) {
     for (int j = 0; j < n; ++j) {
-      if (!IsFunctionModule(i, j, n, d.version) && MaskHolds(d.mask, i, j)) d.unmasked.Flip(i, j);
+      if (!IsFunctionModule(i, j, n, d.version) && QrMaskCondition(d.mask, i, j)) d.unmasked.Flip(i, j);
     }
   }
   if (ReadCodewords(d.unmasked, n, d.version, d.totalCodewords, d.codewords) != d.totalCodewords) {

@@ -117,4 +117,19 @@ uint16_t QrFormatInformation(int level, int mask);
 // a reader that looks for the nearest valid word.
 extern const uint16_t kQrFormatWords[32];
 
+// Whether data mask `mask` (0..7) inverts the module at row i, column j
+// (ISO/IEC 18004 Table 10).
+constexpr bool QrMaskCondition(int mask, int i, int j) {
+  switch (mask) {
+    case 0: return (i + j) % 2 == 0;
+    case 1: return i % 2 == 0;
+    case 2: return j % 3 == 0;
+    case 3: return (i + j) % 3 == 0;
+    case 4: return (i / 2 + j / 3) % 2 == 0;
+    case 5: return (i * j) % 2 + (i * j) % 3 == 0;
+    case 6: return ((i * j) % 2 + (i * j) % 3) % 2 == 0;
+    default: return ((i + j) % 2 + (i * j) % 3) % 2 == 0;
+  }
+}
+
 }  // namespace cordavex

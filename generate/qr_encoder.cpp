@@ -457,19 +457,6 @@ void PlaceCodewords(Matrix& m, const uint8_t* codewords, int count) {
   }
 }
 
-constexpr bool MaskCondition(int mask, int i, int j) {
-  switch (mask) {
-    case 0: return (i + j) % 2 == 0;
-    case 1: return i % 2 == 0;
-    case 2: return j % 3 == 0;
-    case 3: return (i + j) % 3 == 0;
-    case 4: return (i / 2 + j / 3) % 2 == 0;
-    case 5: return (i * j) % 2 + (i * j) % 3 == 0;
-    case 6: return ((i * j) % 2 + (i * j) % 3) % 2 == 0;
-    default: return ((i + j) % 2 + (i * j) % 3) % 2 == 0;
-  }
-}
-
 // Every mask repeats within 12 rows and 12 columns (mask 4 has period 4 by 6,
 // the others divide 6 by 6), so one 12 x 12 tile per mask replaces the
 // divisions in the per-module conditions.
@@ -481,7 +468,7 @@ constexpr MaskTiles MakeMaskTiles() {
   MaskTiles t{};
   for (int mask = 0; mask < 8; ++mask) {
     for (int i = 0; i < 12; ++i) {
-      for (int j = 0; j < 12; ++j) t.tile[mask][i][j] = MaskCondition(mask, i, j) ? 1 : 0;
+      for (int j = 0; j < 12; ++j) t.tile[mask][i][j] = QrMaskCondition(mask, i, j) ? 1 : 0;
     }
   }
   return t;

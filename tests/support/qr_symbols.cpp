@@ -72,19 +72,6 @@ uint32_t BchRemainder(uint32_t value, uint32_t generator, int generatorDegree) {
   return value;
 }
 
-bool MaskBit(int mask, int i, int j) {
-  switch (mask) {
-    case 0: return (i + j) % 2 == 0;
-    case 1: return i % 2 == 0;
-    case 2: return j % 3 == 0;
-    case 3: return (i + j) % 3 == 0;
-    case 4: return (i / 2 + j / 3) % 2 == 0;
-    case 5: return (i * j) % 2 + (i * j) % 3 == 0;
-    case 6: return ((i * j) % 2 + (i * j) % 3) % 2 == 0;
-    default: return ((i + j) % 2 + (i * j) % 3) % 2 == 0;
-  }
-}
-
 // Draws function patterns and remembers which modules they took.
 class Canvas {
  public:
@@ -300,7 +287,7 @@ QrSymbol BuildQrSymbol(int version, int level, int mask, std::span<const uint8_t
           dark = (stream[bitIndex / 8] >> (7 - bitIndex % 8)) & 1u;
           ++bitIndex;
         }
-        canvas.Symbol().Set(row, column, dark != MaskBit(mask, row, column));
+        canvas.Symbol().Set(row, column, dark != QrMaskCondition(mask, row, column));
       }
     }
     upwards = !upwards;
