@@ -13,6 +13,7 @@
 #include "engine/locators.h"
 #include "engine/prepare.h"
 #include "engine/recognizer.h"
+#include "support/engine_frames.h"
 #include "support/qr_symbols.h"
 #include "support/render.h"
 
@@ -23,42 +24,12 @@ using test::Frame;
 using test::QrSymbol;
 using test::RenderOptions;
 
-// A caller-owned workspace block for one frame size, 8-byte aligned.
-class Workspace {
- public:
-  Workspace(int width, int height)
-      : block_(static_cast<size_t>(GetRecognizerSize(width, height)) / 8 + 1, 0) {}
-  void* data() { return block_.data(); }
-  Recognizer& r() { return *static_cast<Recognizer*>(data()); }
+using test::Outcome;
+using test::Workspace;
 
- private:
-  std::vector<uint64_t> block_;
-};
-
-struct Outcome {
-  int status = 0;
-  int calls = 0;
-  std::string bytes;
-  int symbology = 0;
-};
-
-// Calls RecognizeImage on the same frame up to `calls` times, as consecutive
-// camera frames reach it, stopping at the first success.
+// Only the QR locator: mask 1.
 Outcome Recognize(const Frame& f, int calls = 8, int mode = 0) {
-  Workspace ws(f.width, f.height);
-  auto result = std::make_unique<ScanResult>();
-  Outcome out;
-  for (out.calls = 1; out.calls <= calls; ++out.calls) {
-    result->mode() = mode;
-    result->symbologyMask() = 1;
-    out.status = RecognizeImage(f.pixels.data(), ws.data(), f.width, f.height, f.bitsPerPixel,
-                                result.get());
-    if (out.status == 1) break;
-  }
-  const DecodedSymbol d = LastDecodedSymbol(ws.data());
-  out.bytes.assign(d.bytes.begin(), d.bytes.end());
-  out.symbology = d.symbology;
-  return out;
+  return test::RecognizeFrame(f, calls, mode, 1);
 }
 
 QrSymbol Symbol(const std::string& text, int version, int level = test::kLevelM) {
