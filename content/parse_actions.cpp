@@ -1,0 +1,470 @@
+// The grammar's actions: key tables of the KEY:value forms, value copies with
+// escapes resolved, components, parameters, and the object lists.
+#include <cstring>
+#include <iterator>
+#include <string_view>
+
+#include "content/parse_state.h"
+
+namespace cordavex {
+namespace {
+
+// One row per key of a KEY:value form. The same rows tell a writer how to
+// spell each item of these forms.
+struct FormKey {
+  FormKind form;
+  std::string_view key;
+  PropKind kind;
+};
+
+constexpr FormKey kFormKeys[] = {
+    // vCard properties; a vCard property missing here is kept as `other`.
+    {FormKind::vcard, "N", PropKind::n},
+    {FormKind::vcard, "FN", PropKind::fn},
+    {FormKind::vcard, "TEL", PropKind::tel},
+    {FormKind::vcard, "EMAIL", PropKind::email},
+    {FormKind::vcard, "E-MAIL", PropKind::email},
+    {FormKind::vcard, "URL", PropKind::url},
+    {FormKind::vcard, "ADR", PropKind::adr},
+    {FormKind::vcard, "NOTE", PropKind::note},
+    {FormKind::vcard, "TITLE", PropKind::title},
+    {FormKind::vcard, "ORG", PropKind::org},
+    {FormKind::vcard, "GEO", PropKind::geo},
+    {FormKind::vcard, "BDAY", PropKind::bday},
+    {FormKind::vcard, "NICKNAME", PropKind::nickname},
+    {FormKind::vcard, "LABEL", PropKind::label},
+    {FormKind::vcard, "FAX", PropKind::fax},
+    {FormKind::vcard, "SOUND", PropKind::sound},
+    {FormKind::vcard, "ROLE", PropKind::role},
+    {FormKind::vcard, "PHOTO", PropKind::photo},
+    {FormKind::vcard, "LOGO", PropKind::logo},
+    // MECARD (DOCOMO): N and ADR use "," between their parts.
+    {FormKind::mecard, "N", PropKind::n},
+    {FormKind::mecard, "TEL", PropKind::tel},
+    {FormKind::mecard, "EMAIL", PropKind::email},
+    {FormKind::mecard, "ADR", PropKind::adr},
+    {FormKind::mecard, "URL", PropKind::url},
+    {FormKind::mecard, "NOTE", PropKind::note},
+    {FormKind::mecard, "BDAY", PropKind::bday},
+    {FormKind::mecard, "NICKNAME", PropKind::nickname},
+    {FormKind::mecard, "TEL-AV", PropKind::telAv},
+    {FormKind::mecard, "SOUND", PropKind::sound},
+    {FormKind::mebkm, "TITLE", PropKind::title},
+    {FormKind::mebkm, "URL", PropKind::url},
+    {FormKind::matmsg, "TO", PropKind::to},
+    {FormKind::matmsg, "SUB", PropKind::sub},
+    {FormKind::matmsg, "BODY", PropKind::body},
+    {FormKind::bizcard, "N", PropKind::n},
+    {FormKind::bizcard, "X", PropKind::bizFamilyName},
+    {FormKind::bizcard, "T", PropKind::title},
+    {FormKind::bizcard, "C", PropKind::cor},
+    {FormKind::bizcard, "A", PropKind::bizCompanyStreet},
+    {FormKind::bizcard, "B", PropKind::bizCompanyPhone},
+    {FormKind::bizcard, "M", PropKind::bizMobile},
+    {FormKind::bizcard, "F", PropKind::bizCompanyFax},
+    {FormKind::bizcard, "E", PropKind::em},
+    {FormKind::memory, "NAME1", PropKind::name1},
+    {FormKind::memory, "NAME2", PropKind::name2},
+    {FormKind::memory, "TEL1", PropKind::tel1},
+    {FormKind::memory, "TEL2", PropKind::tel2},
+    {FormKind::memory, "TEL3", PropKind::tel3},
+    {FormKind::memory, "MAIL1", PropKind::mail1},
+    {FormKind::memory, "MAIL2", PropKind::mail2},
+    {FormKind::memory, "MAIL3", PropKind::mail3},
+    {FormKind::memory, "ADD", PropKind::add},
+    {FormKind::addressBook, "TEL", PropKind::tel},
+    {FormKind::addressBook, "EMAIL", PropKind::email},
+    {FormKind::addressBook, "ADR", PropKind::adr},
+    {FormKind::addressBook, "CITY", PropKind::city},
+    {FormKind::addressBook, "ZIP", PropKind::zip},
+    {FormKind::addressBook, "URL", PropKind::url},
+    // The own address-book kinds (CARD:kind;KEY:value;...;).
+    {FormKind::card, "NAME", PropKind::name},
+    {FormKind::card, "TEL", PropKind::tel},
+    {FormKind::card, "CT", PropKind::ct},
+    {FormKind::card, "EMAIL", PropKind::email},
+    {FormKind::card, "EM", PropKind::em},
+    {FormKind::card, "SM", PropKind::sm},
+    {FormKind::card, "SUB", PropKind::sub},
+    {FormKind::card, "TXT", PropKind::txt},
+    {FormKind::card, "INTR", PropKind::intr},
+    {FormKind::card, "BODY", PropKind::body},
+    {FormKind::card, "TIL", PropKind::til},
+    {FormKind::card, "TITLE", PropKind::title},
+    {FormKind::card, "NOTE", PropKind::note},
+    {FormKind::card, "URL", PropKind::url},
+    {FormKind::card, "ADR", PropKind::adr},
+    {FormKind::card, "CITY", PropKind::city},
+    {FormKind::card, "ZIP", PropKind::zip},
+    {FormKind::card, "COR", PropKind::cor},
+    {FormKind::card, "DIV", PropKind::div},
+    {FormKind::card, "IM", PropKind::im},
+    {FormKind::card, "LEN", PropKind::len},
+    {FormKind::card, "LNG", PropKind::lng},
+    {FormKind::card, "FILE", PropKind::file},
+    {FormKind::card, "TYPE", PropKind::type},
+    {FormKind::card, "CR", PropKind::cr},
+    {FormKind::card, "DG", PropKind::dg},
+    {FormKind::card, "CVSID", PropKind::cvsid},
+    {FormKind::card, "FUNC", PropKind::functionNumber},
+    {FormKind::card, "NUM", PropKind::number},
+    {FormKind::card, "TAG", PropKind::tagId},
+    {FormKind::card, "SUMMARY", PropKind::eventSubject},
+    {FormKind::card, "LOCATION", PropKind::eventLocation},
+    {FormKind::card, "DESCRIPTION", PropKind::eventOther},
+    {FormKind::card, "DTSTART", PropKind::eventStart},
+    {FormKind::card, "DTEND", PropKind::eventEnd},
+};
+
+// vCard parameter words: the named parameters, then the bare words whose kind
+// is not TYPE.
+struct ParamWord {
+  std::string_view word;
+  ParamKind kind;
+};
+
+constexpr ParamWord kParamNames[] = {
+    {"TYPE", ParamKind::type},         {"VALUE", ParamKind::value},
+    {"ENCODING", ParamKind::encoding}, {"CHARSET", ParamKind::charset},
+    {"LANGUAGE", ParamKind::language},
+};
+
+constexpr ParamWord kBareParams[] = {
+    {"QUOTED-PRINTABLE", ParamKind::encoding}, {"BASE64", ParamKind::encoding},
+    {"7BIT", ParamKind::encoding},             {"8BIT", ParamKind::encoding},
+    {"INLINE", ParamKind::value},              {"URL", ParamKind::value},
+    {"CONTENT-ID", ParamKind::value},          {"CID", ParamKind::value},
+};
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// Length of the escape at `p` ("\;", "\,", "\:", "\\"), or 0. The scanner
+// takes the same two-byte tokens, so resolving escapes left to right from the
+// start of a value meets them exactly where the scanner did.
+int EscapeAt(const char* p, const char* end) {
+  if (end - p < 2 || p[0] != '\\') return 0;
+  return (p[1] == ';' || p[1] == ',' || p[1] == ':' || p[1] == '\\') ? 2 : 0;
+}
+
+// Copies raw[begin, end) into the pool with escapes resolved and a zero after it.
+// `unfold` removes a line break followed by a space or tab (vCard folding).
+bool CopyValue(ParserState& s, const char* begin, const char* end, bool unfold, PoolString& out) {
+  char* copy = static_cast<char*>(s.pool->Allocate(static_cast<size_t>(end - begin) + 1, 1));
+  if (copy == nullptr) return false;
+  int32_t n = 0;
+  for (const char* p = begin; p < end;) {
+    if (EscapeAt(p, end) != 0) {
+      copy[n++] = p[1];
+      p += 2;
+      continue;
+    }
+    if (unfold && (*p == '\r' || *p == '\n')) {
+      const char* q = p + ((*p == '\r' && p + 1 < end && p[1] == '\n') ? 2 : 1);
+      if (q < end && (*q == ' ' || *q == '\t')) {
+        p = q + 1;
+        continue;
+      }
+    }
+    copy[n++] = *p++;
+  }
+  copy[n] = 0;
+  out = {copy, n};
+  return true;
+}
+
+// Splits raw[begin, end) at unescaped `separator` into at most seven components.
+bool SplitComponents(ParserState& s, const char* begin, const char* end, char separator,
+                     bool unfold, ContentItem& item) {
+  const char* start = begin;
+  item.componentCount = 0;
+  for (const char* p = begin;; ) {
+    bool last = item.componentCount == kMaxComponents - 1;
+    if (p == end || (!last && *p == separator)) {
+      if (!CopyValue(s, start, p, unfold, item.components[item.componentCount])) return false;
+      ++item.componentCount;
+      if (p == end) return true;
+      start = ++p;
+      continue;
+    }
+    p += EscapeAt(p, end) != 0 ? 2 : 1;
+  }
+}
+
+bool IsStructured(PropKind kind) {
+  return kind == PropKind::n || kind == PropKind::adr || kind == PropKind::org;
+}
+
+ContentItem* NewItem(ParserState& s, PropKind kind) {
+  auto* item = static_cast<ContentItem*>(s.pool->Allocate(sizeof(ContentItem)));
+  if (item == nullptr) return nullptr;
+  *item = ContentItem{kind, {}, nullptr, 0, {}, nullptr};
+  return item;
+}
+
+void Append(ParserState& s, ContentItem* item) {
+  if (s.lastItem == nullptr) {
+    s.firstItem = item;
+  } else {
+    s.lastItem->next = item;
+  }
+  s.lastItem = item;
+}
+
+// Adds an item whose value is `prefix` followed by the span's text.
+bool AddItemWithPrefix(ParserState& s, PropKind kind, std::string_view prefix, Span value) {
+  ContentItem* item = NewItem(s, kind);
+  if (item == nullptr) return false;
+  std::string_view raw = SpanText(s, value);
+  char* copy = static_cast<char*>(s.pool->Allocate(prefix.size() + raw.size() + 1, 1));
+  if (copy == nullptr) return false;
+  std::memcpy(copy, prefix.data(), prefix.size());
+  PoolString rest;
+  if (!CopyValue(s, raw.data(), raw.data() + raw.size(), false, rest)) return false;
+  std::memcpy(copy + prefix.size(), rest.text, static_cast<size_t>(rest.length) + 1);
+  item->value = {copy, static_cast<int32_t>(prefix.size()) + rest.length};
+  Append(s, item);
+  return true;
+}
+
+bool AddItemFull(ParserState& s, PropKind kind, Span value, char separator) {
+  ContentItem* item = NewItem(s, kind);
+  if (item == nullptr) return false;
+  std::string_view raw = SpanText(s, value);
+  const char* begin = raw.data();
+  const char* end = begin + raw.size();
+  bool unfold = s.form == FormKind::vcard;
+  if (!CopyValue(s, begin, end, unfold, item->value)) return false;
+  if (separator != 0 && !SplitComponents(s, begin, end, separator, unfold, *item)) return false;
+  item->params = s.pendingParams;
+  s.pendingParams = s.lastParam = nullptr;
+  Append(s, item);
+  return true;
+}
+
+// Indexed by PropKind.
+constexpr std::string_view kPropKindNames[] = {
+    "objectName",
+    "other",
+    "n",
+    "fn",
+    "tel",
+    "email",
+    "url",
+    "adr",
+    "note",
+    "title",
+    "org",
+    "geo",
+    "bday",
+    "nickname",
+    "label",
+    "fax",
+    "sound",
+    "telAv",
+    "role",
+    "photo",
+    "logo",
+    "to",
+    "sub",
+    "body",
+    "name",
+    "name1",
+    "name2",
+    "tel1",
+    "tel2",
+    "tel3",
+    "mail1",
+    "mail2",
+    "mail3",
+    "add",
+    "memory",
+    "city",
+    "zip",
+    "ct",
+    "em",
+    "sm",
+    "txt",
+    "intr",
+    "til",
+    "div",
+    "cor",
+    "len",
+    "lng",
+    "file",
+    "cr",
+    "dg",
+    "cvsid",
+    "type",
+    "im",
+    "bizFamilyName",
+    "bizCompanyStreet",
+    "bizCompanyPhone",
+    "bizMobile",
+    "bizCompanyFax",
+    "functionNumber",
+    "number",
+    "tagId",
+    "eventSubject",
+    "eventLocation",
+    "eventOther",
+    "eventStart",
+    "eventEnd",
+    "addressBookKind",
+    "wtaiLibrary",
+    "wtaiFunction",
+    "forceUnclassified",
+};
+static_assert(std::size(kPropKindNames) == static_cast<size_t>(PropKind::forceUnclassified) + 1);
+
+}  // namespace
+
+std::string_view PropKindName(PropKind kind) { return kPropKindNames[static_cast<size_t>(kind)]; }
+
+std::string_view SpanText(const ParserState& s, Span span) {
+  if (span.begin < 0) return {};
+  return {s.input + span.begin, static_cast<size_t>(span.end - span.begin)};
+}
+
+bool AddItem(ParserState& s, PropKind kind, Span value) {
+  return AddItemFull(s, kind, value, 0);
+}
+
+bool AddKeyedItem(ParserState& s, Span key, Span value) {
+  std::string_view name = SpanText(s, key);
+  if (s.form == FormKind::vcard) {
+    // A group prefix ("item1.TEL") names no property of its own.
+    size_t dot = name.rfind('.');
+    if (dot != std::string_view::npos) name.remove_prefix(dot + 1);
+  }
+  for (const FormKey& row : kFormKeys) {
+    if (row.form != s.form || !EqualsNoCase(row.key, name)) continue;
+    char separator = 0;
+    if (IsStructured(row.kind)) separator = s.form == FormKind::mecard ? ',' : ';';
+    return AddItemFull(s, row.kind, value, separator);
+  }
+  if (s.form == FormKind::vcard) return AddItemFull(s, PropKind::other, value, 0);
+  return false;
+}
+
+bool AddParam(ParserState& s, Span name, Span value) {
+  std::string_view nameText = SpanText(s, name);
+  ParamKind kind = ParamKind::type;
+  Span text = value;
+  if (value.begin < 0) {
+    // A bare word: its own text under the kind its word belongs to.
+    text = name;
+    for (const ParamWord& row : kBareParams) {
+      if (EqualsNoCase(row.word, nameText)) kind = row.kind;
+    }
+  } else {
+    kind = ParamKind::other;
+    for (const ParamWord& row : kParamNames) {
+      if (EqualsNoCase(row.word, nameText)) kind = row.kind;
+    }
+  }
+  // "TYPE=HOME,WORK" is two parameters.
+  std::string_view raw = SpanText(s, text);
+  const char* end = raw.data() + raw.size();
+  const char* start = raw.data();
+  for (const char* p = start;; ) {
+    if (p == end || *p == ',') {
+      auto* param = static_cast<ContentParam*>(s.pool->Allocate(sizeof(ContentParam)));
+      if (param == nullptr) return false;
+      *param = ContentParam{kind, {}, nullptr};
+      if (!CopyValue(s, start, p, false, param->text)) return false;
+      if (s.lastParam == nullptr) {
+        s.pendingParams = param;
+      } else {
+        s.lastParam->next = param;
+      }
+      s.lastParam = param;
+      if (p == end) return true;
+      start = ++p;
+      continue;
+    }
+    p += EscapeAt(p, end) != 0 ? 2 : 1;
+  }
+}
+
+bool AddWtaiParam(ParserState& s, Span value) {
+  // wtai://wp/mc;number and wtai://wp/ap;number;name: the first parameter is
+  // the number, the second the name; further ones are kept without a field.
+  PropKind kind = s.wtaiParams == 0 ? PropKind::tel : s.wtaiParams == 1 ? PropKind::name
+                                                                         : PropKind::other;
+  ++s.wtaiParams;
+  return AddItem(s, kind, value);
+}
+
+bool AddCallto(ParserState& s, Span value) {
+  // "callto://name" and "CALLTO:name" name the same call; the web address is
+  // always given in the first spelling.
+  std::string_view raw = SpanText(s, value);
+  if (raw.size() >= 2 && raw[0] == '/' && raw[1] == '/') value.begin += 2;
+  if (value.begin >= value.end) return false;
+  return AddItem(s, PropKind::name, value) && AddItemWithPrefix(s, PropKind::url, "callto://", value);
+}
+
+bool AddNumberedField(ParserState& s, Span code, Span value) {
+  std::string_view digits = SpanText(s, code);
+  int function = (digits[0] - '0') * 10 + (digits[1] - '0');
+  PropKind kind = PropKind::body;
+  switch (function) {
+    case 1: case 10: kind = PropKind::tel; break;
+    case 2: kind = PropKind::name; break;
+    case 3: case 5: case 6: kind = PropKind::to; break;
+    case 4: kind = PropKind::url; break;
+    case 7: case 8: kind = PropKind::eventSubject; break;
+    default:
+      if (function >= 51 && function <= 60) kind = PropKind::tagId;
+      break;
+  }
+  if (kind == PropKind::url) {
+    // The first character of a web address is a prefix digit.
+    static constexpr std::string_view kPrefixes[] = {"http://", "http://www.", "https://",
+                                                     "https://www.", "rtsp://"};
+    std::string_view raw = SpanText(s, value);
+    int first = raw[0] - '1';
+    std::string_view prefix = (first >= 0 && first < 5) ? kPrefixes[first] : std::string_view{};
+    int skip = EscapeAt(raw.data(), raw.data() + raw.size()) != 0 ? 2 : 1;
+    Span rest = {value.begin + skip, value.end};
+    if (rest.begin >= rest.end) rest = kEmptySpan;
+    if (!AddItemWithPrefix(s, kind, prefix, rest)) return false;
+  } else if (!AddItem(s, kind, value)) {
+    return false;
+  }
+  if (!AddItem(s, PropKind::functionNumber, {code.begin, code.begin + 2})) return false;
+  if (code.end > code.begin + 2 && !AddItem(s, PropKind::number, {code.begin + 2, code.end})) {
+    return false;
+  }
+  return true;
+}
+
+bool IsDash(const ParserState& s, Span token) { return SpanText(s, token) == "-"; }
+
+bool FinishObject(ParserState& s, const char* name) {
+  ContentItem* head = NewItem(s, PropKind::objectName);
+  auto* object = static_cast<ContentObject*>(s.pool->Allocate(sizeof(ContentObject)));
+  if (head == nullptr || object == nullptr) return false;
+  head->value = {name, static_cast<int32_t>(std::strlen(name))};
+  head->next = s.firstItem;
+  *object = ContentObject{head, nullptr};
+  if (s.lastObject == nullptr) {
+    s.firstObject = object;
+  } else {
+    s.lastObject->next = object;
+  }
+  s.lastObject = object;
+  s.firstItem = s.lastItem = nullptr;
+  return true;
+}
+
+}  // namespace cordavex
