@@ -1,12 +1,711 @@
-// Stand-in until this locator lands: it keeps the lock rules and finds nothing.
+// The QR code locator: three one-hole finder components, their order and
+// orientation, the corners, the dimension from the timing patterns, the fourth
+// corner through the alignment pattern, sampling with retries, and the decode.
+#include "engine/qr_locator.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "decode/qr_decoder.h"
+#include "engine/geometry.h"
+#include "engine/label.h"
 #include "engine/locators.h"
 
 namespace cordavex {
+namespace {
+
+// 10-bit fixed point: 1024 = 1.0.
+constexpr int64_t kOne = 1024;
+constexpr int64_t kHalf = 512;
+
+constexpr int kVersion1Dimension = 22;  // below: version 1, no alignment pattern
+constexpr int kVersion7Dimension = 45;  // from here: six alignment patterns around the centre
+constexpr int kEdgeProbePasses = 32;
+constexpr int kScoreCandidates = 16;
+constexpr int kHillClimbPasses = 17;
+constexpr int kTimingStart = 12;  // the finders' own transitions along a timing line
+
+// Direction offsets 0..7: east, south-east, south, south-west, west, north-west,
+// north, north-east (y downwards).
+constexpr int kDirX[8] = {1, 1, 0, -1, -1, -1, 0, 1};
+constexpr int kDirY[8] = {0, 1, 1, 1, 0, -1, -1, -1};
+
+struct Point {
+  int32_t x;
+  int32_t y;
+};
+
+Point ToPoint(Point16 p) { return {p.x, p.y}; }
+Point16 ToPoint16(Point p) { return {static_cast<int16_t>(p.x), static_cast<int16_t>(p.y)}; }
+
+// rnd(a / b) = ((1024 a) / b + 512) >> 10: the quotient truncated towards zero in
+// 10-bit fixed point, then rounded with an arithmetic shift (towards minus
+// infinity for negative values). Wide so that 1024 a cannot overflow.
+int32_t RoundedQuotient(int64_t a, int64_t b) {
+  return static_cast<int32_t>(((kOne * a) / b + kHalf) >> 10);
+}
+
+// Truncated Euclidean length.
+int32_t Length(int64_t dx, int64_t dy) {
+  return static_cast<int32_t>(std::sqrt(static_cast<double>(dx * dx + dy * dy)));
+}
+int32_t Distance(Point a, Point b) { return Length(a.x - b.x, a.y - b.y); }
+
+int Pixel(const Recognizer& r, int x, int y) { return r.image()[y * r.imageWidth + x]; }
+
+bool InImage(const Recognizer& r, int x, int y) {
+  return x >= 0 && y >= 0 && x < r.imageWidth && y < r.imageHeight;
+}
+
+// Inside with the margin every corner and centroid must keep.
+bool InsideWithMargin(const Recognizer& r, Point p) {
+  return p.x >= 1 && p.y >= 1 && p.x + 2 <= r.imageWidth && p.y + 2 <= r.imageHeight;
+}
+
+ComponentRecord& Record(Recognizer& r, int label) { return r.components[label]; }
+Point Centroid(const Recognizer& r, int label) {
+  return {r.components[label].centroidX, r.components[label].centroidY};
+}
+
+// ---- Finders -------------------------------------------------------------
+
+// From the centroid outwards in one direction: the first dark pixel after the
+// first light one must belong to `label` (or no light pixel is met at all).
+bool RingAround(const Recognizer& r, Point c, int dx, int dy, int label) {
+  bool seenLight = false;
+  for (int x = c.x + 2 * dx, y = c.y + 2 * dy; InImage(r, x, y); x += dx, y += dy) {
+    const int v = Pixel(r, x, y);
+    if (!seenLight) {
+      seenLight = !IsDark(static_cast<uint8_t>(v));
+    } else if (IsDark(static_cast<uint8_t>(v))) {
+      return v == label;
+    }
+  }
+  return !seenLight;
+}
+
+bool PassesFinderTest(const Recognizer& r, int label) {
+  const ComponentRecord& c = r.components[label];
+  const Point p = Centroid(r, label);
+  if (!InsideWithMargin(r, p)) return false;
+  if (c.shapeClass != 1 && c.shapeClass != 2000) return false;
+  if (c.diagonal > 2 * c.crossWidth || c.crossWidth > 2 * c.diagonal) return false;
+  // The centre is the finder's dark core, a component of its own.
+  const int centre = Pixel(r, p.x, p.y);
+  if (!IsDark(static_cast<uint8_t>(centre)) || centre == label) return false;
+  return RingAround(r, p, 1, 0, label) && RingAround(r, p, -1, 0, label) &&
+         RingAround(r, p, 0, 1, label) && RingAround(r, p, 0, -1, label);
+}
+
+// Orders the three candidates: the corner finder is the one opposite the longest
+// side; then the orientation rules decide which of the others ends the first row.
+void OrderFinders(const Recognizer& r, const int f[3], QrLocation& loc) {
+  const Point p1 = Centroid(r, f[0]), p2 = Centroid(r, f[1]), p3 = Centroid(r, f[2]);
+  const int32_t d12 = Distance(p1, p2), d13 = Distance(p1, p3), d23 = Distance(p2, p3);
+  if (d13 < d12 && d12 > d23) {
+    loc.cornerLabel = f[2];
+    loc.firstLabel = f[1];
+    loc.secondLabel = f[0];
+  } else if (d13 > d12 && d13 > d23) {
+    loc.cornerLabel = f[1];
+    loc.firstLabel = f[2];
+    loc.secondLabel = f[0];
+  } else {
+    loc.cornerLabel = f[0];
+    loc.firstLabel = f[2];
+    loc.secondLabel = f[1];
+  }
+
+  const Point c = Centroid(r, loc.cornerLabel);
+  const Point u = Centroid(r, loc.firstLabel);
+  const Point v = Centroid(r, loc.secondLabel);
+  const int xc = c.x, yc = c.y, xu = u.x, yu = u.y, xv = v.x, yv = v.y;
+  bool swap = false;
+  if (xc < xu && xc < xv) {
+    swap = yu > yv;
+  } else if (xc > xu && xc > xv) {
+    swap = yu < yv;
+  } else if (yc < yu && yc < yv) {
+    swap = xu < xv;
+  } else if (yc > yu && yc > yv) {
+    swap = xu > xv;
+  } else if (std::abs(xc - xu) < std::abs(xc - xv) && std::abs(xc - xu) < std::abs(xu - xv) &&
+             std::abs(yc - yu) > std::abs(yc - yv) && std::abs(yc - yv) < std::abs(yu - yv)) {
+    // The first finder nearly in the corner's column, the second nearly in its row.
+    if (xc < xv) {
+      swap = xv > xu && yc < yu && yv < yu;
+    } else if (xc > xv) {
+      swap = xu > xv && yc > yu && yv > yu;
+    }
+  } else if (std::abs(yc - yu) < std::abs(yc - yv) && std::abs(yc - yu) < std::abs(yu - yv) &&
+             std::abs(xc - xv) < std::abs(xc - xu) && std::abs(xc - xv) < std::abs(xu - xv)) {
+    // The first finder nearly in the corner's row, the second nearly in its column.
+    if (yc < yv) {
+      swap = yu < yv && xu < xc && xu < xv;
+    } else if (yc > yv) {
+      swap = yu > yv && xu > xc && xu > xv;
+    }
+  }
+  if (swap) std::swap(loc.firstLabel, loc.secondLabel);
+}
+
+// Re-traces a finder's outer contour and takes its outer corner (farthest from
+// the reference) and inner corner (nearest), each nudged towards the dark.
+void ExtractCorners(Recognizer& r, int label, Point reference) {
+  ComponentRecord& rec = Record(r, label);
+  const Point c = Centroid(r, label);
+  const int centre = Pixel(r, c.x, c.y);
+  // Right of the centroid: past light pixels and the core to the ring, then to
+  // the ring's last dark pixel.
+  int x = c.x;
+  while (x < r.imageWidth && (!IsDark(r.image()[c.y * r.imageWidth + x]) ||
+                              Pixel(r, x, c.y) == centre)) {
+    ++x;
+  }
+  if (x >= r.imageWidth) return;
+  const int ring = Pixel(r, x, c.y);
+  while (x + 1 < r.imageWidth && IsDark(r.image()[c.y * r.imageWidth + x + 1])) ++x;
+  ComponentRecord scratch{};
+  if (!TraceContour(r, &scratch, c.y, x, ring, 0, 2)) return;
+  const int count = std::min(scratch.pointCount, kContourCapacity);
+  if (count <= 0) return;
+  const ExtremeIndices ext = ExtremeContourPoints({r.contour, static_cast<size_t>(count)},
+                                                 ToPoint16(reference));
+  rec.cornerA = r.contour[ext.farthest];
+  rec.cornerB = r.contour[ext.nearest];
+  NudgeTowardsDark(r, rec.cornerA);
+  NudgeTowardsDark(r, rec.cornerB);
+}
+
+// ---- Alignment pattern ---------------------------------------------------
+
+// The candidate's centroid lies inside a ring component R: the first foreign
+// dark pixel to the right, left, below and above is R's in every direction.
+bool PassesAlignmentTest(const Recognizer& r, int label) {
+  const Point p = Centroid(r, label);
+  if (p.y < 3 || !InImage(r, p.x, p.y)) return false;
+  int ring = -1;
+  for (int x = p.x + 2; x < r.imageWidth; ++x) {
+    const int v = Pixel(r, x, p.y);
+    if (IsDark(static_cast<uint8_t>(v)) && v != label) {
+      ring = v;
+      break;
+    }
+  }
+  if (ring < 0) return false;
+  const int dirs[3][2] = {{-1, 0}, {0, 1}, {0, -1}};
+  for (const auto& d : dirs) {
+    int found = -1;
+    for (int x = p.x + 2 * d[0], y = p.y + 2 * d[1]; InImage(r, x, y); x += d[0], y += d[1]) {
+      const int v = Pixel(r, x, y);
+      if (IsDark(static_cast<uint8_t>(v)) && v != label) {
+        found = v;
+        break;
+      }
+    }
+    if (found != ring) return false;
+  }
+  return true;
+}
+
+// One scan of RefineAlignment: from the point, past the dark pixels it starts
+// on, to the first dark pixel after the first light one. `skipCentre` also
+// passes, after the light pixel, pixels bearing the centre's label.
+struct ScanHit {
+  int label = 0;  // 0: nothing found
+  Point at{};
+};
+
+ScanHit ScanForRing(const Recognizer& r, Point p, int dx, int dy, int reach, bool skipCentre) {
+  if (!InImage(r, p.x, p.y)) return {};
+  const int centre = Pixel(r, p.x, p.y);
+  const bool centreDark = IsDark(static_cast<uint8_t>(centre));
+  bool seenLight = false;
+  for (int k = 1; k <= reach; ++k) {
+    const int x = p.x + k * dx, y = p.y + k * dy;
+    if (!InImage(r, x, y)) break;
+    const int v = Pixel(r, x, y);
+    const bool dark = IsDark(static_cast<uint8_t>(v));
+    if (!seenLight) {
+      if (!dark) seenLight = true;
+      continue;
+    }
+    if (!dark) continue;
+    if (skipCentre && centreDark && v == centre) continue;
+    return {v, {x, y}};
+  }
+  return {};
+}
+
+// Moves `point` to the centroid of the ring around it; 1, or 0 when no ring
+// of a plausible size surrounds it.
+int RefineAlignment(Recognizer& r, Point& point) {
+  const int reach = r.imageWidth / 8;
+  const int maxPoints = 4 * reach;
+  const ScanHit left = ScanForRing(r, point, -1, 0, reach, true);
+  const ScanHit right = ScanForRing(r, point, 1, 0, reach, false);
+  auto traceRing = [&](const ScanHit& from, int startDirection) {
+    ComponentRecord scratch{};
+    if (!TraceContour(r, &scratch, from.at.y, from.at.x, from.label, startDirection, 1)) return 0;
+    if (scratch.pointCount >= maxPoints) return 0;
+    point = {scratch.centroidX, scratch.centroidY};
+    return 1;
+  };
+  if (left.label != 0 && left.label == right.label) {
+    point = left.at;
+    return traceRing(left, 0);
+  }
+  if (left.label == 0 && right.label == 0) return 0;
+  const ScanHit up = ScanForRing(r, point, 0, -1, reach, true);
+  const ScanHit down = ScanForRing(r, point, 0, 1, reach, false);
+  if (up.label == 0 || down.label == 0) return 0;
+  if (up.label != down.label) return 1;
+  if (up.label == left.label) return traceRing(left, 0);
+  if (up.label == right.label) return traceRing(right, 4);
+  return 0;
+}
+
+// ---- Grid score ----------------------------------------------------------
+
+class ScoreCounter {
+ public:
+  ScoreCounter(const Recognizer& r, const SampleCorners& m, int n) : r_(r), m_(m), n_(n) {}
+  void Dark(int column, int row) { score_ += SampleModule(r_, m_, column, row, n_) == 1; }
+  void Light(int column, int row) { score_ += SampleModule(r_, m_, column, row, n_) != 1; }
+  int Score() const { return score_; }
+  void Subtract(int v) { score_ -= v; }
+
+ private:
+  const Recognizer& r_;
+  const SampleCorners& m_;
+  int n_;
+  int score_ = 0;
+};
+
+// An alignment pattern centred on (column cx, row cy) seen as its outer dark
+// ring and inner light ring.
+void ScoreAlignment(ScoreCounter& s, int cx, int cy) {
+  for (int t = -2; t <= 2; ++t) {
+    s.Dark(cx + t, cy - 2);
+    s.Dark(cx + t, cy + 2);
+    s.Dark(cx - 2, cy + t);
+    s.Dark(cx + 2, cy + t);
+  }
+  for (int t = -1; t <= 1; ++t) {
+    s.Light(cx + t, cy - 1);
+    s.Light(cx + t, cy + 1);
+    s.Light(cx - 1, cy + t);
+    s.Light(cx + 1, cy + t);
+  }
+}
+
+// How well the function patterns near the three far corners sample with this
+// candidate as the fourth corner.
+int GridScore(const Recognizer& r, const QrLocation& loc, Point candidate) {
+  const int d = r.symbolDimension;
+  const int n = d - 1;
+  SampleCorners corners;
+  corners.points[0] = r.components[loc.cornerLabel].cornerA;
+  corners.points[1] = r.components[loc.firstLabel].cornerA;
+  corners.points[2] = r.components[loc.secondLabel].cornerA;
+  corners.points[3] = ToPoint16(candidate);
+  ScoreCounter s(r, corners, n);
+  // Top-right finder: its left edge and the inner corner of its ring.
+  for (int row = 1; row <= 6; ++row) s.Dark(n, row);
+  for (int row = 2; row <= 5; ++row) s.Light(n - 1, row);
+  s.Dark(n - 2, 3);
+  s.Dark(n - 2, 4);
+  s.Dark(n - 3, 4);
+  s.Light(n - 4, 5);
+  s.Light(n - 3, 5);
+  for (int c = n - 5; c <= n - 1; ++c) s.Dark(c, 6);
+  // Bottom-left finder, mirrored.
+  for (int row = n - 5; row <= n - 1; ++row) s.Dark(6, row);
+  for (int row = n - 4; row <= n - 2; ++row) s.Light(5, row);
+  s.Dark(4, n - 3);
+  s.Dark(4, n - 2);
+  s.Dark(3, n - 2);
+  for (int c = 2; c <= 4; ++c) s.Light(c, n - 1);
+  for (int c = 1; c <= 5; ++c) s.Dark(c, n);
+  if (n < 21) return s.Score();
+  ScoreAlignment(s, n - 6, n - 6);
+  s.Subtract(8);
+  if (n < 41) return s.Score();
+  const int h = n / 2;
+  ScoreAlignment(s, h, n - 6);
+  ScoreAlignment(s, n - 6, h);
+  s.Subtract(16);
+  return s.Score();
+}
+
+Point ScoreSearch(const Recognizer& r, const QrLocation& loc, Point alignment) {
+  const int d = r.symbolDimension;
+  const Point g = ToPoint(r.components[loc.cornerLabel].cornerA);
+  // One module diagonal in 1/1024 pixel, rounded; the search starts four such
+  // steps past the alignment centre and walks in half steps.
+  const int64_t stepX = (kOne * (alignment.x - g.x)) / (d - 6) + kHalf;
+  const int64_t stepY = (kOne * (alignment.y - g.y)) / (d - 6) + kHalf;
+  const Point start = {alignment.x + static_cast<int32_t>(stepX >> 8),
+                       alignment.y + static_cast<int32_t>(stepY >> 8)};
+  Point best = start;
+  int bestScore = -1;
+  for (int k = 0; k < kScoreCandidates; ++k) {
+    const Point c = {start.x + static_cast<int32_t>((k * stepX) >> 11),
+                     start.y + static_cast<int32_t>((k * stepY) >> 11)};
+    if (!InsideWithMargin(r, c)) continue;
+    const int score = GridScore(r, loc, c);
+    if (score >= bestScore) {  // a later equal score wins
+      bestScore = score;
+      best = c;
+    }
+  }
+  if (bestScore < 0) return start;
+  for (int pass = 0; pass < kHillClimbPasses; ++pass) {
+    int moveTo = -1;
+    int moveScore = bestScore;
+    for (int dir = 0; dir < 8; ++dir) {
+      const Point c = {best.x + kDirX[dir], best.y + kDirY[dir]};
+      if (!InsideWithMargin(r, c)) continue;
+      const int score = GridScore(r, loc, c);
+      if (score > moveScore) {
+        moveScore = score;
+        moveTo = dir;
+      }
+    }
+    if (moveTo < 0) break;
+    best = {best.x + kDirX[moveTo], best.y + kDirY[moveTo]};
+    bestScore = moveScore;
+  }
+  return best;
+}
+
+// ---- Fourth corner -------------------------------------------------------
+
+Point Add(Point a, Point b) { return {a.x + b.x, a.y + b.y}; }
+Point Sub(Point a, Point b) { return {a.x - b.x, a.y - b.y}; }
+
+// p + rnd(12 (p - from) / (d - 12)): from an alignment centre six modules on to
+// the corner module, in the direction away from `from`.
+Point ExtendBy12(Point p, Point from, int d) {
+  return {p.x + RoundedQuotient(12 * int64_t{p.x - from.x}, d - 12),
+          p.y + RoundedQuotient(12 * int64_t{p.y - from.y}, d - 12)};
+}
+
+bool NearBorder(const Recognizer& r, Point p) {
+  return p.x < 2 || p.y < 2 || p.x > r.imageWidth - 3 || p.y > r.imageHeight - 3;
+}
+
+// Version 1: walk the corner outwards along the bottom and right edges while
+// the lines just outside them still meet dark modules.
+Point Version1Corner(Recognizer& r, const QrLocation& loc, Point estimate) {
+  const int d = r.symbolDimension;
+  const ComponentRecord& corner = r.components[loc.cornerLabel];
+  const ComponentRecord& first = r.components[loc.firstLabel];
+  const ComponentRecord& second = r.components[loc.secondLabel];
+  const Point k = Centroid(r, loc.cornerLabel);
+  const Point p = {estimate.x + RoundedQuotient(6 * int64_t{estimate.x - k.x}, d - 10),
+                   estimate.y + RoundedQuotient(6 * int64_t{estimate.y - k.y}, d - 10)};
+
+  const Point a = ToPoint(corner.cornerA), b = ToPoint(corner.cornerB);
+  // 8/7 of the finder's diagonal past its inner corner: (1024 (B - A) / 7 + 512) >> 7.
+  Point q = {b.x + static_cast<int32_t>(((kOne * (b.x - a.x)) / 7 + kHalf) >> 7),
+             b.y + static_cast<int32_t>(((kOne * (b.y - a.y)) / 7 + kHalf) >> 7)};
+  const Point fa = ToPoint(first.cornerA), sa = ToPoint(second.cornerA);
+  const Point f1 = {fa.x + (fa.x - a.x) / d, fa.y + (fa.y - a.y) / d};
+  const Point f2 = {sa.x + (sa.x - a.x) / d, sa.y + (sa.y - a.y) / d};
+  for (int pass = 0; pass < kEdgeProbePasses; ++pass) {
+    const Point q0 = q;
+    const Point s1 = {(q0.x - fa.x) / d, (q0.y - fa.y) / d};
+    const Point s2 = {(q0.x - sa.x) / d, (q0.y - sa.y) / d};
+    bool moved = false;
+    const Point t1 = Add(q0, s1);
+    if (LineIsClear(r, ToPoint16(t1), ToPoint16(f2)) == 0) {
+      if (NearBorder(r, t1)) break;
+      q = Add(q, s1);
+      moved = true;
+    }
+    const Point t2 = Add(q0, s2);
+    if (LineIsClear(r, ToPoint16(t2), ToPoint16(f1)) == 0) {
+      if (NearBorder(r, t2)) break;
+      q = Add(q, s2);
+      moved = true;
+    }
+    if (!moved) break;
+  }
+  const int32_t pk = Distance(p, k), qk = Distance(q, k);
+  if (5 * std::abs(pk - qk) > std::min(pk, qk)) q = p;
+  return q;
+}
+
+// Search radius for the alignment component: a quarter of the symbol's side,
+// measured as the longer finder-to-finder distance (about d - 7 modules). The
+// squared value is compared with squared distances.
+int64_t AlignmentRadiusSquared(const Recognizer& r, const QrLocation& loc) {
+  const Point k = Centroid(r, loc.cornerLabel);
+  const int32_t side =
+      std::max(Distance(k, Centroid(r, loc.firstLabel)), Distance(k, Centroid(r, loc.secondLabel)));
+  const int64_t radius = side / 4;
+  return radius * radius;
+}
+
+int FindAlignmentComponent(Recognizer& r, const QrLocation& loc, Point estimate) {
+  const ComponentRecord& corner = r.components[loc.cornerLabel];
+  int excluded[6] = {loc.cornerLabel, loc.firstLabel, loc.secondLabel, 0, 0, 0};
+  const int finders[3] = {loc.cornerLabel, loc.firstLabel, loc.secondLabel};
+  for (int i = 0; i < 3; ++i) {
+    const Point c = Centroid(r, finders[i]);
+    excluded[3 + i] = Pixel(r, c.x, c.y);
+  }
+  const int64_t radiusSquared = AlignmentRadiusSquared(r, loc);
+  int best = 0;
+  int64_t bestDistance = radiusSquared;
+  for (int label = 1; label < r.labelCount && label <= kMaxLabel; ++label) {
+    const ComponentRecord& c = r.components[label];
+    if (c.shapeClass != 0 && c.shapeClass != 1 && c.shapeClass != 2000) continue;
+    if (c.pointCount > corner.pointCount / 2) continue;
+    if (std::find(std::begin(excluded), std::end(excluded), label) != std::end(excluded)) continue;
+    const int64_t dx = c.centroidX - estimate.x, dy = c.centroidY - estimate.y;
+    const int64_t dist = dx * dx + dy * dy;
+    if (dist >= bestDistance) continue;
+    if (!PassesAlignmentTest(r, label)) continue;
+    best = label;
+    bestDistance = dist;
+  }
+  return best;
+}
+
+int FourthCorner(Recognizer& r, QrLocation& loc) {
+  const int d = r.symbolDimension;
+  const Point k = Centroid(r, loc.cornerLabel);
+  const Point u = Centroid(r, loc.firstLabel);
+  const Point v = Centroid(r, loc.secondLabel);
+  // 16-bit sums, as the coordinates they add.
+  const int32_t sx = static_cast<int16_t>(u.x + v.x);
+  const int32_t sy = static_cast<int16_t>(u.y + v.y);
+  const Point estimate = {sx - k.x + RoundedQuotient(3 * int64_t{2 * k.x - sx}, d - 7),
+                          sy - k.y + RoundedQuotient(3 * int64_t{2 * k.y - sy}, d - 7)};
+  const Point middle = {sx >> 1, sy >> 1};
+  Point fourth{};
+
+  if (d < kVersion1Dimension) {
+    fourth = Version1Corner(r, loc, estimate);
+  } else {
+    loc.alignmentSearched = 1;
+    const int label = FindAlignmentComponent(r, loc, estimate);
+    loc.alignmentLabel = label;
+    if (label == 0) {
+      if (d >= kVersion7Dimension) {
+        const ComponentRecord& corner = r.components[loc.cornerLabel];
+        const ComponentRecord& first = r.components[loc.firstLabel];
+        const ComponentRecord& second = r.components[loc.secondLabel];
+        Point e1 = {(corner.cornerB.x + second.cornerB.x) / 2, (corner.cornerB.y + second.cornerB.y) / 2};
+        Point e2 = {(corner.cornerB.x + first.cornerB.x) / 2, (corner.cornerB.y + first.cornerB.y) / 2};
+        Point e3 = middle;
+        if (!RefineAlignment(r, e1) || !RefineAlignment(r, e2) || !RefineAlignment(r, e3)) return 0;
+        const Point e4 = Sub(Add(e3, e3), e1);
+        const Point e5 = Sub(Add(e3, e3), e2);
+        const Point a = Sub(Add(e5, e4), e3);
+        fourth = ExtendBy12(a, e3, d);
+        if (!InsideWithMargin(r, fourth) || !InImage(r, a.x, a.y)) return 0;
+        loc.alignmentLabel = Pixel(r, a.x, a.y);
+        if (loc.alignmentLabel >= 1 && loc.alignmentLabel <= kMaxLabel) {
+          Record(r, loc.alignmentLabel).centroidX = static_cast<int16_t>(a.x);
+          Record(r, loc.alignmentLabel).centroidY = static_cast<int16_t>(a.y);
+        }
+      } else {
+        Point e = estimate;
+        if (!InImage(r, e.x, e.y) || !RefineAlignment(r, e)) return 0;
+        loc.alignmentLabel = Pixel(r, e.x, e.y);
+        fourth = ExtendBy12(e, middle, d);
+      }
+    } else if (d >= kVersion7Dimension) {
+      // The central alignment pattern gives the direction; without it the
+      // estimate of the centre serves.
+      Point m = middle;
+      if (InImage(r, m.x, m.y) && !RefineAlignment(r, m)) m = middle;
+      fourth = ExtendBy12(Centroid(r, label), m, d);
+    } else {
+      Point c = Centroid(r, label);
+      if (RefineAlignment(r, c)) {
+        Record(r, label).centroidX = static_cast<int16_t>(c.x);
+        Record(r, label).centroidY = static_cast<int16_t>(c.y);
+      }
+      fourth = ExtendBy12(c, middle, d);
+    }
+    if (loc.alignmentLabel >= 1 && loc.alignmentLabel <= kMaxLabel) {
+      fourth = ScoreSearch(r, loc, Centroid(r, loc.alignmentLabel));
+    }
+  }
+  if (!InsideWithMargin(r, fourth)) return 0;
+  loc.fourthX = fourth.x;
+  loc.fourthY = fourth.y;
+  return 1;
+}
+
+// ---- Decode --------------------------------------------------------------
+
+// The decoder's working state lives in the contour buffer, which is free once
+// the corners have been taken.
+QrDecoder& DecoderState(Recognizer& r) {
+  static_assert(sizeof(QrDecoder) <= sizeof(r.contour));
+  static_assert(alignof(QrDecoder) <= alignof(Recognizer));
+  static_assert(offsetof(Recognizer, contour) % alignof(QrDecoder) == 0);
+  return *new (static_cast<void*>(r.contour)) QrDecoder;
+}
+
+bool StartsWithPe(const uint8_t* text, int length) {
+  return length >= 3 && (text[0] == 'P' || text[0] == 'p') && (text[1] == 'E' || text[1] == 'e') &&
+         text[2] == ':';
+}
+
+}  // namespace
+
+int QrDimensionFromCount(int count) {
+  if (count < 19) return 0;
+  int d = 21;
+  if (count > 20) d = (count - 21) % 4 == 0 ? count : ((count - 19) & ~3) + 21;
+  return d > kQrMaxDimension ? 0 : d;
+}
+
+int FindQrFinders(Recognizer& r, QrLocation& loc) {
+  if (r.holeCount < 3 || r.labelCount < 7) return 0;
+  int candidates[3];
+  int found = 0;
+  const int holes = std::min(r.holeCount, kHoleCapacity);
+  for (int i = 0; i < holes; ++i) {
+    const HoleEntry& h = r.holes[i];
+    if (h.count != 1 || h.label < 1 || h.label > kMaxLabel) continue;
+    if (!PassesFinderTest(r, h.label)) continue;
+    if (found == 3) return 0;  // exactly three are required
+    candidates[found++] = h.label;
+  }
+  if (found != 3) return 0;
+  OrderFinders(r, candidates, loc);
+
+  const Point c = Centroid(r, loc.cornerLabel);
+  const Point u = Centroid(r, loc.firstLabel);
+  const Point v = Centroid(r, loc.secondLabel);
+  ExtractCorners(r, loc.firstLabel, v);
+  ExtractCorners(r, loc.secondLabel, u);
+  ExtractCorners(r, loc.cornerLabel, {(u.x + v.x) / 2, (u.y + v.y) / 2});
+  (void)c;
+  return 1;
+}
+
+int FindQrDimensionAndFourthCorner(Recognizer& r, QrLocation& loc) {
+  const Point16 cornerB = r.components[loc.cornerLabel].cornerB;
+  const int c1 = CountTransitions(r, cornerB, r.components[loc.secondLabel].cornerB, kTimingStart);
+  const int c2 = CountTransitions(r, cornerB, r.components[loc.firstLabel].cornerB, kTimingStart);
+  const int d = QrDimensionFromCount(std::max(c1, c2));
+  if (d == 0) return 0;
+  r.symbolDimension = d;
+  return FourthCorner(r, loc);
+}
+
+int SampleQrGrid(Recognizer& r, const QrLocation& loc, int dx, int dy) {
+  SampleCorners corners;
+  corners.points[0] = r.components[loc.cornerLabel].cornerA;
+  corners.points[1] = r.components[loc.firstLabel].cornerA;
+  corners.points[2] = r.components[loc.secondLabel].cornerA;
+  corners.points[3] = ToPoint16({loc.fourthX + dx, loc.fourthY + dy});
+  for (const Point16& p : corners.points) {
+    if (p.x < 1 || p.y < 1 || p.x > r.imageWidth - 2 || p.y > r.imageHeight - 2) return 0;
+  }
+  r.matrix.Clear();
+  return SampleGrid(r, corners, r.symbolDimension - 1);
+}
+
+int DecodeQrMatrix(Recognizer& r, const QrLocation&, void*) {
+  QrDecoder& decoder = DecoderState(r);
+  if (!QrDecodeGrid(decoder, r.matrix, r.symbolDimension, r.decodedText, r.secondString)) return 0;
+  r.textFlag = 32;
+  r.decodedLength = decoder.textLength;
+  if (r.secondString[0] == 0) return r.decodedLength > 0;
+  if (std::strcmp(reinterpret_cast<const char*>(r.secondString), "CMCC:") == 0) {
+    std::memset(r.secondString, 0, sizeof r.secondString);
+    r.textFlag = 8;  // GB2312
+    return r.decodedLength > 0;
+  }
+  return 1;
+}
+
+void SetQrContentKind(Recognizer& r) {
+  uint8_t* text = r.decodedText;
+  int length = r.decodedLength;
+  if (r.secondString[0] != 0) {
+    r.contentKind = 27;
+    return;
+  }
+  if (StartsWithPe(text, length)) {
+    // Enciphered content: "PE:", a check byte, then the payload. The check byte
+    // and the payload length go to the second string; the payload moves to the
+    // front of the text.
+    r.contentKind = 28;
+    r.secondString[2] = length > 3 ? text[3] : 0;
+    const int payload = std::max(0, length - 4);
+    std::memmove(text, text + 4, sizeof r.decodedText - 4);
+    std::memset(text + sizeof r.decodedText - 4, 0, 4);
+    int digits = 0;
+    int value = payload;
+    do {
+      r.secondString[4 + digits++] = static_cast<uint8_t>(value & 0x7F);
+      value >>= 7;
+    } while (value > 0);
+    r.secondString[3] = static_cast<uint8_t>(digits);
+    r.decodedLength = payload;
+    return;
+  }
+  r.contentKind = 0;
+  if (length < 2) return;
+  bool at = false;
+  for (int i = 1; i < length; ++i) {
+    const uint8_t b = text[i];
+    if (b == ':' || b == ';' || b == ' ' || b >= 0x80) {
+      r.contentKind = 16;
+      return;
+    }
+    if (b == '@') at = true;
+  }
+  if (at) r.contentKind = 19;
+}
+
+int LocateQrCodeWith(Recognizer& r, QrLocation& loc, const QrLocatorHooks& hooks) {
+  if (!LockPermits(r, kLockQr)) return 0;
+  r.lockedKind = kLockNone;
+  loc = QrLocation{};
+  loc.decodeAttempt = -1;
+  if (!FindQrFinders(r, loc)) return 0;
+  if (!FindQrDimensionAndFourthCorner(r, loc)) return 0;
+  if (!SampleQrGrid(r, loc, 0, 0)) return 0;
+  r.lockedKind = kLockQr;
+  r.decodeSummary = DecodeSummary{};
+
+  std::memset(r.decodedText, 0, sizeof r.decodedText);
+  std::memset(r.secondString, 0, sizeof r.secondString);
+  if (hooks.decode(r, loc, hooks.context)) {
+    loc.decodeAttempt = 0;
+  } else {
+    // The fourth corner is the least certain: try it one pixel away in each
+    // direction, each from the unshifted point.
+    for (int dir = 0; dir < 8 && loc.decodeAttempt < 0; ++dir) {
+      if (!SampleQrGrid(r, loc, kDirX[dir], kDirY[dir])) return 0;
+      std::memset(r.decodedText, 0, sizeof r.decodedText);
+      std::memset(r.secondString, 0, sizeof r.secondString);
+      if (hooks.decode(r, loc, hooks.context)) loc.decodeAttempt = dir + 1;
+    }
+    if (loc.decodeAttempt < 0) return 0;
+  }
+  SetQrContentKind(r);
+  r.FillDecodeSummary();
+  return 1;
+}
 
 int LocateQrCode(Recognizer& r) {
-  if (!LockPermits(r, kLockQr)) return 0;
-  r.lockedKind = kLockNone;  // nothing found in this frame
-  return 0;
+  QrLocation location;
+  return LocateQrCodeWith(r, location, kQrDefaultHooks);
 }
 
 }  // namespace cordavex

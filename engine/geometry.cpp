@@ -1,0 +1,244 @@
+// Grid sampling through a projective mapping, and line geometry.
+#include "engine/geometry.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+namespace cordavex {
+namespace {
+
+constexpr int64_t kOne = 1024;  // 10-bit fixed point
+constexpr int kMaxGridIndex = ModuleMatrix::kSize - 1;
+
+// Sample positions are formed as 16 (1024 N x0 + j Ax + i Bx); corner sets whose
+// terms could exceed this are treated as degenerate rather than overflowing.
+constexpr double kMagnitudeLimit = 4.0e18;  // below 2^62
+
+// Directions 0..7: east, then clockwise as seen on screen (y grows downwards).
+constexpr int kDirectionX[8] = {1, 1, 0, -1, -1, -1, 0, 1};
+constexpr int kDirectionY[8] = {0, 1, 1, 1, 0, -1, -1, -1};
+
+struct Image {
+  const uint8_t* pixels;
+  int64_t width;
+  int64_t height;
+
+  bool Contains(int64_t x, int64_t y) const { return x >= 0 && y >= 0 && x < width && y < height; }
+  bool Dark(int64_t x, int64_t y) const { return IsDark(pixels[y * width + x]); }
+};
+
+Image ImageOf(const Recognizer& r) { return {r.image(), r.imageWidth, r.imageHeight}; }
+
+// The projective mapping of module (row i, column j) to the image: with
+// D = (j G + i H) / den + 1024 N,
+//   x = ((16 (1024 N x0 + j Ax + i Bx)) / D + 8) >> 4,   y likewise,
+// every quotient truncated towards zero and the final shift rounding to the
+// nearest pixel. G = H = 0 for a parallelogram, where the mapping is affine.
+struct Mapping {
+  int64_t den, g, h;
+  int64_t ax, bx, ay, by;
+  int64_t originX, originY;  // 1024 N x0, 1024 N y0
+  int64_t scale;             // 1024 N
+};
+
+// The largest |term| of the sums for modules up to `reach` in either index.
+double Magnitude(const Mapping& m, int64_t reach) {
+  const double k = static_cast<double>(reach);
+  const double x = std::fabs(static_cast<double>(m.originX)) +
+                   k * (std::fabs(static_cast<double>(m.ax)) + std::fabs(static_cast<double>(m.bx)));
+  const double y = std::fabs(static_cast<double>(m.originY)) +
+                   k * (std::fabs(static_cast<double>(m.ay)) + std::fabs(static_cast<double>(m.by)));
+  const double d = k * (std::fabs(static_cast<double>(m.g)) + std::fabs(static_cast<double>(m.h)));
+  return 16.0 * std::fmax(std::fmax(x, y), d);
+}
+
+// Returns false for degenerate corners. Coordinates are 16-bit, so den, G, H and
+// the products x1 G stay below 2^60; only the module sums need the bound check.
+bool MakeMapping(const SampleCorners& corners, int n, int64_t reach, Mapping& m) {
+  const int64_t x0 = corners.points[0].x, y0 = corners.points[0].y;
+  const int64_t x1 = corners.points[1].x, y1 = corners.points[1].y;
+  const int64_t x2 = corners.points[2].x, y2 = corners.points[2].y;
+  const int64_t x3 = corners.points[3].x, y3 = corners.points[3].y;
+  const int64_t sx = x0 - x1 - x2 + x3;
+  const int64_t sy = y0 - y1 - y2 + y3;
+  m.den = (y2 - y3) * (x1 - x3) - (x2 - x3) * (y1 - y3);
+  if (m.den == 0) return false;
+  m.g = kOne * (sx * (y2 - y3) - sy * (x2 - x3));
+  m.h = kOne * (sy * (x1 - x3) - sx * (y1 - y3));
+  m.ax = x1 * m.g / m.den + kOne * (x1 - x0);
+  m.bx = x2 * m.h / m.den + kOne * (x2 - x0);
+  m.ay = y1 * m.g / m.den + kOne * (y1 - y0);
+  m.by = y2 * m.h / m.den + kOne * (y2 - y0);
+  m.scale = kOne * n;
+  m.originX = m.scale * x0;
+  m.originY = m.scale * y0;
+  return Magnitude(m, reach) < kMagnitudeLimit;
+}
+
+// Maps accumulated sums to a pixel; false when D is 0 (the point is at infinity).
+bool MapPoint(const Mapping& m, int64_t sumD, int64_t sumX, int64_t sumY, int64_t& x,
+              int64_t& y) {
+  const int64_t d = sumD / m.den + m.scale;
+  if (d == 0) return false;
+  // >> of a negative quotient is an arithmetic shift (floor), as intended.
+  x = ((16 * sumX) / d + 8) >> 4;
+  y = ((16 * sumY) / d + 8) >> 4;
+  return true;
+}
+
+}  // namespace
+
+int SampleGrid(Recognizer& r, const SampleCorners& corners, int n) {
+  if (n < 1 || n > kMaxGridIndex) return 0;
+  Mapping m;
+  if (!MakeMapping(corners, n, n, m)) return 0;
+  const Image image = ImageOf(r);
+  // Row by row the sums grow by H, Bx, By; along a row by G, Ax, Ay.
+  int64_t rowD = 0, rowX = m.originX, rowY = m.originY;
+  for (int i = 0; i <= n; ++i) {
+    int64_t sumD = rowD, sumX = rowX, sumY = rowY;
+    for (int j = 0; j <= n; ++j) {
+      int64_t x, y;
+      if (MapPoint(m, sumD, sumX, sumY, x, y) && x > 0 && x < image.width - 1 && y > 0 &&
+          y < image.height - 1) {
+        r.matrix.Set(i, j, image.Dark(x, y));
+      }
+      sumD += m.g;
+      sumX += m.ax;
+      sumY += m.ay;
+    }
+    rowD += m.h;
+    rowX += m.bx;
+    rowY += m.by;
+  }
+  return 1;
+}
+
+int SampleModule(const Recognizer& r, const SampleCorners& corners, int column, int row, int n) {
+  const int64_t reach = std::max({int64_t{n}, std::abs(int64_t{column}), std::abs(int64_t{row})});
+  Mapping m;
+  if (!MakeMapping(corners, n, reach, m)) return 0;
+  const int64_t j = column, i = row;
+  int64_t x, y;
+  if (!MapPoint(m, j * m.g + i * m.h, m.originX + j * m.ax + i * m.bx,
+                m.originY + j * m.ay + i * m.by, x, y)) {
+    return 0;
+  }
+  const Image image = ImageOf(r);
+  if (x < 2 || x >= image.width - 2 || y < 2 || y >= image.height - 2) return 0;
+  return image.Dark(x, y) ? 1 : 0;
+}
+
+int CountTransitions(const Recognizer& r, Point16 a, Point16 b, int start,
+                     std::span<int32_t> runLengths) {
+  const int64_t dx = int64_t{a.x} - b.x;
+  const int64_t dy = int64_t{a.y} - b.y;
+  const int64_t steps = std::max(std::abs(dx), std::abs(dy));
+  if (steps == 0) return 0;
+  const int64_t stepX = kOne * dx / steps;
+  const int64_t stepY = kOne * dy / steps;
+  const Image image = ImageOf(r);
+  // Truncating shifts of negative products round towards minus infinity.
+  if (!image.Contains(b.x + (((steps - 1) * stepX) >> 10), b.y + (((steps - 1) * stepY) >> 10))) {
+    return 0;
+  }
+  int changes = 0;
+  bool dark = false;
+  for (int64_t k = 0; k < steps; ++k) {
+    const int64_t x = b.x + ((k * stepX) >> 10);
+    const int64_t y = b.y + ((k * stepY) >> 10);
+    if (!image.Contains(x, y)) break;
+    if (image.Dark(x, y) != dark) {
+      dark = !dark;
+      ++changes;
+    }
+    const int64_t index = int64_t{start} + changes;
+    if (index >= 0 && index < static_cast<int64_t>(runLengths.size())) {
+      ++runLengths[static_cast<size_t>(index)];
+    }
+  }
+  return start + changes;
+}
+
+int LineIsClear(const Recognizer& r, Point16 a, Point16 b) {
+  const int64_t dx = int64_t{a.x} - b.x;
+  const int64_t dy = int64_t{a.y} - b.y;
+  const int64_t steps = std::max(std::abs(dx), std::abs(dy)) + 1;
+  const Image image = ImageOf(r);
+  if (steps < 1 || steps >= image.width || steps >= image.height) return -1;
+  const int64_t stepX = kOne * dx / steps;
+  const int64_t stepY = kOne * dy / steps;
+  const int64_t endX = b.x + ((steps * stepX) >> 10);
+  const int64_t endY = b.y + ((steps * stepY) >> 10);
+  if (endX < 1 || endX > image.width - 2 || endY < 1 || endY > image.height - 2) return -1;
+  if (steps < 2) return 1;
+  for (int64_t k = 1; k < steps; ++k) {
+    const int64_t x = b.x + ((k * stepX) >> 10);
+    const int64_t y = b.y + ((k * stepY) >> 10);
+    if (x < 2 || y < 2 || !image.Contains(x, y)) continue;
+    if (image.Dark(x, y)) return 0;
+  }
+  return 1;
+}
+
+ExtremeIndices ExtremeContourPoints(std::span<const Point16> points, Point16 reference) {
+  ExtremeIndices result{0, 0};
+  const size_t count = points.size();
+  if (count == 0) return result;
+  auto squared = [&](size_t i) {
+    const int64_t dx = int64_t{points[i].x} - reference.x;
+    const int64_t dy = int64_t{points[i].y} - reference.y;
+    return dx * dx + dy * dy;
+  };
+  int64_t greatest = 0;
+  int64_t smallest = std::numeric_limits<int64_t>::max();
+  for (size_t i = 0; i < count; ++i) {
+    const int64_t score = squared((i + count - 1) % count) + squared(i) + squared((i + 1) % count);
+    if (score > greatest) {
+      greatest = score;
+      result.farthest = static_cast<int32_t>(i);
+    }
+    if (score < smallest) {
+      smallest = score;
+      result.nearest = static_cast<int32_t>(i);
+    }
+  }
+  return result;
+}
+
+void NudgeTowardsDark(const Recognizer& r, Point16& point) {
+  const Image image = ImageOf(r);
+  int counts[8] = {};
+  for (int d = 0; d < 8; ++d) {
+    const int64_t cx = int64_t{point.x} + kDirectionX[d];
+    const int64_t cy = int64_t{point.y} + kDirectionY[d];
+    for (int e = 0; e < 8; ++e) {
+      const int64_t x = cx + kDirectionX[e];
+      const int64_t y = cy + kDirectionY[e];
+      if (x < 2 || y < 2 || x >= image.width - 2 || y >= image.height - 2) continue;
+      if (image.Dark(x, y)) ++counts[d];
+    }
+  }
+  int best = -1;
+  int bestScore = 0;
+  for (int d = 0; d < 8; ++d) {
+    const int score = counts[(d + 7) % 8] + counts[d] + counts[(d + 1) % 8];
+    if (score > bestScore) {
+      bestScore = score;
+      best = d;
+    }
+  }
+  if (best < 0) return;
+  const int x = point.x + kDirectionX[best];
+  const int y = point.y + kDirectionY[best];
+  if (x > std::numeric_limits<int16_t>::max() || y > std::numeric_limits<int16_t>::max() ||
+      x < std::numeric_limits<int16_t>::min() || y < std::numeric_limits<int16_t>::min()) {
+    return;
+  }
+  point.x = static_cast<int16_t>(x);
+  point.y = static_cast<int16_t>(y);
+}
+
+}  // namespace cordavex

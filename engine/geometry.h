@@ -1,0 +1,71 @@
+// Grid sampling and line geometry on the labelled grey image of the workspace:
+// projective sampling of a module grid from four corner points, single-module
+// samples, colour changes along a line, clear-line tests, extreme contour points
+// and a one-pixel nudge towards dark pixels. All in integers with 10-bit fixed
+// point (kOne = 1024 is 1.0); a pixel is dark when its value is below 254.
+//
+// Ownership: everything reads the workspace's image (r.image(), imageWidth x
+// imageHeight); SampleGrid writes the workspace's module matrix and nothing else.
+// Nothing is allocated. Threads: one workspace, one thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "engine/workspace.h"
+
+namespace cordavex {
+
+// The image points at which the corner modules of an (N + 1) x (N + 1) grid are
+// sampled: points[0] module (row 0, column 0), points[1] (0, N), points[2]
+// (N, 0), points[3] (N, N). Laid out as x0, y0, x1, y1, x2, y2, x3, y3.
+struct SampleCorners {
+  Point16 points[4];
+};
+
+// Samples rows and columns 0..n of the module matrix through the projective
+// mapping of the corners: a module whose sample point lies strictly inside the
+// one-pixel frame of the image (0 < x < width - 1, 0 < y < height - 1) becomes
+// dark or light, any other keeps its value (the caller clears the matrix first).
+// Returns 1, or 0 without touching the matrix when the corners are degenerate
+// (three of them collinear, or so far from a quadrilateral that sample positions
+// would not fit in 64 bits) or n is not 1..69.
+int SampleGrid(Recognizer& r, const SampleCorners& corners, int n);
+
+// The sample of one module (column, row) of the same mapping: 1 when its pixel is
+// dark, 0 when light, outside 2 <= x < width - 2 and 2 <= y < height - 2, or the
+// mapping is degenerate.
+int SampleModule(const Recognizer& r, const SampleCorners& corners, int column, int row, int n);
+
+// Walks from b towards a (max(|dx|, |dy|) steps, b included, a excluded) and
+// returns start plus the number of colour changes met, the walk starting on
+// light. A zero-length line gives 0, and so does a line whose last step lies off
+// the image; a walk that leaves the image earlier stops there. When runLengths is
+// not empty, runLengths[start + c] counts the pixels walked after c changes
+// (indices outside the span are not counted).
+int CountTransitions(const Recognizer& r, Point16 a, Point16 b, int start,
+                     std::span<int32_t> runLengths = {});
+
+// 1 when every pixel stepped from b towards a (b itself excluded) is light, 0 at
+// the first dark one, -1 when the line is as long as the image is wide or high or
+// its far end lies outside 1..size - 2. Pixels with x or y below 2, or outside the
+// image, are not tested.
+int LineIsClear(const Recognizer& r, Point16 a, Point16 b);
+
+// Indices into a closed contour of the points with the greatest and the smallest
+// smoothed distance to `reference` (the squared distances of the point and its
+// two neighbours, summed). Ties go to the earlier index; an empty contour gives 0
+// for both.
+struct ExtremeIndices {
+  int32_t farthest;
+  int32_t nearest;
+};
+ExtremeIndices ExtremeContourPoints(std::span<const Point16> points, Point16 reference);
+
+// Moves the point one pixel in the direction (0 east, clockwise to 7 north-east)
+// whose neighbourhood, smoothed over the adjacent directions, holds the most dark
+// pixels; leaves it where it is when none is dark. Pixels within two of the image
+// border are not counted.
+void NudgeTowardsDark(const Recognizer& r, Point16& point);
+
+}  // namespace cordavex
