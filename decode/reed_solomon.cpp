@@ -52,20 +52,20 @@ uint8_t EvaluateAt(const GaloisField& f, const uint8_t* poly, int degree, int k)
 
 int FirstRoot(int32_t variant) { return variant == kRsQrCode ? 0 : 1; }
 
-// S_i = R(alpha^(b+i)) by Horner's rule over the block, element 0 first.
-// Returns true when every syndrome is zero.
+// S_i = R(alpha^(b+i)) by Horner's rule over the block, element 0 first. The
+// E evaluations advance together, codeword by codeword, so that their table
+// look-ups do not wait on one another. Returns true when every syndrome is zero.
 bool ComputeSyndromes(RsContext& c) {
   const GaloisField& f = *c.field;
   const int b = FirstRoot(c.variant);
-  uint8_t any = 0;
-  for (int i = 0; i < c.checkCount; ++i) {
-    uint8_t s = 0;
-    for (int k = 0; k < c.n; ++k) {
-      s = MulAlphaPower(f, s, b + i) ^ static_cast<uint8_t>(c.block[k]);
-    }
-    c.syndromes[i] = s;
-    any |= s;
+  uint8_t* s = c.syndromes;
+  std::memset(s, 0, static_cast<size_t>(c.checkCount));
+  for (int k = 0; k < c.n; ++k) {
+    const uint8_t r = static_cast<uint8_t>(c.block[k]);
+    for (int i = 0; i < c.checkCount; ++i) s[i] = MulAlphaPower(f, s[i], b + i) ^ r;
   }
+  uint8_t any = 0;
+  for (int i = 0; i < c.checkCount; ++i) any |= s[i];
   return any == 0;
 }
 
@@ -90,9 +90,9 @@ int BerlekampMassey(RsContext& c) {
     const uint8_t factor = Div(f, d, lastDiscrepancy);
     const bool lengthens = 2 * length <= r;
     if (lengthens) std::memcpy(c.scratch, lambda, sizeof(c.scratch));
-    // Lambda -= factor * x^shift * prev. Every term stays below degree E + 1,
-    // well inside the 136-entry arrays.
-    for (int i = 0; i + shift < kRsPolynomialLength; ++i) {
+    // Lambda -= factor * x^shift * prev. prev has degree E at most, and the
+    // sum stays inside the 136-entry arrays.
+    for (int i = 0; i <= c.checkCount && i + shift < kRsPolynomialLength; ++i) {
       lambda[i + shift] ^= Mul(f, factor, prev[i]);
     }
     if (lengthens) {
@@ -119,7 +119,6 @@ void RsInit(RsContext& context, int32_t* block, int32_t n, int32_t checkCount) {
   context.block = block;
   context.n = n;
   context.checkCount = checkCount;
-  context.twoE = 2 * checkCount;
   context.positionCount = 0;
   std::memset(context.syndromes, 0, sizeof(context.syndromes));
   std::memset(context.locator, 0, sizeof(context.locator));
@@ -157,9 +156,25 @@ int RsCorrect(RsContext& c) {
   // positions inside the block are searched; a locator of degree L that does not
   // vanish at L of them has roots beyond a shortened block (or outside the
   // field) and cannot describe the errors.
+  // Each term Lambda_i alpha^(i j) is carried from one j to the next as a
+  // logarithm that grows by i (-1 for a zero coefficient).
+  const int firstJ = kFieldOrder + 1 - c.n;
+  int16_t termLog[kRsPolynomialLength];
+  for (int i = 0; i <= degree; ++i) {
+    termLog[i] = c.locator[i] == 0
+                     ? int16_t{-1}
+                     : static_cast<int16_t>((f.log[c.locator[i]] + i * firstJ) % kFieldOrder);
+  }
   c.positionCount = 0;
-  for (int j = kFieldOrder + 1 - c.n; j <= kFieldOrder; ++j) {
-    if (EvaluateAt(f, c.locator, degree, j) != 0) continue;
+  for (int j = firstJ; j <= kFieldOrder; ++j) {
+    uint8_t sum = 0;
+    for (int i = 0; i <= degree; ++i) {
+      if (termLog[i] < 0) continue;
+      sum ^= f.exp[termLog[i]];
+      termLog[i] = static_cast<int16_t>(termLog[i] + i);
+      if (termLog[i] >= kFieldOrder) termLog[i] = static_cast<int16_t>(termLog[i] - kFieldOrder);
+    }
+    if (sum != 0) continue;
     if (c.positionCount == degree) return 0;
     c.positions[c.positionCount++] = static_cast<uint8_t>(kFieldOrder - j);
   }

@@ -41,7 +41,6 @@ struct RsContext {
   int32_t* block = nullptr;  // n codewords, element 0 the coefficient of x^(n-1)
   int32_t n = 0;
   int32_t checkCount = 0;  // E, also the number of syndromes
-  int32_t twoE = 0;
   const GaloisField* field = nullptr;
   uint8_t syndromes[kRsMaxCheck];
   uint8_t locator[kRsPolynomialLength];    // Lambda

@@ -46,10 +46,12 @@ int SampleModule(const Recognizer& r, const SampleCorners& corners, int column, 
 int CountTransitions(const Recognizer& r, Point16 a, Point16 b, int start,
                      std::span<int32_t> runLengths = {});
 
-// 1 when every pixel stepped from b towards a (b itself excluded) is light, 0 at
-// the first dark one, -1 when the line is as long as the image is wide or high or
-// its far end lies outside 1..size - 2. Pixels with x or y below 2, or outside the
-// image, are not tested.
+// 1 when every pixel stepped from b towards a is light, 0 at the first dark one,
+// -1 when the line is as long as the image is wide or high or its far end lies
+// outside 1..size - 2. The steps are k (a - b) / S for k = 1..S - 1 with
+// S = max(|dx|, |dy|) + 1, in 1/1024 pixel truncated and floored, so b itself is
+// skipped when walking left or up but met again at k = 1 when walking right or
+// down. Pixels with x or y below 2, or outside the image, are not tested.
 int LineIsClear(const Recognizer& r, Point16 a, Point16 b);
 
 // Indices into a closed contour of the points with the greatest and the smallest

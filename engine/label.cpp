@@ -1,15 +1,287 @@
-// Stand-in labelling until the real one lands: no components.
+// Component labelling by contour tracing: one raster scan in which every new
+// dark region has its outer boundary traced (and labelled) at its first pixel,
+// every hole has its boundary traced at its first pixel, and the rest of each
+// dark run takes the label of the run's first pixel. Light pixels probed by a
+// trace become 254, so that the scan later tells an unvisited hole (255) from
+// the outside of a region it has already traced.
 #include "engine/label.h"
 
-namespace cordavex {
+#include <algorithm>
+#include <cmath>
+#include <cstring>
 
-int LabelComponents(Recognizer& r) {
-  r.labelCount = 1;
-  r.barCount = 0;
-  r.holeCount = 0;
-  return 1;
+namespace cordavex {
+namespace {
+
+constexpr int kModeLabelOnly = 0;
+constexpr int kModeCentroid = 1;
+constexpr int kModePoints = 2;
+
+constexpr int kOuterStartDirection = 0;  // east: the first pixel has no dark neighbour above or left
+constexpr int kHoleStartDirection = 1;   // south-east: east of the start pixel is the hole itself
+constexpr int kMaxCoordinate = 32767;    // contour points are 16-bit
+
+constexpr int32_t kClassCompact = 1;
+constexpr int32_t kClassCompactPair = 2000;
+constexpr int32_t kClassWrongHole = 1000;
+
+// The eight neighbours, clockwise on screen (y grows downwards), and where the
+// search for the next contour pixel starts after a step in that direction: the
+// neighbours before it were already seen light from the previous pixel.
+struct Direction {
+  int dx;
+  int dy;
+  int searchFrom;
+};
+constexpr Direction kDirections[8] = {
+    {+1, 0, 7},   // 0 east
+    {+1, +1, 7},  // 1 south-east
+    {0, +1, 1},   // 2 south
+    {-1, +1, 1},  // 3 south-west
+    {-1, 0, 3},   // 4 west
+    {-1, -1, 3},  // 5 north-west
+    {0, -1, 5},   // 6 north
+    {+1, -1, 5},  // 7 north-east
+};
+constexpr int kProbesPerPixel = 7;
+constexpr int kNoDarkNeighbour = -1;
+constexpr int kLeftImage = -2;
+
+// Probes up to 7 neighbours of (x, y) clockwise from `from`, marking light ones
+// as probed; returns the direction of the first dark one.
+int Probe(uint8_t* img, int w, int h, int x, int y, int from) {
+  for (int i = 0; i < kProbesPerPixel; ++i) {
+    const int d = (from + i) & 7;
+    const int nx = x + kDirections[d].dx, ny = y + kDirections[d].dy;
+    if (nx < 0 || ny < 0 || nx >= w || ny >= h) return kLeftImage;
+    uint8_t& v = img[static_cast<size_t>(ny) * w + nx];
+    if (IsDark(v)) return d;
+    v = kVisitedLight;
+  }
+  return kNoDarkNeighbour;
 }
 
-int TraceContour(Recognizer&, ComponentRecord*, int, int, int, int, int) { return 0; }
+int64_t SquaredDistance(Point16 a, int ax, int ay) {
+  const int64_t dx = a.x - ax, dy = a.y - ay;
+  return dx * dx + dy * dy;
+}
+
+// Euclidean distance truncated to an integer.
+int32_t Distance(int ax, int ay, int bx, int by) {
+  const double dx = ax - bx, dy = ay - by;
+  return static_cast<int32_t>(std::sqrt(dx * dx + dy * dy));
+}
+int32_t Distance(Point16 a, Point16 b) { return Distance(a.x, a.y, b.x, b.y); }
+
+// Size unit for the shape limits: 1 up to 320 x 240, 4 at 640 x 480.
+int64_t SizeUnit(const Recognizer& r) {
+  return std::max<int64_t>(1, int64_t{r.imageWidth} * r.imageHeight / kSmallFramePixels);
+}
+
+// Shape of a component from its closed outer contour (the last point repeats the
+// first, so the contour has N - 1 distinct positions and point i + H is about
+// half way round from point i).
+void ClassifyComponent(Recognizer& r, int label) {
+  ComponentRecord& c = r.components[label];
+  const int n = c.pointCount;
+  const int64_t k = SizeUnit(r);
+  if (n <= 5 * k || n >= r.imageWidth + r.imageWidth / 2) return;
+  const Point16* p = r.contour;
+
+  // Far: the point farthest from the centroid. Near: the nearest among the
+  // points that did not, when scanned, raise the farthest distance.
+  int farIndex = n - 1, nearIndex = -1;
+  int64_t farDistance = -1, nearDistance = INT64_MAX;
+  for (int i = n - 1; i >= 0; --i) {
+    const int64_t d = SquaredDistance(p[i], c.centroidX, c.centroidY);
+    if (d > farDistance) {
+      farDistance = d;
+      farIndex = i;
+    } else if (d < nearDistance) {
+      nearDistance = d;
+      nearIndex = i;
+    }
+  }
+  if (nearIndex < 0) nearIndex = farIndex;
+
+  const int half = (n - 1) / 2;
+  const int distinct = n - 1;
+  const Point16 farPoint = p[farIndex];
+  const Point16 farOpposite = p[(farIndex + half) % distinct];
+  const Point16 nearPoint = p[nearIndex];
+  const Point16 nearOpposite = p[(nearIndex + half) % distinct];
+  c.diagonal = Distance(farPoint, farOpposite);
+  const int midX = (farPoint.x + farOpposite.x) / 2;
+  const int midY = (farPoint.y + farOpposite.y) / 2;
+  c.crossWidth = Distance(midX, midY, nearOpposite.x, nearOpposite.y) +
+                 Distance(midX, midY, nearPoint.x, nearPoint.y);
+  const int32_t nearChord = Distance(nearPoint, nearOpposite);
+
+  if (c.diagonal < 3 * c.crossWidth) {
+    if (n <= 8 * k || n <= 4 * std::abs(c.diagonal - c.crossWidth)) return;
+    if (half < c.diagonal || half < 2 * nearChord) {
+      c.shapeClass = kClassCompact;
+    } else {
+      c.shapeClass = kClassCompactPair;
+      c.cornerA = nearPoint;
+      c.cornerB = nearOpposite;
+    }
+    return;
+  }
+  // Elongated: the class is its length measure, the ends ordered by x + y.
+  c.shapeClass = std::max(2 * c.crossWidth, c.diagonal / 2);
+  const bool farFirst = farPoint.x + farPoint.y <= farOpposite.x + farOpposite.y;
+  c.cornerA = farFirst ? farPoint : farOpposite;
+  c.cornerB = farFirst ? farOpposite : farPoint;
+  ++r.barCount;
+}
+
+// A hole of a compact component counts when the component's outline has the
+// size that a finder ring's would.
+void ClassifyHole(Recognizer& r, int label) {
+  ComponentRecord& c = r.components[label];
+  if (c.shapeClass != kClassCompact && c.shapeClass != kClassCompactPair) return;
+  const int64_t k = SizeUnit(r);
+  if (!(24 * k < c.pointCount && c.pointCount < 320 * k)) {
+    c.shapeClass = kClassWrongHole;
+    return;
+  }
+  for (int i = 0; i < r.holeCount; ++i) {
+    if (r.holes[i].label == label) {
+      if (r.holes[i].count < INT16_MAX) ++r.holes[i].count;
+      return;
+    }
+  }
+  if (r.holeCount < kHoleCapacity) {
+    r.holes[r.holeCount] = HoleEntry{1, static_cast<int16_t>(label)};
+    ++r.holeCount;
+  }
+}
+
+}  // namespace
+
+int TraceContour(Recognizer& r, ComponentRecord* record, int row, int column, int label,
+                 int startDirection, int recordMode) {
+  const int w = r.imageWidth, h = r.imageHeight;
+  if (w <= 0 || h <= 0 || int64_t{w} * h > r.imageCapacity) return 0;
+  if (row < 0 || column < 0 || row >= h || column >= w) return 0;
+  if (label < 0 || label >= kVisitedLight || startDirection < 0 || startDirection > 7) return 0;
+  if (recordMode < kModeLabelOnly || recordMode > kModePoints) return 0;
+  if (recordMode != kModeLabelOnly && (w > kMaxCoordinate + 1 || h > kMaxCoordinate + 1)) return 0;
+  uint8_t* img = r.image();
+  uint8_t& startPixel = img[static_cast<size_t>(row) * w + column];
+  if (!IsDark(startPixel)) return 0;
+  startPixel = static_cast<uint8_t>(label);
+
+  const bool recording = recordMode != kModeLabelOnly;
+  const int startX = column, startY = row;
+  int stored = 0;
+  int64_t steps = 0, sumX = 0, sumY = 0;
+  bool complete = false;
+
+  int d = Probe(img, w, h, startX, startY, startDirection);
+  if (d >= 0) {
+    // Dark pixels are only left by their 8-neighbours, so a dark start makes the
+    // trace close; the bound merely keeps a damaged image from spinning.
+    const int64_t maxSteps = 8 * int64_t{w} * h + 8;
+    int x = startX, y = startY;
+    int secondX = 0, secondY = 0;
+    while (steps < maxSteps) {
+      const int nx = x + kDirections[d].dx, ny = y + kDirections[d].dy;
+      img[static_cast<size_t>(ny) * w + nx] = static_cast<uint8_t>(label);
+      ++steps;
+      sumX += nx;
+      sumY += ny;
+      if (recording && stored < kContourCapacity) {
+        r.contour[stored++] = Point16{static_cast<int16_t>(nx), static_cast<int16_t>(ny)};
+      }
+      if (steps == 1) {
+        secondX = nx;
+        secondY = ny;
+      } else if (x == startX && y == startY && nx == secondX && ny == secondY) {
+        complete = true;
+        break;
+      }
+      x = nx;
+      y = ny;
+      d = Probe(img, w, h, x, y, kDirections[d].searchFrom);
+      if (d < 0) break;
+    }
+  }
+
+  if (record != nullptr && recording) {
+    record->pointCount = stored;
+    if (recordMode == kModeCentroid) {
+      if (steps > 0) {
+        // Rounded to nearest in 10-bit fixed point.
+        record->centroidX = static_cast<int16_t>((((sumX << 10) / steps) + 512) >> 10);
+        record->centroidY = static_cast<int16_t>((((sumY << 10) / steps) + 512) >> 10);
+      } else {
+        record->centroidX = static_cast<int16_t>(startX);
+        record->centroidY = static_cast<int16_t>(startY);
+      }
+      const Point16 start{static_cast<int16_t>(startX), static_cast<int16_t>(startY)};
+      record->cornerA = start;
+      record->cornerB = start;
+    }
+  }
+  return complete && steps <= kContourCapacity ? 1 : 0;
+}
+
+int LabelComponents(Recognizer& r) {
+  std::memset(r.components, 0, sizeof(r.components));
+  std::memset(r.holes, 0, sizeof(r.holes));
+  r.barCount = 0;
+  r.holeCount = 0;
+  r.labelCount = 1;
+  const int w = r.imageWidth, h = r.imageHeight;
+  if (w <= 0 || h <= 0 || int64_t{w} * h > r.imageCapacity) return 0;
+  // Contour points and centroids are 16-bit: a taller or wider image cannot be
+  // described (no camera frame comes near; a reduced frame is at most 640 wide).
+  if (w > kMaxCoordinate + 1 || h > kMaxCoordinate + 1) return 0;
+  uint8_t* img = r.image();
+
+  // A light frame keeps every trace inside the image.
+  std::memset(img, kLight, static_cast<size_t>(w));
+  std::memset(img + static_cast<size_t>(h - 1) * w, kLight, static_cast<size_t>(w));
+  for (int y = 0; y < h; ++y) {
+    img[static_cast<size_t>(y) * w] = kLight;
+    img[static_cast<size_t>(y) * w + (w - 1)] = kLight;
+  }
+
+  for (int y = 1; y < h - 1; ++y) {
+    uint8_t* row = img + static_cast<size_t>(y) * w;
+    int current = 0;  // label of the dark run being crossed
+    for (int x = 1; x < w - 1; ++x) {
+      const uint8_t v = row[x];
+      if (!IsDark(v)) {
+        if (current != 0) {
+          // Unprobed light right after a run can only be inside the component.
+          if (v == kLight &&
+              TraceContour(r, nullptr, y, x - 1, current, kHoleStartDirection, kModeLabelOnly)) {
+            ClassifyHole(r, current);
+          }
+          current = 0;
+        }
+      } else if (current == 0) {
+        if (v != 0) {
+          current = v;
+          continue;
+        }
+        if (r.labelCount > kMaxLabel) return 0;
+        const int label = r.labelCount;
+        if (TraceContour(r, &r.components[label], y, x, label, kOuterStartDirection,
+                         kModeCentroid)) {
+          ClassifyComponent(r, label);
+        }
+        ++r.labelCount;
+        current = label;
+      } else {
+        row[x] = static_cast<uint8_t>(current);
+      }
+    }
+  }
+  return 1;
+}
 
 }  // namespace cordavex

@@ -1,17 +1,307 @@
-// Stand-in preparation until the real one lands: measures the mean grey of the
-// converted frame, which is what a frame with nothing found reports.
+// Image preparation: bring the grey frame to a working size, correct its tones,
+// sharpen it, and binarise it with a histogram threshold whose offset and tone
+// exponent follow the lighting from frame to frame.
 #include "engine/prepare.h"
 
-namespace cordavex {
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <span>
 
-int PrepareImage(Recognizer& r, int /*mode*/) {
-  const int64_t n = int64_t{r.imageWidth} * r.imageHeight;
-  if (n <= 0) return 0;
-  int64_t sum = 0;
-  const uint8_t* grey = r.image();
-  for (int64_t i = 0; i < n; ++i) sum += grey[i];
-  r.meanGrey = static_cast<int32_t>(-(sum / n));
-  r.thresholdMid = 1;
+namespace cordavex {
+namespace {
+
+constexpr int kModeThorough = 4;
+constexpr double kExponentStep = 0.15;
+constexpr double kMinExponent = 0.4;
+constexpr double kMaxExponent = 1.6;
+
+// Alternating filter: vertical reach is always 3 rows, and no pixel closer than
+// 3 to any edge is written (the horizontal reach d is at most 3).
+constexpr int kAlternatingReach = 3;
+constexpr int kAlternatingRingRows = kAlternatingReach + 1;  // rows y-3 .. y
+// 5 x 5 filter: rows y-2 .. y are kept, rows below y are still untouched.
+constexpr int kBlockRadius = 2;
+constexpr int kBlockRingRows = kBlockRadius + 1;
+
+uint8_t ClampByte(int v) { return static_cast<uint8_t>(std::clamp(v, 0, 255)); }
+
+int64_t PixelCount(const Recognizer& r) { return int64_t{r.imageWidth} * r.imageHeight; }
+
+bool HasImage(const Recognizer& r) {
+  return r.imageWidth > 0 && r.imageHeight > 0 && PixelCount(r) <= r.imageCapacity;
+}
+
+// The larger of the unused tail of the image area and the frame tables, which
+// are dead until labelling rebuilds them.
+std::span<uint8_t> WorkingArea(Recognizer& r) {
+  const int64_t n = PixelCount(r);
+  const std::span<uint8_t> spare{r.image() + n, static_cast<size_t>(std::max<int64_t>(0, r.imageCapacity - n))};
+  const std::span<uint8_t> scratch = PreparationScratch(r);
+  return spare.size() >= scratch.size() ? spare : scratch;
+}
+
+int64_t FloorSqrt(int64_t v) {
+  auto root = static_cast<int64_t>(std::sqrt(static_cast<double>(v)));
+  while (root * root > v) --root;
+  while ((root + 1) * (root + 1) <= v) ++root;
+  return root;
+}
+
+}  // namespace
+
+int ReductionFactor(int64_t pixels) {
+  if (pixels <= kSmallFramePixels) return 1;
+  return static_cast<int>(FloorSqrt(pixels / kSmallFramePixels));
+}
+
+void ReduceImage(Recognizer& r) {
+  const int w = r.imageWidth, h = r.imageHeight;
+  const int k = std::min({ReductionFactor(PixelCount(r)), w, h});
+  if (k <= 1) return;
+  const int newWidth = w / k, newHeight = h / k;
+  const int blockArea = k * k;
+  uint8_t* img = r.image();
+  // In place: output (x', y') lands at y' * w' + x', which never passes an input
+  // pixel that a later block still has to read (w' <= w / k).
+  for (int y = 0; y < newHeight; ++y) {
+    for (int x = 0; x < newWidth; ++x) {
+      const uint8_t* block = img + static_cast<size_t>(y) * k * w + static_cast<size_t>(x) * k;
+      int sum = 0;  // at most 255 * k * k, and k <= sqrt(2^31 / 76800) < 168
+      for (int dy = 0; dy < k; ++dy) {
+        const uint8_t* row = block + static_cast<size_t>(dy) * w;
+        for (int dx = 0; dx < k; ++dx) sum += row[dx];
+      }
+      img[static_cast<size_t>(y) * newWidth + x] = static_cast<uint8_t>(sum / blockArea);
+    }
+  }
+  r.imageWidth = newWidth;
+  r.imageHeight = newHeight;
+}
+
+void BuildToneTable(double toneExponent, uint8_t table[256]) {
+  if (toneExponent == 1.0) {
+    // Plain contrast stretch about mid-grey; >> 3 rounds towards minus infinity.
+    for (int x = 0; x < 256; ++x) table[x] = ClampByte(x + ((x - 128) >> 3));
+    return;
+  }
+  const double g = 1.0 / toneExponent;
+  // F(x) = floor(255 (x / 255)^g), taken as the truncation of a negative value.
+  const double scale = -255.0 / std::pow(255.0, g);
+  for (int x = 0; x < 256; ++x) {
+    const int f = -static_cast<int>(scale * std::pow(static_cast<double>(x), g));
+    table[x] = ClampByte(x + ((f - 128) >> 3));
+  }
+}
+
+void ApplyToneCurve(Recognizer& r) {
+  uint8_t table[256];
+  BuildToneTable(r.toneExponent, table);
+  uint8_t* img = r.image();
+  const int64_t n = PixelCount(r);
+  for (int64_t i = 0; i < n; ++i) img[i] = table[img[i]];
+  if (!(r.toneExponent >= kMinExponent && r.toneExponent <= kMaxExponent)) r.toneExponent = 1.0;
+}
+
+bool SharpenAlternating(Recognizer& r, int d) {
+  const int w = r.imageWidth, h = r.imageHeight;
+  const int margin = kAlternatingReach;
+  if (d < 1 || d > margin) return true;
+  if (h < 2 * margin + 1 || w < 2 * margin + 1) return true;  // no pixel far enough from the edges
+  const std::span<uint8_t> area = WorkingArea(r);
+  const size_t rowBytes = static_cast<size_t>(w);
+  if (area.size() < kAlternatingRingRows * rowBytes) return false;
+  uint8_t* img = r.image();
+  // Ring of the original rows y-3 .. y: rows above y are overwritten already,
+  // row y is overwritten while it is read, rows below are untouched.
+  auto slot = [&](int y) { return area.data() + static_cast<size_t>(y % kAlternatingRingRows) * rowBytes; };
+  for (int y = 0; y < margin; ++y) std::memcpy(slot(y), img + y * rowBytes, rowBytes);
+  for (int y = margin; y < h - margin; ++y) {
+    uint8_t* out = img + y * rowBytes;
+    std::memcpy(slot(y), out, rowBytes);
+    const uint8_t* north = slot(y - margin);
+    const uint8_t* centre = slot(y);
+    const uint8_t* south = img + (y + margin) * rowBytes;
+    for (int x = margin; x < w - margin; ++x) {
+      const int v = 6 * centre[x] - north[x] - south[x] - centre[x - d] - centre[x + d];
+      out[x] = ClampByte(v >> 1);  // arithmetic shift: rounds towards minus infinity
+    }
+  }
+  return true;
+}
+
+bool SharpenFiveByFive(Recognizer& r) {
+  const int w = r.imageWidth, h = r.imageHeight;
+  const int radius = kBlockRadius;
+  if (h < 2 * radius + 1 || w < 2 * radius + 1) return true;
+  const std::span<uint8_t> area = WorkingArea(r);
+  const size_t rowBytes = static_cast<size_t>(w);
+  if (area.size() < kBlockRingRows * rowBytes) return false;
+  uint8_t* img = r.image();
+  auto slot = [&](int y) { return area.data() + static_cast<size_t>(y % kBlockRingRows) * rowBytes; };
+  for (int y = 0; y < radius; ++y) std::memcpy(slot(y), img + y * rowBytes, rowBytes);
+  for (int y = radius; y < h - radius; ++y) {
+    uint8_t* out = img + y * rowBytes;
+    std::memcpy(slot(y), out, rowBytes);
+    const uint8_t* row0 = slot(y - 2);
+    const uint8_t* row1 = slot(y - 1);
+    const uint8_t* row2 = slot(y);
+    const uint8_t* row3 = img + (y + 1) * rowBytes;
+    const uint8_t* row4 = img + (y + 2) * rowBytes;
+    // Column sums of all 5 rows (b0..b4: columns x-2 .. x+2) and of the 3
+    // middle rows (a1..a4: columns x-1 .. x+2), shifted along as the window
+    // moves: each output pixel costs one new column and a few additions.
+    int a1 = 0, a2 = 0, a3 = 0, a4 = 0;
+    int b0 = 0, b1 = 0, b2 = 0, b3 = 0, b4 = 0;
+    for (int x = 0; x < 2 * radius; ++x) {
+      a1 = a2, a2 = a3, a3 = a4;
+      b0 = b1, b1 = b2, b2 = b3, b3 = b4;
+      a4 = row1[x] + row2[x] + row3[x];
+      b4 = a4 + row0[x] + row4[x];
+    }
+    for (int x = radius; x < w - radius; ++x) {
+      a1 = a2, a2 = a3, a3 = a4;
+      b0 = b1, b1 = b2, b2 = b3, b3 = b4;
+      a4 = row1[x + 2] + row2[x + 2] + row3[x + 2];
+      b4 = a4 + row0[x + 2] + row4[x + 2];
+      const int sum3 = a1 + a2 + a3;
+      const int sum5 = b0 + b1 + b2 + b3 + b4;
+      const int v = 17 * row2[x] + 2 * sum3 - sum5;
+      out[x] = ClampByte(v >> 3);  // arithmetic shift
+    }
+  }
+  return true;
+}
+
+void Sharpen(Recognizer& r, int mode) {
+  switch (mode) {
+    case 0:
+    case 2: {
+      const int phase = r.sharpenPhase;
+      if (phase == 1 || phase == 3) {
+        SharpenAlternating(r, phase);
+        r.sharpenPhase = 2;
+      } else if (phase == 2) {
+        SharpenAlternating(r, 2);
+        r.sharpenPhase = 3;
+      } else {
+        r.sharpenPhase = 3;
+      }
+      break;
+    }
+    case 1:
+    case 3:
+      SharpenFiveByFive(r);
+      r.sharpenPhase = 1;
+      break;
+    default:
+      break;
+  }
+}
+
+bool EnlargeImage(Recognizer& r) {
+  const int w = r.imageWidth, h = r.imageHeight;
+  if (4 * PixelCount(r) > r.imageCapacity) return false;
+  const size_t outWidth = 2 * static_cast<size_t>(w);
+  const int outHeight = 2 * h;
+  uint8_t* img = r.image();
+  // Even rows first, from the bottom row and the right end, so that every
+  // source pixel is read before its place is reused: row 2y starts at 4yw,
+  // beyond source row y for y >= 1, and within row 0 pixel x goes to 2x >= x.
+  for (int y = h - 1; y >= 0; --y) {
+    const uint8_t* src = img + static_cast<size_t>(y) * w;
+    uint8_t* dst = img + static_cast<size_t>(2 * y) * outWidth;
+    int right = src[w - 1];
+    for (int x = w - 1; x >= 0; --x) {
+      const int v = src[x];
+      dst[2 * x + 1] = static_cast<uint8_t>(x == w - 1 ? v : (v + right) >> 1);
+      dst[2 * x] = static_cast<uint8_t>(v);
+      right = v;
+    }
+  }
+  // Odd rows: even pixels from above and below, then odd pixels from left and right.
+  for (int y = 1; y < outHeight - 1; y += 2) {
+    const uint8_t* above = img + static_cast<size_t>(y - 1) * outWidth;
+    const uint8_t* below = img + static_cast<size_t>(y + 1) * outWidth;
+    uint8_t* row = img + static_cast<size_t>(y) * outWidth;
+    for (size_t x = 0; x < outWidth; x += 2) row[x] = static_cast<uint8_t>((above[x] + below[x]) >> 1);
+    for (size_t x = 1; x + 1 < outWidth; x += 2) row[x] = static_cast<uint8_t>((row[x - 1] + row[x + 1]) >> 1);
+    row[outWidth - 1] = row[outWidth - 2];
+  }
+  std::memcpy(img + static_cast<size_t>(outHeight - 1) * outWidth,
+              img + static_cast<size_t>(outHeight - 2) * outWidth, outWidth);
+  r.imageWidth = static_cast<int32_t>(outWidth);
+  r.imageHeight = outHeight;
+  return true;
+}
+
+int ApplyThreshold(Recognizer& r) {
+  uint8_t* img = r.image();
+  const int64_t n = PixelCount(r);
+  int64_t histogram[256] = {};
+  for (int64_t i = 0; i < n; ++i) ++histogram[img[i]];
+  // count[j]: pixels of level <= j; weighted[j]: sum of their levels.
+  int64_t count[256], weighted[256];
+  count[0] = histogram[0];
+  weighted[0] = 0;
+  for (int j = 1; j < 256; ++j) {
+    count[j] = count[j - 1] + histogram[j];
+    weighted[j] = weighted[j - 1] + j * histogram[j];
+  }
+
+  // The darkest and brightest fifths (whole levels) give the threshold midpoint.
+  const int64_t fifth = n / 5;
+  int64_t darkCount = fifth, darkSum = 0;
+  int64_t brightCount = n - fifth, brightSum = 0;
+  bool darkFound = false, brightFound = false;
+  for (int j = 1; j < 256; ++j) {
+    bool darkJustFound = false;
+    if (!darkFound && count[j] >= fifth && weighted[j] != 0) {
+      darkCount = count[j];
+      darkSum = weighted[j];
+      darkFound = darkJustFound = true;
+    }
+    if (!darkJustFound && !brightFound && count[j] >= n - fifth && j - 1 > 0) {
+      brightCount = n - count[j - 1];
+      brightSum = weighted[255] - weighted[j - 1];
+      brightFound = true;
+    }
+  }
+  r.meanGrey = static_cast<int32_t>(-(weighted[255] / n));
+  const int64_t mid = (darkCount >= 1 && brightCount >= 1)
+                          ? (darkSum + brightSum) / (darkCount + brightCount)
+                          : 1;
+  r.thresholdMid = static_cast<int32_t>(mid);  // a mean of levels: 0..255
+
+  // Ordinary scenes move the threshold down by the offset, very bright ones up.
+  int t = r.thresholdMid > 192 ? r.thresholdMid + r.thresholdOffset
+                               : r.thresholdMid - r.thresholdOffset;
+  t = std::clamp(t, 1, 254);
+  const auto level = static_cast<uint8_t>(t);
+  for (int64_t k = 0; k < n; ++k) img[k] = img[k] < level ? 0 : kLight;
+
+  // A threshold near either end means the offset has run away: start again
+  // with a tone curve bent towards the middle.
+  if (t < 32 || t > 223) {
+    r.thresholdOffset = 0;
+    if (r.thresholdMid >= 167) {
+      r.toneExponent -= kExponentStep;
+    } else if (r.thresholdMid < 90) {
+      r.toneExponent += kExponentStep;
+    }
+  }
+  return t;
+}
+
+int PrepareImage(Recognizer& r, int mode) {
+  if (!HasImage(r)) return 0;
+  ReduceImage(r);
+  if (mode != kModeThorough) {
+    ApplyToneCurve(r);
+    Sharpen(r, mode);
+    if ((mode == 0 || mode == 1) && PixelCount(r) <= kSmallFramePixels) EnlargeImage(r);
+  }
+  ApplyThreshold(r);
   return 1;
 }
 

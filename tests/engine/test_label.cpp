@@ -1,0 +1,311 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/label.h"
+#include "engine/prepare.h"
+#include "engine_workspace.h"
+#include "support/qr_test_frame.h"
+
+namespace cordavex {
+namespace {
+
+using test::EngineWorkspace;
+
+// Draws a filled rectangle of dark pixels.
+void Rect(EngineWorkspace& ws, int x0, int y0, int w, int h, uint8_t value = 0) {
+  for (int y = y0; y < y0 + h; ++y)
+    for (int x = x0; x < x0 + w; ++x) ws.at(x, y) = value;
+}
+
+// A QR finder pattern (7 x 7 modules: ring, light ring, 3 x 3 centre) at `scale`.
+void Finder(EngineWorkspace& ws, int x0, int y0, int scale) {
+  Rect(ws, x0, y0, 7 * scale, 7 * scale, 0);
+  Rect(ws, x0 + scale, y0 + scale, 5 * scale, 5 * scale, 255);
+  Rect(ws, x0 + 2 * scale, y0 + 2 * scale, 3 * scale, 3 * scale, 0);
+}
+
+TEST(Labelling, FinderRingHasExactlyOneHoleEntry) {
+  // Wide enough that the 81-point outline is below 1.5 image widths.
+  EngineWorkspace ws(64, 40);
+  ws.Fill(255);
+  Finder(ws, 5, 5, 3);
+  Recognizer& r = ws.recognizer();
+  ASSERT_EQ(LabelComponents(r), 1);
+  EXPECT_EQ(r.labelCount, 3);  // ring, centre
+  ASSERT_EQ(r.holeCount, 1);
+  EXPECT_EQ(r.holes[0].label, 1);
+  EXPECT_EQ(r.holes[0].count, 1);
+  // Ring outline 21 x 21: 80 distinct points, closed with the first repeated.
+  EXPECT_EQ(r.components[1].pointCount, 81);
+  EXPECT_EQ(r.components[1].centroidX, 15);
+  EXPECT_EQ(r.components[1].centroidY, 15);
+  EXPECT_TRUE(r.components[1].shapeClass == 1 || r.components[1].shapeClass == 2000);
+  EXPECT_EQ(r.components[2].pointCount, 33);  // 9 x 9 centre
+  EXPECT_EQ(ws.at(5, 5), 1);
+  EXPECT_EQ(ws.at(15, 15), 2);
+  EXPECT_EQ(ws.at(8, 12), 254);  // light beside the ring's inner edge: probed
+  EXPECT_EQ(ws.at(9, 12), 255);  // light touching no dark pixel: never probed
+  EXPECT_EQ(r.barCount, 0);
+}
+
+TEST(Labelling, TwoHolesCountTwice) {
+  EngineWorkspace ws(48, 20);
+  ws.Fill(255);
+  Rect(ws, 4, 4, 20, 12);
+  Rect(ws, 7, 8, 4, 4, 255);
+  Rect(ws, 15, 8, 4, 4, 255);
+  Recognizer& r = ws.recognizer();
+  ASSERT_EQ(LabelComponents(r), 1);
+  EXPECT_EQ(r.labelCount, 2);
+  ASSERT_EQ(r.holeCount, 1);
+  EXPECT_EQ(r.holes[0].label, 1);
+  EXPECT_EQ(r.holes[0].count, 2);
+}
+
+TEST(Labelling, SmallRingGetsWrongHoleClass) {
+  // 5 x 5 ring: compact, but 17 outline points are too few for a finder ring.
+  EngineWorkspace ws(12, 12);
+  ws.Draw({
+      "............",
+      "............",
+      "..#####.....",
+      "..#...#.....",
+      "..#...#.....",
+      "..#...#.....",
+      "..#####.....",
+      "............",
+      "............",
+      "............",
+      "............",
+      "............",
+  });
+  Recognizer& r = ws.recognizer();
+  ASSERT_EQ(LabelComponents(r), 1);
+  EXPECT_EQ(r.components[1].pointCount, 17);
+  EXPECT_EQ(r.components[1].shapeClass, 1000);
+  EXPECT_EQ(r.holeCount, 0);
+}
+
+TEST(Labelling, BarIsElongatedWithOrderedEnds) {
+  // 30 x 4 bar from (5, 5) to (34, 8). Outline: 64 distinct points from (6, 5)
+  // clockwise back to (5, 5), then (6, 5) again: 65 points, centroid
+  // (1254 / 65, 421 / 65) rounded = (19, 6). Far: (34, 8) (229 from the
+  // centroid); half way round: (5, 5); diagonal = sqrt(29^2 + 3^2) = 29.
+  // Near: (19, 5); half way round: (20, 8); mid of the diagonal (19, 6);
+  // crossWidth = 2 + 1 = 3. Elongated (29 >= 9): class max(6, 14) = 14.
+  EngineWorkspace ws(50, 14);
+  ws.Fill(255);
+  Rect(ws, 5, 5, 30, 4);
+  Recognizer& r = ws.recognizer();
+  ASSERT_EQ(LabelComponents(r), 1);
+  const ComponentRecord& bar = r.components[1];
+  EXPECT_EQ(bar.pointCount, 65);
+  EXPECT_EQ(bar.centroidX, 19);
+  EXPECT_EQ(bar.centroidY, 6);
+  EXPECT_EQ(bar.diagonal, 29);
+  EXPECT_EQ(bar.crossWidth, 3);
+  EXPECT_EQ(bar.shapeClass, 14);
+  EXPECT_EQ(bar.cornerA.x, 5);
+  EXPECT_EQ(bar.cornerA.y, 5);
+  EXPECT_EQ(bar.cornerB.x, 34);
+  EXPECT_EQ(bar.cornerB.y, 8);
+  EXPECT_EQ(r.barCount, 1);
+  EXPECT_EQ(r.contour[0].x, 6);
+  EXPECT_EQ(r.contour[63].x, 5);
+  EXPECT_EQ(r.contour[64].x, 6);
+}
+
+TEST(Labelling, TinyComponentsStayUnclassified) {
+  EngineWorkspace ws(12, 8);
+  ws.Draw({
+      "............",
+      ".#..........",
+      "......##....",
+      "......##....",
+      "............",
+      "..#.........",
+      "...#........",
+      "............",
+  });
+  Recognizer& r = ws.recognizer();
+  ASSERT_EQ(LabelComponents(r), 1);
+  EXPECT_EQ(r.labelCount, 4);
+  for (int label = 1; label <= 3; ++label) EXPECT_EQ(r.components[label].shapeClass, 0);
+  // The isolated pixel still carries its label, and its record names it.
+  EXPECT_EQ(ws.at(1, 1), 1);
+  EXPECT_EQ(r.components[1].pointCount, 0);
+  EXPECT_EQ(r.components[1].cornerA.x, 1);
+  EXPECT_EQ(r.components[1].cornerA.y, 1);
+  EXPECT_EQ(r.components[2].pointCount, 5);  // 2 x 2 block: 4 corners, closed
+  EXPECT_EQ(ws.at(7, 3), 2);
+  EXPECT_EQ(ws.at(3, 6), 3);
+  EXPECT_EQ(r.barCount, 0);
+}
+
+// Dots two pixels apart, `count` of them.
+void Dots(EngineWorkspace& ws, int count) {
+  ws.Fill(255);
+  const int w = ws.recognizer().imageWidth;
+  for (int i = 0; i < count; ++i) ws.at(1 + 2 * (i % ((w - 2) / 2)), 1 + 2 * (i / ((w - 2) / 2))) = 0;
+}
+
+TEST(Labelling, LabelSpaceHolds253Components) {
+  EngineWorkspace ws(42, 40);
+  Dots(ws, 253);
+  ASSERT_EQ(LabelComponents(ws.recognizer()), 1);
+  EXPECT_EQ(ws.recognizer().labelCount, 254);
+  Dots(ws, 254);
+  EXPECT_EQ(LabelComponents(ws.recognizer()), 0);
+}
+
+TEST(Labelling, ContourLongerThanTheBufferStillLabelsEverything) {
+  // A comb: a spine with 50 teeth 150 pixels long has about 15000 outline
+  // points. Its trace fails (unclassified) but every pixel gets label 1, and
+  // the gaps between the teeth, open below, are no holes.
+  EngineWorkspace ws(210, 170);
+  ws.Fill(255);
+  Rect(ws, 2, 2, 200, 4);
+  for (int i = 0; i < 50; ++i) Rect(ws, 2 + 4 * i, 6, 2, 150);
+  Recognizer& r = ws.recognizer();
+  ASSERT_EQ(LabelComponents(r), 1);
+  EXPECT_EQ(r.labelCount, 2);
+  EXPECT_EQ(r.components[1].pointCount, 5000);
+  EXPECT_EQ(r.components[1].shapeClass, 0);
+  EXPECT_EQ(r.holeCount, 0);
+  for (int y = 0; y < 170; ++y)
+    for (int x = 0; x < 210; ++x) ASSERT_TRUE(ws.at(x, y) == 1 || ws.at(x, y) >= 254);
+}
+
+TEST(Labelling, TraceRefusesBadArguments) {
+  EngineWorkspace ws(10, 10);
+  ws.Fill(255);
+  Rect(ws, 3, 3, 3, 3);
+  Recognizer& r = ws.recognizer();
+  ComponentRecord record{};
+  EXPECT_EQ(TraceContour(r, &record, 1, 1, 1, 0, 1), 0);    // light start pixel
+  EXPECT_EQ(TraceContour(r, &record, -1, 3, 1, 0, 1), 0);   // outside
+  EXPECT_EQ(TraceContour(r, &record, 3, 10, 1, 0, 1), 0);   // outside
+  EXPECT_EQ(TraceContour(r, &record, 3, 3, 254, 0, 1), 0);  // not a label
+  EXPECT_EQ(TraceContour(r, &record, 3, 3, 1, 8, 1), 0);    // no such direction
+  EXPECT_EQ(TraceContour(r, &record, 3, 3, 1, 0, 1), 1);
+  EXPECT_EQ(record.pointCount, 9);
+  // Dark on the image border: the first probe leaves the image.
+  ws.at(0, 5) = 0;
+  ws.at(1, 5) = 0;
+  EXPECT_EQ(TraceContour(r, &record, 5, 0, 2, 4, 2), 0);
+}
+
+// Independent 8-connected flood fill: component index per pixel, -1 for light.
+std::vector<int> FloodComponents(const std::vector<uint8_t>& dark, int w, int h) {
+  std::vector<int> comp(dark.size(), -1);
+  int next = 0;
+  std::vector<int> stack;
+  for (int i = 0; i < w * h; ++i) {
+    if (!dark[static_cast<size_t>(i)] || comp[static_cast<size_t>(i)] >= 0) continue;
+    comp[static_cast<size_t>(i)] = next;
+    stack.push_back(i);
+    while (!stack.empty()) {
+      const int p = stack.back();
+      stack.pop_back();
+      for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx) {
+          const int x = p % w + dx, y = p / w + dy;
+          if (x < 0 || y < 0 || x >= w || y >= h) continue;
+          const size_t q = static_cast<size_t>(y * w + x);
+          if (dark[q] && comp[q] < 0) {
+            comp[q] = next;
+            stack.push_back(static_cast<int>(q));
+          }
+        }
+    }
+    ++next;
+  }
+  return comp;
+}
+
+TEST(Labelling, AgreesWithFloodFillOnRandomImages) {
+  // Dense noise makes large components riddled with holes of every shape,
+  // including holes that touch diagonally.
+  const int w = 48, h = 40;
+  int checked = 0;
+  for (unsigned seed = 1; seed <= 60; ++seed) {
+    std::mt19937 rng(seed);
+    const int densityPercent = 45 + static_cast<int>(seed % 5) * 10;
+    EngineWorkspace ws(w, h);
+    std::vector<uint8_t> dark(static_cast<size_t>(w * h), 0);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const bool inside = x > 0 && y > 0 && x < w - 1 && y < h - 1;
+        const bool isDark = inside && static_cast<int>(rng() % 100) < densityPercent;
+        dark[static_cast<size_t>(y * w + x)] = isDark;
+        ws.at(x, y) = isDark ? 0 : 255;
+      }
+    if (LabelComponents(ws.recognizer()) == 0) continue;  // more than 253 components
+    ++checked;
+    const std::vector<int> comp = FloodComponents(dark, w, h);
+    std::map<int, int> labelOf;
+    std::set<int> labelsSeen;
+    for (int i = 0; i < w * h; ++i) {
+      const uint8_t v = ws.recognizer().image()[i];
+      if (!dark[static_cast<size_t>(i)]) {
+        ASSERT_GE(v, 254) << "seed " << seed << " pixel " << i;
+        continue;
+      }
+      ASSERT_GE(v, 1) << "seed " << seed << " pixel " << i;
+      ASSERT_LE(v, 253);
+      auto [it, inserted] = labelOf.emplace(comp[static_cast<size_t>(i)], v);
+      ASSERT_EQ(it->second, v) << "seed " << seed << ": one component, two labels";
+      if (inserted) {
+        ASSERT_TRUE(labelsSeen.insert(v).second) << "seed " << seed << ": shared label";
+      }
+    }
+    EXPECT_EQ(static_cast<int>(labelsSeen.size()), ws.recognizer().labelCount - 1) << seed;
+  }
+  EXPECT_GE(checked, 30);
+}
+
+TEST(Labelling, QrFindersInACameraFrameBecomeRingsWithOneHole) {
+  struct Case {
+    int w, h, mode, scale;
+  };
+  // 320 x 240 enlarged (mode 0) and not (mode 2); 640 x 480 reduced (mode 4)
+  // and reduced then enlarged (mode 0).
+  const Case cases[] = {{320, 240, 0, 5}, {320, 240, 2, 5}, {640, 480, 4, 10}, {640, 480, 0, 10}};
+  for (const Case& c : cases) {
+    const test::QrTestFrame frame =
+        test::MakeQrTestFrame(c.w, c.h, "https://example.com/cordavex", c.scale, 11);
+    ASSERT_GT(frame.modules, 0);
+    EngineWorkspace ws(c.w, c.h);
+    Recognizer& r = ws.recognizer();
+    std::memcpy(r.image(), frame.grey.data(), frame.grey.size());
+    ASSERT_EQ(PrepareImage(r, c.mode), 1);
+    ASSERT_EQ(LabelComponents(r), 1);
+    // Prepared pixels per frame pixel, as a fraction.
+    const int num = r.imageWidth, den = c.w;
+    const int tolerance = 2 + (c.scale * num) / den;  // a module
+    const int corners[3][2] = {{0, 0}, {frame.modules - 7, 0}, {0, frame.modules - 7}};
+    for (const auto& corner : corners) {
+      const int fx = frame.FinderCentreX(corner[0]) * num / den;
+      const int fy = frame.FinderCentreY(corner[1]) * num / den;
+      bool found = false;
+      for (int i = 0; i < r.holeCount; ++i) {
+        const ComponentRecord& ring = r.components[r.holes[i].label];
+        if (std::abs(ring.centroidX - fx) <= tolerance && std::abs(ring.centroidY - fy) <= tolerance) {
+          EXPECT_EQ(r.holes[i].count, 1);
+          EXPECT_TRUE(ring.shapeClass == 1 || ring.shapeClass == 2000) << ring.shapeClass;
+          found = true;
+        }
+      }
+      EXPECT_TRUE(found) << c.w << " mode " << c.mode << ": no ring at " << fx << "," << fy;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace cordavex
