@@ -564,7 +564,9 @@ bool StartsWithPe(const uint8_t* text, int length) {
 }  // namespace
 
 int QrDimensionFromCount(int count) {
-  if (count < 19) return 0;
+  // 70 would round to 69, but no version-13 timing line gives more than 69
+  // changes: such a count comes from noise, not from a symbol this reader takes.
+  if (count < 19 || count > kQrMaxDimension) return 0;
   int d = 21;
   if (count > 20) d = (count - 21) % 4 == 0 ? count : ((count - 19) & ~3) + 21;
   return d > kQrMaxDimension ? 0 : d;
@@ -685,13 +687,17 @@ int LocateQrCodeWith(Recognizer& r, QrLocation& loc, const QrLocatorHooks& hooks
 
   std::memset(r.decodedText, 0, sizeof r.decodedText);
   std::memset(r.secondString, 0, sizeof r.secondString);
+  loc.shiftX = 0;
+  loc.shiftY = 0;
   if (hooks.decode(r, loc, hooks.context)) {
     loc.decodeAttempt = 0;
   } else {
     // The fourth corner is the least certain: try it one pixel away in each
     // direction, each from the unshifted point.
     for (int dir = 0; dir < 8 && loc.decodeAttempt < 0; ++dir) {
-      if (!SampleQrGrid(r, loc, kDirX[dir], kDirY[dir])) return 0;
+      loc.shiftX = kDirX[dir];
+      loc.shiftY = kDirY[dir];
+      if (!SampleQrGrid(r, loc, loc.shiftX, loc.shiftY)) return 0;
       std::memset(r.decodedText, 0, sizeof r.decodedText);
       std::memset(r.secondString, 0, sizeof r.secondString);
       if (hooks.decode(r, loc, hooks.context)) loc.decodeAttempt = dir + 1;

@@ -400,6 +400,22 @@ TEST(QrDecodeGrid, CorrectsUpToTheBlockLimitAndNoFurther) {
   EXPECT_EQ(Decode(ruined).status, 0);  // far more than 8
 }
 
+TEST(QrDecodeGrid, MirroredSymbolIsReadFromItsTransposedGrid) {
+  // The sampler sees a mirrored symbol with its handedness reversed: its grid
+  // is the transpose of the symbol's.
+  for (int version : {1, 7}) {
+    const std::string text = "glass";
+    const auto symbol = test::EncodeQrBytes(
+        {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, version, test::kLevelM);
+    ASSERT_TRUE(symbol.has_value());
+    QrSymbol transposed = *symbol;
+    for (int r = 0; r < symbol->size; ++r) {
+      for (int c = 0; c < symbol->size; ++c) transposed.Set(c, r, symbol->Dark(r, c));
+    }
+    EXPECT_EQ(Decode(transposed).text, text) << version;
+  }
+}
+
 TEST(QrDecodeGrid, RejectsDimensionsOutsideVersions1To13) {
   const std::string text = "size";
   const auto symbol = test::EncodeQrBytes(
