@@ -7,8 +7,9 @@
  * object name:
  *
  *   VCARD       BEGIN:VCARD LB { NAME[;PARAM[=VALUE]]...:value LB } END:VCARD [LB]
- *               A value line may continue after "=" LB (quoted-printable soft
- *               break) or on a line that starts with a space or tab (folding).
+ *               A value line may continue on a line that starts with a space
+ *               or tab (folding) and, in a quoted-printable value, after "=" LB
+ *               (soft line break). Blank lines between properties are skipped.
  *   MECARD      MECARD:{KEY:value;};   keys N TEL EMAIL ADR URL NOTE BDAY NICKNAME
  *                                      TEL-AV SOUND (N and ADR split at ",")
  *   WEBKM       MEBKM:{KEY:value;};    keys TITLE URL
@@ -100,9 +101,7 @@ using cordavex::FormKind;
 %lex-param {yyscan_t scanner}
 %parse-param {yyscan_t scanner} {cordavex::ParserState* s}
 
-/* "=" before a line break inside a vCard value is the one shift/reduce
-   conflict: shifting makes it a soft line break. */
-%expect 1
+%expect 0
 
 %token
   K_BEGIN K_VCARD K_END K_ADR K_ORG K_AGENT K_LOGO K_PHOTO
@@ -142,6 +141,9 @@ using cordavex::FormKind;
   P_ESC_COMMA P_DOT P_COLON P_SEMI P_COMMA P_EQUALS P_BAR P_PLUS P_STAR P_HASH
   P_AT P_SPACE P_TAB P_LB P_PCT_CODE P_OTHER
 ;
+/* "=" and a line break inside a quoted-printable vCard value: the scanner
+   gives this token only while such a value is being read. */
+%token P_SOFT_BREAK
 
 %%
 
@@ -157,10 +159,12 @@ vcard
       { if (!cordavex::FinishObject(*s, "VCARD")) YYABORT; }
   ;
 opt_lb : %empty | P_LB ;
-v_props : %empty | v_props v_prop ;
+v_props : %empty | v_props v_prop | v_props P_LB ;
 v_prop
   : v_key v_params P_COLON v_value P_LB
-      { s->form = FormKind::vcard; if (!cordavex::AddKeyedItem(*s, $1, $4)) YYABORT; }
+      { s->form = FormKind::vcard;
+        s->quotedPrintable = false;
+        if (!cordavex::AddKeyedItem(*s, $1, $4)) YYABORT; }
   ;
 v_key : v_key_first | v_key key_tok { $$ = cordavex::Join($1, $2); } ;
 v_key_first : word_plain | starter | digit | P_OTHER | P_DOT ;
@@ -174,7 +178,7 @@ v_value
   : %empty { $$ = cordavex::kEmptySpan; }
   | v_value t_vtok { $$ = cordavex::Join($1, $2); }
   | v_value P_EQUALS { $$ = cordavex::Join($1, $2); }
-  | v_value P_EQUALS P_LB { $$ = cordavex::Join($1, $3); }
+  | v_value P_SOFT_BREAK { $$ = cordavex::Join($1, $2); }
   | v_value P_LB P_SPACE { $$ = cordavex::Join($1, $3); }
   | v_value P_LB P_TAB { $$ = cordavex::Join($1, $3); }
   ;

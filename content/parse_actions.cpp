@@ -155,15 +155,14 @@ int EscapeAt(const char* p, const char* end) {
   return (p[1] == ';' || p[1] == ',' || p[1] == ':' || p[1] == '\\') ? 2 : 0;
 }
 
-// Copies raw[begin, end) into the pool with escapes resolved and a zero after it.
-// `unfold` removes a line break followed by a space or tab (vCard folding).
-bool CopyValue(ParserState& s, const char* begin, const char* end, bool unfold, PoolString& out) {
-  char* copy = static_cast<char*>(s.pool->Allocate(static_cast<size_t>(end - begin) + 1, 1));
-  if (copy == nullptr) return false;
+// Writes raw[begin, end) to `out` with escapes resolved and returns its length
+// (never more than end - begin). `unfold` removes a line break followed by a
+// space or tab (vCard folding).
+int32_t ResolveEscapes(const char* begin, const char* end, bool unfold, char* out) {
   int32_t n = 0;
   for (const char* p = begin; p < end;) {
     if (EscapeAt(p, end) != 0) {
-      copy[n++] = p[1];
+      out[n++] = p[1];
       p += 2;
       continue;
     }
@@ -174,11 +173,28 @@ bool CopyValue(ParserState& s, const char* begin, const char* end, bool unfold, 
         continue;
       }
     }
-    copy[n++] = *p++;
+    out[n++] = *p++;
   }
+  return n;
+}
+
+// Copies `prefix` and raw[begin, end), escapes resolved, into the pool with a
+// zero after them.
+bool CopyValue(ParserState& s, std::string_view prefix, const char* begin, const char* end,
+               bool unfold, PoolString& out) {
+  const size_t size = prefix.size() + static_cast<size_t>(end - begin) + 1;
+  char* copy = static_cast<char*>(s.pool->Allocate(size, 1));
+  if (copy == nullptr) return false;
+  if (!prefix.empty()) std::memcpy(copy, prefix.data(), prefix.size());
+  auto n = static_cast<int32_t>(prefix.size());
+  if (begin != end) n += ResolveEscapes(begin, end, unfold, copy + n);
   copy[n] = 0;
   out = {copy, n};
   return true;
+}
+
+bool CopyValue(ParserState& s, const char* begin, const char* end, bool unfold, PoolString& out) {
+  return CopyValue(s, {}, begin, end, unfold, out);
 }
 
 // Splits raw[begin, end) at unescaped `separator` into at most seven components.
@@ -224,13 +240,7 @@ bool AddItemWithPrefix(ParserState& s, PropKind kind, std::string_view prefix, S
   ContentItem* item = NewItem(s, kind);
   if (item == nullptr) return false;
   std::string_view raw = SpanText(s, value);
-  char* copy = static_cast<char*>(s.pool->Allocate(prefix.size() + raw.size() + 1, 1));
-  if (copy == nullptr) return false;
-  std::memcpy(copy, prefix.data(), prefix.size());
-  PoolString rest;
-  if (!CopyValue(s, raw.data(), raw.data() + raw.size(), false, rest)) return false;
-  std::memcpy(copy + prefix.size(), rest.text, static_cast<size_t>(rest.length) + 1);
-  item->value = {copy, static_cast<int32_t>(prefix.size()) + rest.length};
+  if (!CopyValue(s, prefix, raw.data(), raw.data() + raw.size(), false, item->value)) return false;
   Append(s, item);
   return true;
 }
@@ -370,6 +380,9 @@ bool AddParam(ParserState& s, Span name, Span value) {
     for (const ParamWord& row : kParamNames) {
       if (EqualsNoCase(row.word, nameText)) kind = row.kind;
     }
+  }
+  if (kind == ParamKind::encoding && EqualsNoCase(SpanText(s, text), "QUOTED-PRINTABLE")) {
+    s.quotedPrintable = true;
   }
   // "TYPE=HOME,WORK" is two parameters.
   std::string_view raw = SpanText(s, text);

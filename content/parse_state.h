@@ -43,6 +43,9 @@ struct ParserState {
   FormKind form;  // key table of the KEY:value form being read
   const char* objectName;  // name of the object being read, set by its head
   int32_t wtaiParams;  // WTAI parameters seen so far
+  // The vCard property being read is quoted-printable: the scanner then takes
+  // "=" and a line break as one soft-break token.
+  bool quotedPrintable;
   // Where a scanner failure returns to (see ScannerFatalError).
   std::jmp_buf fatal;
 };

@@ -71,7 +71,7 @@ struct ContentItem {
   PoolString components[kMaxComponents];
   const ContentItem* next;
 
-  // The parameter of this kind whose text equals `text` ignoring case, or null.
+  // The first parameter whose text equals `text` ignoring case, or null.
   const ContentParam* FindParam(std::string_view text) const;
 };
 

@@ -83,6 +83,11 @@ TEST(ContentParser, AcceptedForms) {
       {"begin:vcard\nversion:2.1\nfn:John Doe\nend:vcard\n",
        "VCARD | other=2.1 | fn=John Doe"},
       {"BEGIN:VCARD\rEND:VCARD\r", "VCARD"},
+      // "=" ends a line unless the value is quoted-printable; blank lines are skipped.
+      {"BEGIN:VCARD\r\nURL:http://x?a=\r\nPHOTO;BASE64:QUJD\r\n\r\nEND:VCARD",
+       "VCARD | url=http://x?a= | photo=QUJD"},
+      {"BEGIN:VCARD\nNOTE;QUOTED-PRINTABLE:a=\nb\nNOTE:c=\nEND:VCARD",
+       "VCARD | note=a=\nb | note=c="},
       {"MECARD:N:Doe;;", "MECARD | n=Doe"},
       {"MECARD:N:Doe,John;TEL:0955667788;EMAIL:a@b.c;TEL:1;;",
        "MECARD | n=Doe,John | tel=0955667788 | email=a@b.c | tel=1"},
