@@ -29,13 +29,11 @@ test::Frame MecardFrame(int bitsPerPixel) {
   EXPECT_TRUE(symbol.has_value());
   test::RenderOptions o;
   o.bitsPerPixel = bitsPerPixel;
-  o.width = 640;
-  o.height = 480;
-  o.moduleSize = 8.0;
-  o.rotation = 0;
-  o.blur = 0.6;
-  o.noise = 3.0;
-  o.unevenLight = 0;
+  o.moduleSize = 5.0;
+  o.rotation = 8.0;
+  o.blur = 0.7;
+  o.noise = 4.0;
+  o.unevenLight = 0.2;
   o.seed = 7;
   return test::RenderModules(symbol ? symbol->modules : std::vector<uint8_t>{},
                              symbol ? symbol->size : 0, o);
