@@ -1,0 +1,76 @@
+// Content type codes and the tables that lead to them: object names, WTAI
+// library and function words, function numbers of our numbered-function and
+// address-book forms, and address-book kind words.
+//
+// Every part of the system that acts on a result (result screens, history,
+// generators) refers to content by these codes. Read-only constant data; safe
+// from any thread.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace cordavex {
+
+enum ContentType : int32_t {
+  kTypePlainText = 0,
+  kTypeWebAddress = 1,
+  kTypeSecureWebAddress = 2,
+  kTypePhone = 3,
+  kTypeSimpleContact = 4,  // name and phone only
+  kTypeTextMessage = 5,
+  kTypeWtaiLink = 6,
+  kTypeEmail = 7,
+  kTypeVcard = 8,
+  kTypeContactCard = 9,
+  kTypeSkypeCall = 10,
+  kTypeNoDisplay = 11,
+  kTypeBookmark = 12,
+  kTypeMatmsg = 13,
+  kTypeMecard = 14,
+  kTypeTitledBookmark = 15,  // no rule produces it; the result screens accept it
+  kTypeVendorEmail = 16,
+  kTypeMemory = 17,
+  kTypeSplitPart = 18,
+  kTypeTagId = 19,
+  kTypeRawData = 20,
+  kTypeCalendar = 22,
+  kTypeEncrypted = 23,
+  kTypeTextWithSubject = 24,
+  kTypeMedia = 25,
+  kTypeAdvert = 26,
+  kTypeBusinessCard = 27,
+  kTypeMms = 28,
+  kTypeDatedItem = 29,
+  kTypeUnclassified = 256,  // own-format object not yet decided
+};
+
+inline constexpr int32_t kNoType = -1;
+
+// The type an object name gives ("MECARD" 14), or kNoType for a name that
+// leaves the type as it is ("ORANGE", "QBCODE", ...). Exact, upper-case names
+// as the parser writes them.
+int32_t TypeOfObjectName(std::string_view name);
+
+// WTAI library code: "wp" 0, "vc" 1, "nt" 2, "pb" 3, "cl" 4, "ms" 5 (any case);
+// -1 for any other word.
+int32_t WtaiLibraryCode(std::string_view library);
+inline constexpr int32_t kWtaiPublicLibrary = 0;  // "wp"
+
+// The type a function of the public WTAI library stands for: "mc" (make call)
+// 3, "ap" (add to phonebook) 4; kTypeWtaiLink for every other function.
+int32_t TypeOfWtaiFunction(std::string_view function);
+
+// Function numbers 1..10 give a type directly; 51..60 stand for a tag id whose
+// sub-type is the type of the number 50 below. Any other number: 256.
+inline constexpr int kFirstTagFunction = 51;
+inline constexpr int kLastTagFunction = 60;
+inline constexpr int kTagFunctionOffset = 50;
+inline constexpr int kTagIdLength = 14;  // units a tag id needs to count as one
+int32_t TypeOfFunctionNumber(int number);
+
+// Address-book kind words (any case): "MAIL" 7, "SMS" 5, "PHONE" 3, "BM" 12,
+// "AD" 26, "DTXT" 24, "MEDIA" 25; 256 for any other word.
+int32_t TypeOfAddressBookKind(std::string_view kind);
+
+}  // namespace cordavex
