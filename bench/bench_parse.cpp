@@ -13,7 +13,7 @@ constexpr std::string_view kVCard =
     "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Doe;John;;Mr.;\r\nFN:John Doe\r\n"
     "ORG:Acme Corporation;Sales\r\nTITLE:Sales Manager\r\n"
     "TEL;WORK;VOICE:+886-2-2345-6789\r\nTEL;CELL:0955667788\r\nTEL;WORK;FAX:+886-2-2345-6790\r\n"
-    "ADR;WORK:;;No. 1, Section 5, Xinyi Rd.;Xinyi District;Taipei;110;Taiwan\r\n"
+    "ADR;WORK:;;No. 1, Sec. 5, Xinyi Rd.;Xinyi District;Taipei;110;Taiwan\r\n"
     "EMAIL;INTERNET:john.doe@acme.example\r\nURL:http://www.acme.example\r\n"
     "NOTE;ENCODING=QUOTED-PRINTABLE:Met at the trade fair =E2=80=94 call back\r\n"
     "END:VCARD\r\n";

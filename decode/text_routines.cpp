@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <type_traits>
 
 namespace cordavex {
@@ -94,5 +96,46 @@ int CopyFrom(std::span<char> dest, std::string_view src, int offset) { return Co
 
 int CopyFirst(std::span<char16_t> dest, std::u16string_view src, int n) { return CopyFirstImpl(dest, src, n); }
 int CopyFirst(std::span<char> dest, std::string_view src, int n) { return CopyFirstImpl(dest, src, n); }
+
+// UTF-16 to UTF-8 into `out`, whole characters only; an unpaired surrogate
+// becomes U+FFFD. Returns the bytes written (no terminator).
+size_t WideToUtf8(std::u16string_view text, std::span<char> out) {
+  size_t n = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00u);
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    char bytes[4];
+    size_t length;
+    if (c < 0x80) {
+      bytes[0] = static_cast<char>(c);
+      length = 1;
+    } else if (c < 0x800) {
+      bytes[0] = static_cast<char>(0xC0 | (c >> 6));
+      bytes[1] = static_cast<char>(0x80 | (c & 0x3F));
+      length = 2;
+    } else if (c < 0x10000) {
+      bytes[0] = static_cast<char>(0xE0 | (c >> 12));
+      bytes[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      bytes[2] = static_cast<char>(0x80 | (c & 0x3F));
+      length = 3;
+    } else {
+      bytes[0] = static_cast<char>(0xF0 | (c >> 18));
+      bytes[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      bytes[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      bytes[3] = static_cast<char>(0x80 | (c & 0x3F));
+      length = 4;
+    }
+    if (n + length > out.size()) break;
+    std::memcpy(out.data() + n, bytes, length);
+    n += length;
+  }
+  return n;
+}
 
 }  // namespace cordavex

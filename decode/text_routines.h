@@ -8,6 +8,7 @@
 // one. Pure functions; safe from any thread.
 #pragma once
 
+#include <cstddef>
 #include <span>
 #include <string_view>
 
@@ -47,5 +48,11 @@ int CopyFrom(std::span<char> dest, std::string_view src, int offset);
 // negative) into `dest` with a terminator; returns the units copied.
 int CopyFirst(std::span<char16_t> dest, std::u16string_view src, int n);
 int CopyFirst(std::span<char> dest, std::string_view src, int n);
+
+// UTF-16 to UTF-8 into `out`, whole characters only (a character that does not
+// fit ends the conversion); an unpaired surrogate becomes U+FFFD, so the output
+// is always valid UTF-8. Returns the bytes written, without a terminator. Three
+// bytes per unit of `text` always suffice.
+size_t WideToUtf8(std::u16string_view text, std::span<char> out);
 
 }  // namespace cordavex

@@ -76,3 +76,30 @@ TEST(TextRoutines, LengthsFindsAndBoundedCopies) {
 
 }  // namespace
 }  // namespace cordavex
+
+namespace cordavex {
+namespace {
+
+TEST(TextRoutines, WideToUtf8) {
+  struct Case {
+    std::u16string text;
+    std::string utf8;
+  } cases[] = {
+      {u"abc", "abc"},
+      {u"é臺", "\xC3\xA9\xE8\x87\xBA"},
+      {u"\xD83D\xDE00", "\xF0\x9F\x98\x80"},         // a surrogate pair
+      {u"a\xD83D" u"b", "a\xEF\xBF\xBD" "b"},       // an unpaired high surrogate
+      {u"\xDE00", "\xEF\xBF\xBD"},                   // an unpaired low surrogate
+  };
+  for (const Case& c : cases) {
+    char out[16];
+    const size_t n = WideToUtf8(c.text, out);
+    EXPECT_EQ(std::string(out, n), c.utf8);
+  }
+  // A character that does not fit is left out whole.
+  char small[4];
+  EXPECT_EQ(WideToUtf8(u"ab臺", small), 2u);
+}
+
+}  // namespace
+}  // namespace cordavex
