@@ -3,13 +3,15 @@
 #include <benchmark/benchmark.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "engine/label.h"
 #include "engine/prepare.h"
 #include "engine/recognizer.h"
 #include "engine/workspace.h"
-#include "support/qr_test_frame.h"
+#include "support/qr_symbols.h"
+#include "support/render.h"
 
 namespace cordavex {
 namespace {
@@ -19,8 +21,18 @@ void BM_PrepareAndLabel(benchmark::State& state) {
   const int w = static_cast<int>(state.range(0));
   const int h = static_cast<int>(state.range(1));
   const int mode = static_cast<int>(state.range(2));
-  const test::QrTestFrame frame =
-      test::MakeQrTestFrame(w, h, "https://example.com/cordavex/benchmark", w / 64, 5, 4);
+  const std::string text = "https://example.com/cordavex/benchmark";
+  const auto symbol = test::EncodeQrBytes(
+      {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, 3, test::kLevelM);
+  test::RenderOptions o;
+  o.width = w;
+  o.height = h;
+  o.moduleSize = w / 64;
+  o.unevenLight = 0.25;
+  o.background = o.light;  // paper all round, as a printed page fills the view
+  o.noise = 2;
+  o.seed = 5;
+  const test::Frame frame = test::RenderModules(symbol->modules, symbol->size, o);
   std::vector<uint64_t> block(static_cast<size_t>(GetRecognizerSize(w, h)) / 8 + 1, 0);
   Recognizer& r = *reinterpret_cast<Recognizer*>(block.data());
   r.toneExponent = 1.0;

@@ -10,7 +10,8 @@
 #include "engine/label.h"
 #include "engine/prepare.h"
 #include "engine_workspace.h"
-#include "support/qr_test_frame.h"
+#include "support/qr_symbols.h"
+#include "support/render.h"
 
 namespace cordavex {
 namespace {
@@ -278,9 +279,23 @@ TEST(Labelling, QrFindersInACameraFrameBecomeRingsWithOneHole) {
   // and reduced then enlarged (mode 0).
   const Case cases[] = {{320, 240, 0, 5}, {320, 240, 2, 5}, {640, 480, 4, 10}, {640, 480, 0, 10}};
   for (const Case& c : cases) {
-    const test::QrTestFrame frame =
-        test::MakeQrTestFrame(c.w, c.h, "https://example.com/cordavex", c.scale, 11);
-    ASSERT_GT(frame.modules, 0);
+    const std::string text = "https://example.com/cordavex";
+    const auto symbol = test::EncodeQrBytes(
+        {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, 3, test::kLevelM);
+    ASSERT_TRUE(symbol.has_value());
+    test::RenderOptions o;
+    o.width = c.w;
+    o.height = c.h;
+    o.moduleSize = c.scale;
+    o.unevenLight = 0.25;
+  o.background = o.light;  // paper all round, as a printed page fills the view
+    o.noise = 6;
+    o.seed = 11;
+    const test::Frame frame = test::RenderModules(symbol->modules, symbol->size, o);
+    // Frame position of the centre of the finder whose top-left module is (m, n).
+    const double origin = -symbol->size * c.scale / 2.0;
+    auto finderX = [&](int m) { return static_cast<int>(c.w / 2.0 + origin + (m + 3.5) * c.scale); };
+    auto finderY = [&](int n) { return static_cast<int>(c.h / 2.0 + origin + (n + 3.5) * c.scale); };
     EngineWorkspace ws(c.w, c.h);
     Recognizer& r = ws.recognizer();
     std::memcpy(r.image(), frame.grey.data(), frame.grey.size());
@@ -289,10 +304,10 @@ TEST(Labelling, QrFindersInACameraFrameBecomeRingsWithOneHole) {
     // Prepared pixels per frame pixel, as a fraction.
     const int num = r.imageWidth, den = c.w;
     const int tolerance = 2 + (c.scale * num) / den;  // a module
-    const int corners[3][2] = {{0, 0}, {frame.modules - 7, 0}, {0, frame.modules - 7}};
+    const int corners[3][2] = {{0, 0}, {symbol->size - 7, 0}, {0, symbol->size - 7}};
     for (const auto& corner : corners) {
-      const int fx = frame.FinderCentreX(corner[0]) * num / den;
-      const int fy = frame.FinderCentreY(corner[1]) * num / den;
+      const int fx = finderX(corner[0]) * num / den;
+      const int fy = finderY(corner[1]) * num / den;
       bool found = false;
       for (int i = 0; i < r.holeCount; ++i) {
         const ComponentRecord& ring = r.components[r.holes[i].label];
