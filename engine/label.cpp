@@ -7,6 +7,7 @@
 #include "engine/label.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cmath>
 #include <cstring>
 
@@ -43,13 +44,32 @@ constexpr Direction kDirections[8] = {
     {0, -1, 5},   // 6 north
     {+1, -1, 5},  // 7 north-east
 };
+// The byte steps in TraceContour list the directions in this order.
+static_assert(kDirections[0].dx == 1 && kDirections[0].dy == 0 && kDirections[1].dx == 1 &&
+              kDirections[1].dy == 1 && kDirections[2].dx == 0 && kDirections[2].dy == 1 &&
+              kDirections[3].dx == -1 && kDirections[3].dy == 1 && kDirections[4].dx == -1 &&
+              kDirections[4].dy == 0 && kDirections[5].dx == -1 && kDirections[5].dy == -1 &&
+              kDirections[6].dx == 0 && kDirections[6].dy == -1 && kDirections[7].dx == 1 &&
+              kDirections[7].dy == -1);
 constexpr int kProbesPerPixel = 7;
 constexpr int kNoDarkNeighbour = -1;
 constexpr int kLeftImage = -2;
 
-// Probes up to 7 neighbours of (x, y) clockwise from `from`, marking light ones
-// as probed; returns the direction of the first dark one.
-int Probe(uint8_t* img, int w, int h, int x, int y, int from) {
+// Probes up to 7 neighbours of (x, y), whose byte is `centre`, clockwise from
+// `from`, marking light ones as probed; returns the direction of the first dark
+// one. `offsets` holds each direction's step in bytes (dy * w + dx).
+int Probe(uint8_t* img, int w, int h, int x, int y, uint8_t* centre, int from,
+          const ptrdiff_t offsets[8]) {
+  if (x > 0 && y > 0 && x < w - 1 && y < h - 1) {
+    // All eight neighbours lie inside: no probe can leave the image.
+    for (int i = 0; i < kProbesPerPixel; ++i) {
+      const int d = (from + i) & 7;
+      uint8_t& v = centre[offsets[d]];
+      if (IsDark(v)) return d;
+      v = kVisitedLight;
+    }
+    return kNoDarkNeighbour;
+  }
   for (int i = 0; i < kProbesPerPixel; ++i) {
     const int d = (from + i) & 7;
     const int nx = x + kDirections[d].dx, ny = y + kDirections[d].dy;
@@ -59,6 +79,21 @@ int Probe(uint8_t* img, int w, int h, int x, int y, int from) {
     v = kVisitedLight;
   }
   return kNoDarkNeighbour;
+}
+
+// The first pixel at or after x (before `end`) that is dark. Light runs are
+// passed eight pixels at a time: a byte is light (254 or 255) exactly when its
+// bits 1 to 7 are all set.
+int SkipLight(const uint8_t* row, int x, int end) {
+  constexpr uint64_t kLightBits = 0xFEFEFEFEFEFEFEFEull;
+  while (x + 8 <= end) {
+    uint64_t word;
+    std::memcpy(&word, row + x, sizeof word);
+    if ((word & kLightBits) != kLightBits) break;
+    x += 8;
+  }
+  while (x < end && !IsDark(row[x])) ++x;
+  return x;
 }
 
 int64_t SquaredDistance(Point16 a, int ax, int ay) {
@@ -179,32 +214,38 @@ int TraceContour(Recognizer& r, ComponentRecord* record, int row, int column, in
   int64_t steps = 0, sumX = 0, sumY = 0;
   bool complete = false;
 
-  int d = Probe(img, w, h, startX, startY, startDirection);
+  const ptrdiff_t stride = w;
+  const ptrdiff_t offsets[8] = {1, stride + 1, stride, stride - 1, -1, -stride - 1, -stride, -stride + 1};
+  uint8_t* const startAt = &startPixel;
+  int d = Probe(img, w, h, startX, startY, startAt, startDirection, offsets);
   if (d >= 0) {
     // Dark pixels are only left by their 8-neighbours, so a dark start makes the
     // trace close; the bound merely keeps a damaged image from spinning.
     const int64_t maxSteps = 8 * int64_t{w} * h + 8;
     int x = startX, y = startY;
-    int secondX = 0, secondY = 0;
+    uint8_t* at = startAt;
+    uint8_t* second = nullptr;
     while (steps < maxSteps) {
-      const int nx = x + kDirections[d].dx, ny = y + kDirections[d].dy;
-      img[static_cast<size_t>(ny) * w + nx] = static_cast<uint8_t>(label);
+      uint8_t* const next = at + offsets[d];
+      x += kDirections[d].dx;
+      y += kDirections[d].dy;
+      *next = static_cast<uint8_t>(label);
       ++steps;
-      sumX += nx;
-      sumY += ny;
+      sumX += x;
+      sumY += y;
       if (recording && stored < kContourCapacity) {
-        r.contour[stored++] = Point16{static_cast<int16_t>(nx), static_cast<int16_t>(ny)};
+        r.contour[stored++] = Point16{static_cast<int16_t>(x), static_cast<int16_t>(y)};
       }
+      // Closed when a step from the start pixel reaches the second pixel again
+      // (bytes of the image stand for their positions one to one).
       if (steps == 1) {
-        secondX = nx;
-        secondY = ny;
-      } else if (x == startX && y == startY && nx == secondX && ny == secondY) {
+        second = next;
+      } else if (at == startAt && next == second) {
         complete = true;
         break;
       }
-      x = nx;
-      y = ny;
-      d = Probe(img, w, h, x, y, kDirections[d].searchFrom);
+      at = next;
+      d = Probe(img, w, h, x, y, at, kDirections[d].searchFrom, offsets);
       if (d < 0) break;
     }
   }
@@ -263,6 +304,8 @@ int LabelComponents(Recognizer& r) {
           }
           current = 0;
         }
+        // Outside a run a light pixel changes nothing: go to the next dark one.
+        x = SkipLight(row, x + 1, w - 1) - 1;
       } else if (current == 0) {
         if (v != 0) {
           current = v;
