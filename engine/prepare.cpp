@@ -23,6 +23,7 @@ constexpr int kAlternatingRingRows = kAlternatingReach + 1;  // rows y-3 .. y
 // 5 x 5 filter: rows y-2 .. y are kept, rows below y are still untouched.
 constexpr int kBlockRadius = 2;
 constexpr int kBlockRingRows = kBlockRadius + 1;
+constexpr int kBlockChunk = 256;  // output columns per pass of column sums
 
 uint8_t ClampByte(int v) { return static_cast<uint8_t>(std::clamp(v, 0, 255)); }
 
@@ -196,26 +197,26 @@ bool SharpenFiveByFive(Recognizer& r) {
     const uint8_t* row2 = slot(y);
     const uint8_t* row3 = img + (y + 1) * rowBytes;
     const uint8_t* row4 = img + (y + 2) * rowBytes;
-    // Column sums of all 5 rows (b0..b4: columns x-2 .. x+2) and of the 3
-    // middle rows (a1..a4: columns x-1 .. x+2), shifted along as the window
-    // moves: each output pixel costs one new column and a few additions.
-    int a1 = 0, a2 = 0, a3 = 0, a4 = 0;
-    int b0 = 0, b1 = 0, b2 = 0, b3 = 0, b4 = 0;
-    for (int x = 0; x < 2 * radius; ++x) {
-      a1 = a2, a2 = a3, a3 = a4;
-      b0 = b1, b1 = b2, b2 = b3, b3 = b4;
-      a4 = row1[x] + row2[x] + row3[x];
-      b4 = a4 + row0[x] + row4[x];
-    }
-    for (int x = radius; x < w - radius; ++x) {
-      a1 = a2, a2 = a3, a3 = a4;
-      b0 = b1, b1 = b2, b2 = b3, b3 = b4;
-      a4 = row1[x + 2] + row2[x + 2] + row3[x + 2];
-      b4 = a4 + row0[x + 2] + row4[x + 2];
-      const int sum3 = a1 + a2 + a3;
-      const int sum5 = b0 + b1 + b2 + b3 + b4;
-      const int v = 17 * row2[x] + 2 * sum3 - sum5;
-      out[x] = ClampByte(v >> 3);  // arithmetic shift
+    // Column sums of the 3 middle rows and of all 5 rows, a chunk of columns at
+    // a time, then the 3 x 3 and 5 x 5 block sums from them: each output pixel
+    // costs a constant number of additions, in loops without a carried sum.
+    for (int x0 = radius; x0 < w - radius; x0 += kBlockChunk) {
+      const int x1 = std::min(x0 + kBlockChunk, w - radius);  // outputs x0 .. x1-1
+      const int first = x0 - radius;                           // column of sums[0]
+      int sums3[kBlockChunk + 2 * kBlockRadius];
+      int sums5[kBlockChunk + 2 * kBlockRadius];
+      for (int i = 0; i < x1 - x0 + 2 * radius; ++i) {
+        const int x = first + i;
+        sums3[i] = row1[x] + row2[x] + row3[x];
+        sums5[i] = sums3[i] + row0[x] + row4[x];
+      }
+      for (int x = x0; x < x1; ++x) {
+        const int i = x - first;  // sums index of column x
+        const int sum3 = sums3[i - 1] + sums3[i] + sums3[i + 1];
+        const int sum5 = sums5[i - 2] + sums5[i - 1] + sums5[i] + sums5[i + 1] + sums5[i + 2];
+        const int v = 17 * row2[x] + 2 * sum3 - sum5;
+        out[x] = ClampByte(v >> 3);  // arithmetic shift
+      }
     }
   }
   return true;

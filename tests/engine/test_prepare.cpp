@@ -219,7 +219,7 @@ TEST(Sharpening, MatchesFullCopyOnNoise) {
   struct Size {
     int w, h;
   };
-  for (const Size s : {Size{7, 7}, Size{31, 17}, Size{320, 240}, Size{5, 40}}) {
+  for (const Size s : {Size{7, 7}, Size{31, 17}, Size{320, 240}, Size{5, 40}, Size{517, 11}}) {
     for (int filter = 0; filter <= 3; ++filter) {  // 0: 5 x 5, else d
       EngineWorkspace ws(s.w, s.h);
       std::mt19937 rng(static_cast<unsigned>(s.w * 100 + filter));
