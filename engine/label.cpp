@@ -7,8 +7,8 @@
 #include "engine/label.h"
 
 #include <algorithm>
-#include <cstddef>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 
 namespace cordavex {
@@ -44,13 +44,6 @@ constexpr Direction kDirections[8] = {
     {0, -1, 5},   // 6 north
     {+1, -1, 5},  // 7 north-east
 };
-// The byte steps in TraceContour list the directions in this order.
-static_assert(kDirections[0].dx == 1 && kDirections[0].dy == 0 && kDirections[1].dx == 1 &&
-              kDirections[1].dy == 1 && kDirections[2].dx == 0 && kDirections[2].dy == 1 &&
-              kDirections[3].dx == -1 && kDirections[3].dy == 1 && kDirections[4].dx == -1 &&
-              kDirections[4].dy == 0 && kDirections[5].dx == -1 && kDirections[5].dy == -1 &&
-              kDirections[6].dx == 0 && kDirections[6].dy == -1 && kDirections[7].dx == 1 &&
-              kDirections[7].dy == -1);
 constexpr int kProbesPerPixel = 7;
 constexpr int kNoDarkNeighbour = -1;
 constexpr int kLeftImage = -2;
@@ -214,8 +207,11 @@ int TraceContour(Recognizer& r, ComponentRecord* record, int row, int column, in
   int64_t steps = 0, sumX = 0, sumY = 0;
   bool complete = false;
 
-  const ptrdiff_t stride = w;
-  const ptrdiff_t offsets[8] = {1, stride + 1, stride, stride - 1, -1, -stride - 1, -stride, -stride + 1};
+  // Each direction's step in bytes; written out so that the table folds to constants.
+  auto step = [w](const Direction& dir) { return ptrdiff_t{dir.dy} * w + dir.dx; };
+  const ptrdiff_t offsets[8] = {step(kDirections[0]), step(kDirections[1]), step(kDirections[2]),
+                                step(kDirections[3]), step(kDirections[4]), step(kDirections[5]),
+                                step(kDirections[6]), step(kDirections[7])};
   uint8_t* const startAt = &startPixel;
   int d = Probe(img, w, h, startX, startY, startAt, startDirection, offsets);
   if (d >= 0) {
