@@ -213,37 +213,36 @@ int TraceContour(Recognizer& r, ComponentRecord* record, int row, int column, in
                                 step(kDirections[3]), step(kDirections[4]), step(kDirections[5]),
                                 step(kDirections[6]), step(kDirections[7])};
   uint8_t* const startAt = &startPixel;
-  int d = Probe(img, w, h, startX, startY, startAt, startDirection, offsets);
-  if (d >= 0) {
-    // Dark pixels are only left by their 8-neighbours, so a dark start makes the
-    // trace close; the bound merely keeps a damaged image from spinning.
-    const int64_t maxSteps = 8 * int64_t{w} * h + 8;
-    int x = startX, y = startY;
-    uint8_t* at = startAt;
-    uint8_t* second = nullptr;
-    while (steps < maxSteps) {
-      uint8_t* const next = at + offsets[d];
-      x += kDirections[d].dx;
-      y += kDirections[d].dy;
-      *next = static_cast<uint8_t>(label);
-      ++steps;
-      sumX += x;
-      sumY += y;
-      if (recording && stored < kContourCapacity) {
-        r.contour[stored++] = Point16{static_cast<int16_t>(x), static_cast<int16_t>(y)};
-      }
-      // Closed when a step from the start pixel reaches the second pixel again
-      // (bytes of the image stand for their positions one to one).
-      if (steps == 1) {
-        second = next;
-      } else if (at == startAt && next == second) {
-        complete = true;
-        break;
-      }
-      at = next;
-      d = Probe(img, w, h, x, y, at, kDirections[d].searchFrom, offsets);
-      if (d < 0) break;
+  uint8_t* at = startAt;
+  uint8_t* second = nullptr;
+  int x = startX, y = startY;
+  // Dark pixels are only left by their 8-neighbours, so a dark start makes the
+  // trace close; the bound merely keeps a damaged image from spinning.
+  const int64_t maxSteps = 8 * int64_t{w} * h + 8;
+  int from = startDirection;
+  for (;;) {
+    const int d = Probe(img, w, h, x, y, at, from, offsets);
+    if (d < 0 || steps >= maxSteps) break;
+    uint8_t* const next = at + offsets[d];
+    x += kDirections[d].dx;
+    y += kDirections[d].dy;
+    *next = static_cast<uint8_t>(label);
+    ++steps;
+    sumX += x;
+    sumY += y;
+    if (recording && stored < kContourCapacity) {
+      r.contour[stored++] = Point16{static_cast<int16_t>(x), static_cast<int16_t>(y)};
     }
+    // Closed when a step from the start pixel reaches the second pixel again
+    // (bytes of the image stand for their positions one to one).
+    if (steps == 1) {
+      second = next;
+    } else if (at == startAt && next == second) {
+      complete = true;
+      break;
+    }
+    at = next;
+    from = kDirections[d].searchFrom;
   }
 
   if (record != nullptr && recording) {
