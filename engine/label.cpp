@@ -89,6 +89,26 @@ int SkipLight(const uint8_t* row, int x, int end) {
   return x;
 }
 
+// Gives the dark pixels from x on (before `end`) the label `current`, up to the
+// first light one, whose position it returns. Eight pixels at a time while none
+// of them is light: setting bit 0 makes a light byte 0xFF, and a byte of the
+// complement is then zero exactly for those.
+int FillDarkRun(uint8_t* row, int x, int end, uint8_t current) {
+  constexpr uint64_t kLowBits = 0x0101010101010101ull;
+  constexpr uint64_t kHighBits = 0x8080808080808080ull;
+  const uint64_t labels = kLowBits * current;
+  while (x + 8 <= end) {
+    uint64_t word;
+    std::memcpy(&word, row + x, sizeof word);
+    const uint64_t complement = ~(word | kLowBits);
+    if (((complement - kLowBits) & ~complement & kHighBits) != 0) break;  // a light byte
+    std::memcpy(row + x, &labels, sizeof labels);
+    x += 8;
+  }
+  for (; x < end && IsDark(row[x]); ++x) row[x] = current;
+  return x;
+}
+
 int64_t SquaredDistance(Point16 a, int ax, int ay) {
   const int64_t dx = a.x - ax, dy = a.y - ay;
   return dx * dx + dy * dy;
@@ -315,7 +335,8 @@ int LabelComponents(Recognizer& r) {
         ++r.labelCount;
         current = label;
       } else {
-        row[x] = static_cast<uint8_t>(current);
+        // Inside a run every dark pixel takes its label: fill to the next light one.
+        x = FillDarkRun(row, x, w - 1, static_cast<uint8_t>(current)) - 1;
       }
     }
   }
