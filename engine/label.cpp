@@ -7,6 +7,7 @@
 #include "engine/label.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -74,36 +75,53 @@ int Probe(uint8_t* img, int w, int h, int x, int y, uint8_t* centre, int from,
   return kNoDarkNeighbour;
 }
 
-// The first pixel at or after x (before `end`) that is dark. Light runs are
-// passed eight pixels at a time: a byte is light (254 or 255) exactly when its
-// bits 1 to 7 are all set.
+// Eight pixels at a time: a word of eight bytes in image order.
+constexpr uint64_t kLowBits = 0x0101010101010101ull;
+constexpr uint64_t kHighBits = 0x8080808080808080ull;
+constexpr uint64_t kSevenBits = 0x7F7F7F7F7F7F7F7Full;
+
+uint64_t LoadWord(const uint8_t* p) {
+  uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+  return word;
+}
+
+// The high bit of every dark byte of the word. A byte is light (254 or 255)
+// exactly when setting its bit 0 makes it 0xFF, that is when the complement is
+// zero; the sum of the low seven bits and 0x7F cannot carry into the next byte.
+uint64_t DarkBytes(uint64_t word) {
+  const uint64_t complement = ~(word | kLowBits);
+  return (((complement & kSevenBits) + kSevenBits) | complement) & kHighBits;
+}
+
+// The position in the word of the first byte whose high bit is set.
+int FirstMarkedByte(uint64_t marks) {
+  if constexpr (std::endian::native == std::endian::little) return std::countr_zero(marks) / 8;
+  return std::countl_zero(marks) / 8;
+}
+
+// The first pixel at or after x (before `end`) that is dark.
 int SkipLight(const uint8_t* row, int x, int end) {
-  constexpr uint64_t kLightBits = 0xFEFEFEFEFEFEFEFEull;
-  while (x + 8 <= end) {
-    uint64_t word;
-    std::memcpy(&word, row + x, sizeof word);
-    if ((word & kLightBits) != kLightBits) break;
-    x += 8;
+  for (; x + 8 <= end; x += 8) {
+    const uint64_t dark = DarkBytes(LoadWord(row + x));
+    if (dark != 0) return x + FirstMarkedByte(dark);
   }
   while (x < end && !IsDark(row[x])) ++x;
   return x;
 }
 
 // Gives the dark pixels from x on (before `end`) the label `current`, up to the
-// first light one, whose position it returns. Eight pixels at a time while none
-// of them is light: setting bit 0 makes a light byte 0xFF, and a byte of the
-// complement is then zero exactly for those.
+// first light one, whose position it returns.
 int FillDarkRun(uint8_t* row, int x, int end, uint8_t current) {
-  constexpr uint64_t kLowBits = 0x0101010101010101ull;
-  constexpr uint64_t kHighBits = 0x8080808080808080ull;
   const uint64_t labels = kLowBits * current;
-  while (x + 8 <= end) {
-    uint64_t word;
-    std::memcpy(&word, row + x, sizeof word);
-    const uint64_t complement = ~(word | kLowBits);
-    if (((complement - kLowBits) & ~complement & kHighBits) != 0) break;  // a light byte
+  for (; x + 8 <= end; x += 8) {
+    const uint64_t light = DarkBytes(LoadWord(row + x)) ^ kHighBits;
+    if (light != 0) {
+      const int run = FirstMarkedByte(light);
+      std::memset(row + x, current, static_cast<size_t>(run));
+      return x + run;
+    }
     std::memcpy(row + x, &labels, sizeof labels);
-    x += 8;
   }
   for (; x < end && IsDark(row[x]); ++x) row[x] = current;
   return x;
