@@ -36,12 +36,7 @@ Image ImageOf(const Recognizer& r) { return {r.image(), r.imageWidth, r.imageHei
 //   x = ((16 (1024 N x0 + j Ax + i Bx)) / D + 8) >> 4,   y likewise,
 // every quotient truncated towards zero and the final shift rounding to the
 // nearest pixel. G = H = 0 for a parallelogram, where the mapping is affine.
-struct Mapping {
-  int64_t den, g, h;
-  int64_t ax, bx, ay, by;
-  int64_t originX, originY;  // 1024 N x0, 1024 N y0
-  int64_t scale;             // 1024 N
-};
+using Mapping = ProjectiveMapping;
 
 // The largest |term| of the sums for modules up to `reach` in either index.
 double Magnitude(const Mapping& m, int64_t reach) {
@@ -116,11 +111,10 @@ int SampleGrid(Recognizer& r, const SampleCorners& corners, int n) {
   return 1;
 }
 
-int SampleModule(const Recognizer& r, const SampleCorners& corners, int column, int row, int n) {
-  const int64_t reach = std::max({int64_t{n}, std::abs(int64_t{column}), std::abs(int64_t{row})});
-  Mapping m;
-  if (!MakeMapping(corners, n, reach, m)) return 0;
-  const int64_t j = column, i = row;
+namespace {
+
+// SampleModule's test of one module through a sound mapping.
+int SampleMapped(const Recognizer& r, const Mapping& m, int64_t j, int64_t i) {
   int64_t x, y;
   if (!MapPoint(m, j * m.g + i * m.h, m.originX + j * m.ax + i * m.bx,
                 m.originY + j * m.ay + i * m.by, x, y)) {
@@ -129,6 +123,30 @@ int SampleModule(const Recognizer& r, const SampleCorners& corners, int column, 
   const Image image = ImageOf(r);
   if (x < 2 || x >= image.width - 2 || y < 2 || y >= image.height - 2) return 0;
   return image.Dark(x, y) ? 1 : 0;
+}
+
+int64_t SampleReach(int column, int row, int n) {
+  return std::max({int64_t{n}, std::abs(int64_t{column}), std::abs(int64_t{row})});
+}
+
+}  // namespace
+
+int SampleModule(const Recognizer& r, const SampleCorners& corners, int column, int row, int n) {
+  Mapping m;
+  if (!MakeMapping(corners, n, SampleReach(column, row, n), m)) return 0;
+  return SampleMapped(r, m, column, row);
+}
+
+ModuleSampler::ModuleSampler(const Recognizer& r, const SampleCorners& corners, int n)
+    : r_(r), corners_(corners), n_(n), mapping_{} {
+  usable_ = MakeMapping(corners, n, n, mapping_);
+}
+
+int ModuleSampler::Sample(int column, int row) const {
+  // The magnitude bound depends on how far the module lies; within -n..n it is
+  // the one the mapping was built with, beyond that it is checked afresh.
+  if (SampleReach(column, row, n_) != n_) return SampleModule(r_, corners_, column, row, n_);
+  return usable_ ? SampleMapped(r_, mapping_, column, row) : 0;
 }
 
 int CountTransitions(const Recognizer& r, Point16 a, Point16 b, int start,

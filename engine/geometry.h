@@ -37,6 +37,32 @@ int SampleGrid(Recognizer& r, const SampleCorners& corners, int n);
 // mapping is degenerate.
 int SampleModule(const Recognizer& r, const SampleCorners& corners, int column, int row, int n);
 
+// The projective mapping of a corner set, in 10-bit fixed point: module (row i,
+// column j) maps to x = ((16 (originX + j ax + i bx)) / D + 8) >> 4 (y likewise)
+// with D = (j g + i h) / den + scale.
+struct ProjectiveMapping {
+  int64_t den, g, h;
+  int64_t ax, bx, ay, by;
+  int64_t originX, originY;  // 1024 N x0, 1024 N y0
+  int64_t scale;             // 1024 N
+};
+
+// SampleModule for many modules of one corner set, with the mapping built once:
+// Sample(column, row) is exactly SampleModule(r, corners, column, row, n). Holds
+// a reference to the workspace; the image must not change while it is in use.
+class ModuleSampler {
+ public:
+  ModuleSampler(const Recognizer& r, const SampleCorners& corners, int n);
+  int Sample(int column, int row) const;
+
+ private:
+  const Recognizer& r_;
+  SampleCorners corners_;
+  int n_;
+  bool usable_;  // the mapping is sound for modules within -n..n
+  ProjectiveMapping mapping_;
+};
+
 // Walks from b towards a (max(|dx|, |dy|) steps, b included, a excluded) and
 // returns start plus the number of colour changes met, the walk starting on
 // light. A zero-length line gives 0, and so does a line whose last step lies off

@@ -7,7 +7,9 @@
 #include "engine/label.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 
 namespace cordavex {
@@ -47,9 +49,21 @@ constexpr int kProbesPerPixel = 7;
 constexpr int kNoDarkNeighbour = -1;
 constexpr int kLeftImage = -2;
 
-// Probes up to 7 neighbours of (x, y) clockwise from `from`, marking light ones
-// as probed; returns the direction of the first dark one.
-int Probe(uint8_t* img, int w, int h, int x, int y, int from) {
+// Probes up to 7 neighbours of (x, y), whose byte is `centre`, clockwise from
+// `from`, marking light ones as probed; returns the direction of the first dark
+// one. `offsets` holds each direction's step in bytes (dy * w + dx).
+int Probe(uint8_t* img, int w, int h, int x, int y, uint8_t* centre, int from,
+          const ptrdiff_t offsets[8]) {
+  if (x > 0 && y > 0 && x < w - 1 && y < h - 1) {
+    // All eight neighbours lie inside: no probe can leave the image.
+    for (int i = 0; i < kProbesPerPixel; ++i) {
+      const int d = (from + i) & 7;
+      uint8_t& v = centre[offsets[d]];
+      if (IsDark(v)) return d;
+      v = kVisitedLight;
+    }
+    return kNoDarkNeighbour;
+  }
   for (int i = 0; i < kProbesPerPixel; ++i) {
     const int d = (from + i) & 7;
     const int nx = x + kDirections[d].dx, ny = y + kDirections[d].dy;
@@ -59,6 +73,58 @@ int Probe(uint8_t* img, int w, int h, int x, int y, int from) {
     v = kVisitedLight;
   }
   return kNoDarkNeighbour;
+}
+
+// Eight pixels at a time: a word of eight bytes in image order.
+constexpr uint64_t kLowBits = 0x0101010101010101ull;
+constexpr uint64_t kHighBits = 0x8080808080808080ull;
+constexpr uint64_t kSevenBits = 0x7F7F7F7F7F7F7F7Full;
+
+uint64_t LoadWord(const uint8_t* p) {
+  uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+  return word;
+}
+
+// The high bit of every dark byte of the word. A byte is light (254 or 255)
+// exactly when setting its bit 0 makes it 0xFF, that is when the complement is
+// zero; the sum of the low seven bits and 0x7F cannot carry into the next byte.
+uint64_t DarkBytes(uint64_t word) {
+  const uint64_t complement = ~(word | kLowBits);
+  return (((complement & kSevenBits) + kSevenBits) | complement) & kHighBits;
+}
+
+// The position in the word of the first byte whose high bit is set.
+int FirstMarkedByte(uint64_t marks) {
+  if constexpr (std::endian::native == std::endian::little) return std::countr_zero(marks) / 8;
+  return std::countl_zero(marks) / 8;
+}
+
+// The first pixel at or after x (before `end`) that is dark.
+int SkipLight(const uint8_t* row, int x, int end) {
+  for (; x + 8 <= end; x += 8) {
+    const uint64_t dark = DarkBytes(LoadWord(row + x));
+    if (dark != 0) return x + FirstMarkedByte(dark);
+  }
+  while (x < end && !IsDark(row[x])) ++x;
+  return x;
+}
+
+// Gives the dark pixels from x on (before `end`) the label `current`, up to the
+// first light one, whose position it returns.
+int FillDarkRun(uint8_t* row, int x, int end, uint8_t current) {
+  const uint64_t labels = kLowBits * current;
+  for (; x + 8 <= end; x += 8) {
+    const uint64_t light = DarkBytes(LoadWord(row + x)) ^ kHighBits;
+    if (light != 0) {
+      const int run = FirstMarkedByte(light);
+      std::memset(row + x, current, static_cast<size_t>(run));
+      return x + run;
+    }
+    std::memcpy(row + x, &labels, sizeof labels);
+  }
+  for (; x < end && IsDark(row[x]); ++x) row[x] = current;
+  return x;
 }
 
 int64_t SquaredDistance(Point16 a, int ax, int ay) {
@@ -179,34 +245,42 @@ int TraceContour(Recognizer& r, ComponentRecord* record, int row, int column, in
   int64_t steps = 0, sumX = 0, sumY = 0;
   bool complete = false;
 
-  int d = Probe(img, w, h, startX, startY, startDirection);
-  if (d >= 0) {
-    // Dark pixels are only left by their 8-neighbours, so a dark start makes the
-    // trace close; the bound merely keeps a damaged image from spinning.
-    const int64_t maxSteps = 8 * int64_t{w} * h + 8;
-    int x = startX, y = startY;
-    int secondX = 0, secondY = 0;
-    while (steps < maxSteps) {
-      const int nx = x + kDirections[d].dx, ny = y + kDirections[d].dy;
-      img[static_cast<size_t>(ny) * w + nx] = static_cast<uint8_t>(label);
-      ++steps;
-      sumX += nx;
-      sumY += ny;
-      if (recording && stored < kContourCapacity) {
-        r.contour[stored++] = Point16{static_cast<int16_t>(nx), static_cast<int16_t>(ny)};
-      }
-      if (steps == 1) {
-        secondX = nx;
-        secondY = ny;
-      } else if (x == startX && y == startY && nx == secondX && ny == secondY) {
-        complete = true;
-        break;
-      }
-      x = nx;
-      y = ny;
-      d = Probe(img, w, h, x, y, kDirections[d].searchFrom);
-      if (d < 0) break;
+  // Each direction's step in bytes; written out so that the table folds to constants.
+  auto step = [w](const Direction& dir) { return ptrdiff_t{dir.dy} * w + dir.dx; };
+  const ptrdiff_t offsets[8] = {step(kDirections[0]), step(kDirections[1]), step(kDirections[2]),
+                                step(kDirections[3]), step(kDirections[4]), step(kDirections[5]),
+                                step(kDirections[6]), step(kDirections[7])};
+  uint8_t* const startAt = &startPixel;
+  uint8_t* at = startAt;
+  uint8_t* second = nullptr;
+  int x = startX, y = startY;
+  // Dark pixels are only left by their 8-neighbours, so a dark start makes the
+  // trace close; the bound merely keeps a damaged image from spinning.
+  const int64_t maxSteps = 8 * int64_t{w} * h + 8;
+  int from = startDirection;
+  for (;;) {
+    const int d = Probe(img, w, h, x, y, at, from, offsets);
+    if (d < 0 || steps >= maxSteps) break;
+    uint8_t* const next = at + offsets[d];
+    x += kDirections[d].dx;
+    y += kDirections[d].dy;
+    *next = static_cast<uint8_t>(label);
+    ++steps;
+    sumX += x;
+    sumY += y;
+    if (recording && stored < kContourCapacity) {
+      r.contour[stored++] = Point16{static_cast<int16_t>(x), static_cast<int16_t>(y)};
     }
+    // Closed when a step from the start pixel reaches the second pixel again
+    // (bytes of the image stand for their positions one to one).
+    if (steps == 1) {
+      second = next;
+    } else if (at == startAt && next == second) {
+      complete = true;
+      break;
+    }
+    at = next;
+    from = kDirections[d].searchFrom;
   }
 
   if (record != nullptr && recording) {
@@ -263,6 +337,8 @@ int LabelComponents(Recognizer& r) {
           }
           current = 0;
         }
+        // Outside a run a light pixel changes nothing: go to the next dark one.
+        x = SkipLight(row, x + 1, w - 1) - 1;
       } else if (current == 0) {
         if (v != 0) {
           current = v;
@@ -277,7 +353,8 @@ int LabelComponents(Recognizer& r) {
         ++r.labelCount;
         current = label;
       } else {
-        row[x] = static_cast<uint8_t>(current);
+        // Inside a run every dark pixel takes its label: fill to the next light one.
+        x = FillDarkRun(row, x, w - 1, static_cast<uint8_t>(current)) - 1;
       }
     }
   }

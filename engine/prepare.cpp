@@ -23,6 +23,7 @@ constexpr int kAlternatingRingRows = kAlternatingReach + 1;  // rows y-3 .. y
 // 5 x 5 filter: rows y-2 .. y are kept, rows below y are still untouched.
 constexpr int kBlockRadius = 2;
 constexpr int kBlockRingRows = kBlockRadius + 1;
+constexpr int kBlockChunk = 256;  // output columns per pass of column sums
 
 uint8_t ClampByte(int v) { return static_cast<uint8_t>(std::clamp(v, 0, 255)); }
 
@@ -55,25 +56,60 @@ int ReductionFactor(int64_t pixels) {
   return static_cast<int>(FloorSqrt(pixels / kSmallFramePixels));
 }
 
+namespace {
+
+// One output row of block means. K is a template argument for the common
+// factors so that the division by K * K becomes a multiplication and the block
+// loops unroll; kAnyFactor takes k at run time. The sum is never negative, so
+// the quotient truncates exactly as sum / (k * k).
+constexpr int kAnyFactor = 0;
+
+template <int K>
+void ReduceRow(const uint8_t* in, size_t inWidth, uint8_t* out, int outWidth, int k) {
+  const int factor = K == kAnyFactor ? k : K;
+  const int blockArea = factor * factor;
+  for (int x = 0; x < outWidth; ++x) {
+    const uint8_t* block = in + static_cast<size_t>(x) * factor;
+    int sum = 0;  // at most 255 * k * k, and k <= sqrt(2^31 / 76800) < 168
+    for (int dy = 0; dy < factor; ++dy) {
+      const uint8_t* row = block + static_cast<size_t>(dy) * inWidth;
+      for (int dx = 0; dx < factor; ++dx) sum += row[dx];
+    }
+    out[x] = static_cast<uint8_t>(sum / blockArea);
+  }
+}
+
+template <int K>
+void ReduceRows(uint8_t* img, int w, int newWidth, int newHeight, int k) {
+  // In place: output (x', y') lands at y' * w' + x', which never passes an input
+  // pixel that a later block still has to read (w' <= w / k).
+  for (int y = 0; y < newHeight; ++y) {
+    ReduceRow<K>(img + static_cast<size_t>(y) * k * w, static_cast<size_t>(w),
+                 img + static_cast<size_t>(y) * newWidth, newWidth, k);
+  }
+}
+
+}  // namespace
+
 void ReduceImage(Recognizer& r) {
   const int w = r.imageWidth, h = r.imageHeight;
   const int k = std::min({ReductionFactor(PixelCount(r)), w, h});
   if (k <= 1) return;
   const int newWidth = w / k, newHeight = h / k;
-  const int blockArea = k * k;
   uint8_t* img = r.image();
-  // In place: output (x', y') lands at y' * w' + x', which never passes an input
-  // pixel that a later block still has to read (w' <= w / k).
-  for (int y = 0; y < newHeight; ++y) {
-    for (int x = 0; x < newWidth; ++x) {
-      const uint8_t* block = img + static_cast<size_t>(y) * k * w + static_cast<size_t>(x) * k;
-      int sum = 0;  // at most 255 * k * k, and k <= sqrt(2^31 / 76800) < 168
-      for (int dy = 0; dy < k; ++dy) {
-        const uint8_t* row = block + static_cast<size_t>(dy) * w;
-        for (int dx = 0; dx < k; ++dx) sum += row[dx];
-      }
-      img[static_cast<size_t>(y) * newWidth + x] = static_cast<uint8_t>(sum / blockArea);
-    }
+  switch (k) {
+    case 2:  // 640 x 480
+      ReduceRows<2>(img, w, newWidth, newHeight, k);
+      break;
+    case 3:
+      ReduceRows<3>(img, w, newWidth, newHeight, k);
+      break;
+    case 4:
+      ReduceRows<4>(img, w, newWidth, newHeight, k);
+      break;
+    default:
+      ReduceRows<kAnyFactor>(img, w, newWidth, newHeight, k);
+      break;
   }
   r.imageWidth = newWidth;
   r.imageHeight = newHeight;
@@ -99,7 +135,20 @@ void ApplyToneCurve(Recognizer& r) {
   BuildToneTable(r.toneExponent, table);
   uint8_t* img = r.image();
   const int64_t n = PixelCount(r);
-  for (int64_t i = 0; i < n; ++i) img[i] = table[img[i]];
+  // Eight pixels a step: a lookup cannot be vectorized, so this saves the loop
+  // overhead instead.
+  int64_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    img[i] = table[img[i]];
+    img[i + 1] = table[img[i + 1]];
+    img[i + 2] = table[img[i + 2]];
+    img[i + 3] = table[img[i + 3]];
+    img[i + 4] = table[img[i + 4]];
+    img[i + 5] = table[img[i + 5]];
+    img[i + 6] = table[img[i + 6]];
+    img[i + 7] = table[img[i + 7]];
+  }
+  for (; i < n; ++i) img[i] = table[img[i]];
   if (!(r.toneExponent >= kMinExponent && r.toneExponent <= kMaxExponent)) r.toneExponent = 1.0;
 }
 
@@ -148,26 +197,26 @@ bool SharpenFiveByFive(Recognizer& r) {
     const uint8_t* row2 = slot(y);
     const uint8_t* row3 = img + (y + 1) * rowBytes;
     const uint8_t* row4 = img + (y + 2) * rowBytes;
-    // Column sums of all 5 rows (b0..b4: columns x-2 .. x+2) and of the 3
-    // middle rows (a1..a4: columns x-1 .. x+2), shifted along as the window
-    // moves: each output pixel costs one new column and a few additions.
-    int a1 = 0, a2 = 0, a3 = 0, a4 = 0;
-    int b0 = 0, b1 = 0, b2 = 0, b3 = 0, b4 = 0;
-    for (int x = 0; x < 2 * radius; ++x) {
-      a1 = a2, a2 = a3, a3 = a4;
-      b0 = b1, b1 = b2, b2 = b3, b3 = b4;
-      a4 = row1[x] + row2[x] + row3[x];
-      b4 = a4 + row0[x] + row4[x];
-    }
-    for (int x = radius; x < w - radius; ++x) {
-      a1 = a2, a2 = a3, a3 = a4;
-      b0 = b1, b1 = b2, b2 = b3, b3 = b4;
-      a4 = row1[x + 2] + row2[x + 2] + row3[x + 2];
-      b4 = a4 + row0[x + 2] + row4[x + 2];
-      const int sum3 = a1 + a2 + a3;
-      const int sum5 = b0 + b1 + b2 + b3 + b4;
-      const int v = 17 * row2[x] + 2 * sum3 - sum5;
-      out[x] = ClampByte(v >> 3);  // arithmetic shift
+    // Column sums of the 3 middle rows and of all 5 rows, a chunk of columns at
+    // a time, then the 3 x 3 and 5 x 5 block sums from them: each output pixel
+    // costs a constant number of additions, in loops without a carried sum.
+    for (int x0 = radius; x0 < w - radius; x0 += kBlockChunk) {
+      const int x1 = std::min(x0 + kBlockChunk, w - radius);  // outputs x0 .. x1-1
+      const int first = x0 - radius;                           // column of sums[0]
+      int sums3[kBlockChunk + 2 * kBlockRadius];
+      int sums5[kBlockChunk + 2 * kBlockRadius];
+      for (int i = 0; i < x1 - x0 + 2 * radius; ++i) {
+        const int x = first + i;
+        sums3[i] = row1[x] + row2[x] + row3[x];
+        sums5[i] = sums3[i] + row0[x] + row4[x];
+      }
+      for (int x = x0; x < x1; ++x) {
+        const int i = x - first;  // sums index of column x
+        const int sum3 = sums3[i - 1] + sums3[i] + sums3[i + 1];
+        const int sum5 = sums5[i - 2] + sums5[i - 1] + sums5[i] + sums5[i + 1] + sums5[i + 2];
+        const int v = 17 * row2[x] + 2 * sum3 - sum5;
+        out[x] = ClampByte(v >> 3);  // arithmetic shift
+      }
     }
   }
   return true;
@@ -199,34 +248,64 @@ void Sharpen(Recognizer& r, int mode) {
   }
 }
 
+namespace {
+
+// Even output row from source row `src` (w pixels): each source pixel, then
+// the truncated mean of it and its right neighbour; the last pixel twice.
+// Written forwards, so `dst` must not overlap `src`.
+void EnlargeEvenRow(const uint8_t* src, int w, uint8_t* dst) {
+  for (int x = 0; x + 1 < w; ++x) {
+    dst[2 * x] = src[x];
+    dst[2 * x + 1] = static_cast<uint8_t>((src[x] + src[x + 1]) >> 1);
+  }
+  dst[2 * w - 2] = src[w - 1];
+  dst[2 * w - 1] = src[w - 1];
+}
+
+// Odd output row between the even rows `above` and `below`: even pixels are the
+// truncated mean of the pixels above and below, odd pixels that of their left
+// and right neighbours so formed; the last pixel copies the one to its left.
+void EnlargeOddRow(const uint8_t* above, const uint8_t* below, size_t outWidth, uint8_t* row) {
+  for (size_t x = 0; x + 2 < outWidth; x += 2) {
+    const int left = (above[x] + below[x]) >> 1;
+    const int right = (above[x + 2] + below[x + 2]) >> 1;
+    row[x] = static_cast<uint8_t>(left);
+    row[x + 1] = static_cast<uint8_t>((left + right) >> 1);
+  }
+  row[outWidth - 2] = static_cast<uint8_t>((above[outWidth - 2] + below[outWidth - 2]) >> 1);
+  row[outWidth - 1] = row[outWidth - 2];
+}
+
+}  // namespace
+
 bool EnlargeImage(Recognizer& r) {
   const int w = r.imageWidth, h = r.imageHeight;
   if (4 * PixelCount(r) > r.imageCapacity) return false;
   const size_t outWidth = 2 * static_cast<size_t>(w);
   const int outHeight = 2 * h;
   uint8_t* img = r.image();
-  // Even rows first, from the bottom row and the right end, so that every
-  // source pixel is read before its place is reused: row 2y starts at 4yw,
-  // beyond source row y for y >= 1, and within row 0 pixel x goes to 2x >= x.
-  for (int y = h - 1; y >= 0; --y) {
-    const uint8_t* src = img + static_cast<size_t>(y) * w;
-    uint8_t* dst = img + static_cast<size_t>(2 * y) * outWidth;
-    int right = src[w - 1];
+  // Even rows first, from the bottom row up, so that every source row is read
+  // before its place is reused: row 2y occupies [4yw, 4yw + 2w), clear of source
+  // row y and of the rows above it for y >= 1.
+  for (int y = h - 1; y >= 1; --y) {
+    EnlargeEvenRow(img + static_cast<size_t>(y) * w, w, img + static_cast<size_t>(2 * y) * outWidth);
+  }
+  // Row 0 is enlarged onto itself from the right end: pixel x goes to 2x >= x.
+  {
+    uint8_t* row = img;
+    int right = row[w - 1];
     for (int x = w - 1; x >= 0; --x) {
-      const int v = src[x];
-      dst[2 * x + 1] = static_cast<uint8_t>(x == w - 1 ? v : (v + right) >> 1);
-      dst[2 * x] = static_cast<uint8_t>(v);
+      const int v = row[x];
+      row[2 * x + 1] = static_cast<uint8_t>(x == w - 1 ? v : (v + right) >> 1);
+      row[2 * x] = static_cast<uint8_t>(v);
       right = v;
     }
   }
-  // Odd rows: even pixels from above and below, then odd pixels from left and right.
+  // Odd rows between them; the last row copies the one above it.
   for (int y = 1; y < outHeight - 1; y += 2) {
-    const uint8_t* above = img + static_cast<size_t>(y - 1) * outWidth;
-    const uint8_t* below = img + static_cast<size_t>(y + 1) * outWidth;
-    uint8_t* row = img + static_cast<size_t>(y) * outWidth;
-    for (size_t x = 0; x < outWidth; x += 2) row[x] = static_cast<uint8_t>((above[x] + below[x]) >> 1);
-    for (size_t x = 1; x + 1 < outWidth; x += 2) row[x] = static_cast<uint8_t>((row[x - 1] + row[x + 1]) >> 1);
-    row[outWidth - 1] = row[outWidth - 2];
+    EnlargeOddRow(img + static_cast<size_t>(y - 1) * outWidth,
+                  img + static_cast<size_t>(y + 1) * outWidth, outWidth,
+                  img + static_cast<size_t>(y) * outWidth);
   }
   std::memcpy(img + static_cast<size_t>(outHeight - 1) * outWidth,
               img + static_cast<size_t>(outHeight - 2) * outWidth, outWidth);
@@ -235,11 +314,45 @@ bool EnlargeImage(Recognizer& r) {
   return true;
 }
 
+namespace {
+
+// Counts of each grey level. Eight pixels are read at a time, and four partial
+// tables let consecutive increments of the same level proceed independently.
+// A partial count fits in 32 bits: the image area is below 2^31 bytes.
+void Histogram(const uint8_t* img, int64_t n, int64_t histogram[256]) {
+  uint32_t partial[4][256] = {};
+  int64_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, img + i, sizeof word);
+    ++partial[0][word & 0xFF];
+    ++partial[1][(word >> 8) & 0xFF];
+    ++partial[2][(word >> 16) & 0xFF];
+    ++partial[3][(word >> 24) & 0xFF];
+    ++partial[0][(word >> 32) & 0xFF];
+    ++partial[1][(word >> 40) & 0xFF];
+    ++partial[2][(word >> 48) & 0xFF];
+    ++partial[3][word >> 56];
+  }
+  for (; i < n; ++i) ++partial[0][img[i]];
+  for (int level = 0; level < 256; ++level) {
+    histogram[level] = int64_t{partial[0][level]} + partial[1][level] + partial[2][level] +
+                       partial[3][level];
+  }
+}
+
+// Every pixel below `level` becomes dark (0), every other light (255).
+void Binarise(uint8_t* img, int64_t n, uint8_t level) {
+  for (int64_t k = 0; k < n; ++k) img[k] = img[k] < level ? 0 : kLight;
+}
+
+}  // namespace
+
 int ApplyThreshold(Recognizer& r) {
   uint8_t* img = r.image();
   const int64_t n = PixelCount(r);
-  int64_t histogram[256] = {};
-  for (int64_t i = 0; i < n; ++i) ++histogram[img[i]];
+  int64_t histogram[256];
+  Histogram(img, n, histogram);
   // count[j]: pixels of level <= j; weighted[j]: sum of their levels.
   int64_t count[256], weighted[256];
   count[0] = histogram[0];
@@ -277,8 +390,7 @@ int ApplyThreshold(Recognizer& r) {
   int t = r.thresholdMid > 192 ? r.thresholdMid + r.thresholdOffset
                                : r.thresholdMid - r.thresholdOffset;
   t = std::clamp(t, 1, 254);
-  const auto level = static_cast<uint8_t>(t);
-  for (int64_t k = 0; k < n; ++k) img[k] = img[k] < level ? 0 : kLight;
+  Binarise(img, n, static_cast<uint8_t>(t));
 
   // A threshold near either end means the offset has run away: start again
   // with a tone curve bent towards the middle.

@@ -272,16 +272,14 @@ int RefineAlignment(Recognizer& r, Point& point) {
 
 class ScoreCounter {
  public:
-  ScoreCounter(const Recognizer& r, const SampleCorners& m, int n) : r_(r), m_(m), n_(n) {}
-  void Dark(int column, int row) { score_ += SampleModule(r_, m_, column, row, n_) == 1; }
-  void Light(int column, int row) { score_ += SampleModule(r_, m_, column, row, n_) != 1; }
+  ScoreCounter(const Recognizer& r, const SampleCorners& m, int n) : sampler_(r, m, n) {}
+  void Dark(int column, int row) { score_ += sampler_.Sample(column, row) == 1; }
+  void Light(int column, int row) { score_ += sampler_.Sample(column, row) != 1; }
   int Score() const { return score_; }
   void Subtract(int v) { score_ -= v; }
 
  private:
-  const Recognizer& r_;
-  const SampleCorners& m_;
-  int n_;
+  ModuleSampler sampler_;  // the candidate's mapping, built once for all its modules
   int score_ = 0;
 };
 

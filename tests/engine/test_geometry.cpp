@@ -228,6 +228,40 @@ TEST(SampleGrid, BordersOfTheImage) {
   EXPECT_EQ(SampleModule(frame.r(), corners, 4, 2, 4), 0);
 }
 
+TEST(ModuleSampler, AgreesWithSampleModule) {
+  // Seeded noise and corner sets: ordinary quadrilaterals, collinear ones, ones
+  // far outside 16-bit reach of a sound mapping, corners off the image; modules
+  // inside the grid, on its edges and beyond it (where the bound is checked again).
+  Frame frame(160, 120);
+  std::mt19937 rng(2024);
+  for (int y = 0; y < 120; ++y)
+    for (int x = 0; x < 160; ++x) frame.Set(x, y, (rng() % 3 == 0) ? kBlack : kWhite);
+  auto coordinate = [&](int spread) {
+    return static_cast<int16_t>(static_cast<int>(rng() % static_cast<unsigned>(2 * spread + 1)) - spread);
+  };
+  int compared = 0, dark = 0;
+  for (int set = 0; set < 400; ++set) {
+    SampleCorners corners;
+    const int spread = set % 4 == 3 ? 32767 : 200;
+    for (Point16& p : corners.points) p = {coordinate(spread), coordinate(spread)};
+    if (set % 10 == 1) corners.points[2] = {static_cast<int16_t>(2 * corners.points[1].x - corners.points[0].x),
+                                            static_cast<int16_t>(2 * corners.points[1].y - corners.points[0].y)};
+    const int n = 1 + static_cast<int>(rng() % 69);
+    const ModuleSampler sampler(frame.r(), corners, n);
+    for (int k = 0; k < 40; ++k) {
+      const int column = static_cast<int>(rng() % static_cast<unsigned>(2 * n + 41)) - n - 20;
+      const int row = static_cast<int>(rng() % static_cast<unsigned>(2 * n + 41)) - n - 20;
+      const int expected = SampleModule(frame.r(), corners, column, row, n);
+      ASSERT_EQ(sampler.Sample(column, row), expected)
+          << "set " << set << " n " << n << " module " << column << "," << row;
+      ++compared;
+      dark += expected;
+    }
+  }
+  EXPECT_EQ(compared, 16000);
+  EXPECT_GT(dark, 100);  // the samples really reach the image
+}
+
 TEST(CountTransitions, CountsColourChangesFromBTowardsA) {
   // Row 2: light x 0..3, dark 4..7, light 8..12.
   Frame frame({".............",

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <random>
@@ -269,6 +270,140 @@ TEST(Labelling, AgreesWithFloodFillOnRandomImages) {
     EXPECT_EQ(static_cast<int>(labelsSeen.size()), ws.recognizer().labelCount - 1) << seed;
   }
   EXPECT_GE(checked, 30);
+}
+
+// Labelling pixel by pixel, straight from the rules: every probe bounds-checked,
+// every light pixel of the scan looked at. Returns the label count; fills the
+// image in place and each label's (points, centroid x, centroid y).
+struct ReferenceTrace {
+  int points = 0;
+  int centroidX = 0, centroidY = 0;
+};
+
+bool ReferenceTraceContour(std::vector<uint8_t>& img, int w, int h, int x0, int y0, int label,
+                           int startDirection, ReferenceTrace* out) {
+  static constexpr int kDx[8] = {1, 1, 0, -1, -1, -1, 0, 1};
+  static constexpr int kDy[8] = {0, 1, 1, 1, 0, -1, -1, -1};
+  static constexpr int kSearchFrom[8] = {7, 7, 1, 1, 3, 3, 5, 5};
+  auto px = [&](int x, int y) -> uint8_t& { return img[static_cast<size_t>(y * w + x)]; };
+  // The first dark neighbour clockwise from `from` among 7; -1 none, -2 off the image.
+  auto probe = [&](int x, int y, int from) {
+    for (int i = 0; i < 7; ++i) {
+      const int d = (from + i) % 8;
+      const int nx = x + kDx[d], ny = y + kDy[d];
+      if (nx < 0 || ny < 0 || nx >= w || ny >= h) return -2;
+      if (px(nx, ny) < 254) return d;
+      px(nx, ny) = 254;
+    }
+    return -1;
+  };
+  px(x0, y0) = static_cast<uint8_t>(label);
+  int64_t steps = 0, sumX = 0, sumY = 0;
+  bool complete = false;
+  int d = probe(x0, y0, startDirection);
+  int x = x0, y = y0, secondX = -1, secondY = -1;
+  while (d >= 0) {
+    const int nx = x + kDx[d], ny = y + kDy[d];
+    px(nx, ny) = static_cast<uint8_t>(label);
+    ++steps;
+    sumX += nx;
+    sumY += ny;
+    if (steps == 1) {
+      secondX = nx;
+      secondY = ny;
+    } else if (x == x0 && y == y0 && nx == secondX && ny == secondY) {
+      complete = true;
+      break;
+    }
+    x = nx;
+    y = ny;
+    d = probe(x, y, kSearchFrom[d]);
+  }
+  if (out != nullptr) {
+    out->points = static_cast<int>(std::min<int64_t>(steps, 5000));
+    out->centroidX = steps > 0 ? static_cast<int>((((sumX << 10) / steps) + 512) >> 10) : x0;
+    out->centroidY = steps > 0 ? static_cast<int>((((sumY << 10) / steps) + 512) >> 10) : y0;
+  }
+  return complete && steps <= 5000;
+}
+
+int ReferenceLabel(std::vector<uint8_t>& img, int w, int h, std::vector<ReferenceTrace>& traces) {
+  for (int x = 0; x < w; ++x) img[static_cast<size_t>(x)] = img[static_cast<size_t>((h - 1) * w + x)] = 255;
+  for (int y = 0; y < h; ++y) img[static_cast<size_t>(y * w)] = img[static_cast<size_t>(y * w + w - 1)] = 255;
+  int next = 1;
+  traces.assign(254, ReferenceTrace{});
+  for (int y = 1; y < h - 1; ++y) {
+    int current = 0;
+    for (int x = 1; x < w - 1; ++x) {
+      uint8_t& v = img[static_cast<size_t>(y * w + x)];
+      if (v >= 254) {
+        if (current != 0 && v == 255) ReferenceTraceContour(img, w, h, x - 1, y, current, 1, nullptr);
+        current = 0;
+      } else if (current == 0) {
+        if (v != 0) {
+          current = v;
+          continue;
+        }
+        if (next == 254) return 0;
+        ReferenceTraceContour(img, w, h, x, y, next, 0, &traces[static_cast<size_t>(next)]);
+        current = next++;
+      } else {
+        v = static_cast<uint8_t>(current);
+      }
+    }
+  }
+  return next;
+}
+
+TEST(Labelling, MatchesPixelByPixelReferenceOnSeededScenes) {
+  // Dark blocks, some with light windows, on a light sheet with sparse specks:
+  // long light runs, long dark runs and holes, at widths that are and are not
+  // multiples of eight.
+  struct Size {
+    int w, h;
+  };
+  int compared = 0;
+  for (const Size s : {Size{64, 48}, Size{101, 67}, Size{320, 240}, Size{9, 9}, Size{250, 13}}) {
+    for (unsigned seed = 1; seed <= 8; ++seed) {
+      std::mt19937 rng(seed * 977 + static_cast<unsigned>(s.w));
+      EngineWorkspace ws(s.w, s.h);
+      ws.Fill(255);
+      const int blocks = 3 + static_cast<int>(rng() % 12);
+      for (int b = 0; b < blocks; ++b) {
+        const int bw = 2 + static_cast<int>(rng() % static_cast<unsigned>(std::max(2, s.w / 3)));
+        const int bh = 2 + static_cast<int>(rng() % static_cast<unsigned>(std::max(2, s.h / 3)));
+        const int x0 = static_cast<int>(rng() % static_cast<unsigned>(s.w));
+        const int y0 = static_cast<int>(rng() % static_cast<unsigned>(s.h));
+        for (int y = y0; y < std::min(s.h, y0 + bh); ++y)
+          for (int x = x0; x < std::min(s.w, x0 + bw); ++x) {
+            const bool window = bw > 6 && bh > 6 && x > x0 + 2 && x < x0 + bw - 3 && y > y0 + 2 &&
+                                y < y0 + bh - 3 && (x + y) % 5 != 0;
+            ws.at(x, y) = window ? 255 : 0;
+          }
+      }
+      for (int i = 0; i < s.w * s.h / 40; ++i) {
+        ws.at(static_cast<int>(rng() % static_cast<unsigned>(s.w)),
+              static_cast<int>(rng() % static_cast<unsigned>(s.h))) = rng() % 2 ? 0 : 255;
+      }
+      std::vector<uint8_t> expected = ws.Image();
+      std::vector<ReferenceTrace> traces;
+      const int labels = ReferenceLabel(expected, s.w, s.h, traces);
+      Recognizer& r = ws.recognizer();
+      const int status = LabelComponents(r);
+      ASSERT_EQ(status, labels == 0 ? 0 : 1) << s.w << "x" << s.h << " seed " << seed;
+      if (labels == 0) continue;
+      ++compared;
+      ASSERT_EQ(r.labelCount, labels) << s.w << "x" << s.h << " seed " << seed;
+      EXPECT_EQ(ws.Image(), expected) << s.w << "x" << s.h << " seed " << seed;
+      for (int label = 1; label < labels; ++label) {
+        const ReferenceTrace& t = traces[static_cast<size_t>(label)];
+        EXPECT_EQ(r.components[label].pointCount, t.points) << label;
+        EXPECT_EQ(r.components[label].centroidX, t.centroidX) << label;
+        EXPECT_EQ(r.components[label].centroidY, t.centroidY) << label;
+      }
+    }
+  }
+  EXPECT_GE(compared, 30);
 }
 
 TEST(Labelling, QrFindersInACameraFrameBecomeRingsWithOneHole) {

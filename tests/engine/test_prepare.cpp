@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -67,6 +68,43 @@ TEST(Reduction, ThinFrameKeepsAtLeastOneColumn) {
   EXPECT_EQ(ws.recognizer().imageHeight, 400000);
   EXPECT_EQ(ApplyThreshold(ws.recognizer()), 1);
   EXPECT_EQ(ws.recognizer().meanGrey, -90);
+}
+
+// Fills the workspace's image with seeded noise and returns a copy of it.
+std::vector<uint8_t> FillNoise(EngineWorkspace& ws, unsigned seed) {
+  std::mt19937 rng(seed);
+  Recognizer& r = ws.recognizer();
+  const size_t n = static_cast<size_t>(r.imageWidth) * r.imageHeight;
+  for (size_t i = 0; i < n; ++i) r.image()[i] = static_cast<uint8_t>(rng());
+  return ws.Image();
+}
+
+TEST(Reduction, MatchesBlockMeansOnNoiseAtEveryFactor) {
+  struct Case {
+    int w, h, factor;
+  };
+  // Factors 2 and 4 have their own code paths, 5 and 6 the general one; the
+  // odd sizes leave partial blocks at the right and bottom.
+  const Case cases[] = {{640, 480, 2}, {643, 481, 2}, {1000, 700, 3},
+                        {1281, 963, 4}, {1600, 1200, 5}, {1920, 1080, 5}, {2000, 1500, 6}};
+  for (const Case& c : cases) {
+    EngineWorkspace ws(c.w, c.h);
+    const std::vector<uint8_t> in = FillNoise(ws, static_cast<unsigned>(c.w + c.h));
+    ReduceImage(ws.recognizer());
+    const int w = c.w / c.factor, h = c.h / c.factor;
+    ASSERT_EQ(ws.recognizer().imageWidth, w) << c.w << "x" << c.h;
+    ASSERT_EQ(ws.recognizer().imageHeight, h) << c.w << "x" << c.h;
+    std::vector<uint8_t> expected(static_cast<size_t>(w) * h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        int sum = 0;
+        for (int dy = 0; dy < c.factor; ++dy)
+          for (int dx = 0; dx < c.factor; ++dx)
+            sum += in[static_cast<size_t>(c.factor * y + dy) * c.w + c.factor * x + dx];
+        expected[static_cast<size_t>(y) * w + x] = static_cast<uint8_t>(sum / (c.factor * c.factor));
+      }
+    EXPECT_EQ(ws.Image(), expected) << c.w << "x" << c.h;
+  }
 }
 
 // ---- Tone curve ----------------------------------------------------------
@@ -181,7 +219,7 @@ TEST(Sharpening, MatchesFullCopyOnNoise) {
   struct Size {
     int w, h;
   };
-  for (const Size s : {Size{7, 7}, Size{31, 17}, Size{320, 240}, Size{5, 40}}) {
+  for (const Size s : {Size{7, 7}, Size{31, 17}, Size{320, 240}, Size{5, 40}, Size{517, 11}}) {
     for (int filter = 0; filter <= 3; ++filter) {  // 0: 5 x 5, else d
       EngineWorkspace ws(s.w, s.h);
       std::mt19937 rng(static_cast<unsigned>(s.w * 100 + filter));
@@ -266,6 +304,41 @@ TEST(Enlargement, SinglePixel) {
   EXPECT_EQ(ws.Image(), (std::vector<uint8_t>{77, 77, 77, 77}));
 }
 
+// Straight from the rules, into a separate image.
+std::vector<uint8_t> ReferenceEnlarged(const std::vector<uint8_t>& in, int w, int h) {
+  const int ow = 2 * w, oh = 2 * h;
+  std::vector<uint8_t> out(static_cast<size_t>(ow) * oh);
+  auto at = [&](int x, int y) -> uint8_t& { return out[static_cast<size_t>(y) * ow + x]; };
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) at(2 * x, 2 * y) = in[static_cast<size_t>(y) * w + x];
+  for (int y = 0; y < oh; y += 2) {
+    for (int x = 1; x < ow - 1; x += 2) at(x, y) = static_cast<uint8_t>((at(x - 1, y) + at(x + 1, y)) / 2);
+    at(ow - 1, y) = at(ow - 2, y);
+  }
+  for (int y = 1; y < oh - 1; y += 2) {
+    for (int x = 0; x < ow; x += 2) at(x, y) = static_cast<uint8_t>((at(x, y - 1) + at(x, y + 1)) / 2);
+    for (int x = 1; x < ow - 1; x += 2) at(x, y) = static_cast<uint8_t>((at(x - 1, y) + at(x + 1, y)) / 2);
+    at(ow - 1, y) = at(ow - 2, y);
+  }
+  for (int x = 0; x < ow; ++x) at(x, oh - 1) = at(x, oh - 2);
+  return out;
+}
+
+TEST(Enlargement, MatchesReferenceOnNoise) {
+  struct Size {
+    int w, h;
+  };
+  for (const Size s : {Size{1, 1}, Size{1, 9}, Size{9, 1}, Size{2, 2}, Size{17, 5}, Size{320, 240},
+                       Size{101, 67}}) {
+    EngineWorkspace ws(s.w, s.h);
+    const std::vector<uint8_t> in = FillNoise(ws, static_cast<unsigned>(s.w * 1000 + s.h));
+    ASSERT_TRUE(EnlargeImage(ws.recognizer()));
+    EXPECT_EQ(ws.recognizer().imageWidth, 2 * s.w);
+    EXPECT_EQ(ws.recognizer().imageHeight, 2 * s.h);
+    EXPECT_EQ(ws.Image(), ReferenceEnlarged(in, s.w, s.h)) << s.w << "x" << s.h;
+  }
+}
+
 TEST(Enlargement, RefusedWithoutRoom) {
   EngineWorkspace ws(400, 400);
   EXPECT_FALSE(EnlargeImage(ws.recognizer()));
@@ -334,6 +407,62 @@ TEST(Threshold, TailsTakeWholeLevels) {
   EXPECT_EQ(ApplyThreshold(ws.recognizer()), 98);
   EXPECT_EQ(ws.recognizer().thresholdMid, 98);
   EXPECT_EQ(ws.recognizer().meanGrey, -98);
+}
+
+TEST(Threshold, MatchesReferenceOnNoise) {
+  struct Case {
+    int w, h;
+    int offset;
+  };
+  // Pixel counts that are and are not multiples of eight.
+  const Case cases[] = {{320, 240, 0}, {640, 480, 24}, {33, 7, 8}, {1, 5, 0}, {101, 67, 100}};
+  for (const Case& c : cases) {
+    EngineWorkspace ws(c.w, c.h);
+    // Noise over a band of levels so that the tails fall on different levels.
+    std::mt19937 rng(static_cast<unsigned>(c.w + 7 * c.h));
+    for (int y = 0; y < c.h; ++y)
+      for (int x = 0; x < c.w; ++x) ws.at(x, y) = static_cast<uint8_t>(30 + rng() % 180 + x % 40);
+    const std::vector<uint8_t> in = ws.Image();
+    Recognizer& r = ws.recognizer();
+    r.thresholdOffset = c.offset;
+
+    const int64_t n = static_cast<int64_t>(in.size());
+    int64_t h[256] = {};
+    for (uint8_t v : in) ++h[v];
+    int64_t count[256], weighted[256];
+    count[0] = h[0];
+    weighted[0] = 0;
+    for (int j = 1; j < 256; ++j) {
+      count[j] = count[j - 1] + h[j];
+      weighted[j] = weighted[j - 1] + j * h[j];
+    }
+    int64_t darkCount = n / 5, darkSum = 0, brightCount = n - n / 5, brightSum = 0;
+    bool darkSet = false, brightSet = false;
+    for (int j = 1; j < 256; ++j) {
+      if (!darkSet && count[j] >= n / 5 && weighted[j] != 0) {
+        darkCount = count[j];
+        darkSum = weighted[j];
+        darkSet = true;
+        continue;
+      }
+      if (!brightSet && count[j] >= n - n / 5 && j - 1 > 0) {
+        brightCount = n - count[j - 1];
+        brightSum = weighted[255] - weighted[j - 1];
+        brightSet = true;
+      }
+    }
+    const int64_t mid = darkCount >= 1 && brightCount >= 1
+                            ? (darkSum + brightSum) / (darkCount + brightCount)
+                            : 1;
+    const int t = std::clamp(static_cast<int>(mid > 192 ? mid + c.offset : mid - c.offset), 1, 254);
+
+    EXPECT_EQ(ApplyThreshold(r), t) << c.w << "x" << c.h;
+    EXPECT_EQ(r.thresholdMid, mid) << c.w << "x" << c.h;
+    EXPECT_EQ(r.meanGrey, -(weighted[255] / n)) << c.w << "x" << c.h;
+    std::vector<uint8_t> expected(in.size());
+    for (size_t i = 0; i < in.size(); ++i) expected[i] = in[i] < t ? 0 : 255;
+    EXPECT_EQ(ws.Image(), expected) << c.w << "x" << c.h;
+  }
 }
 
 // ---- Preparation as a whole and through the entry -------------------------
