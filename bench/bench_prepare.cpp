@@ -8,7 +8,7 @@
 
 #include "engine/label.h"
 #include "engine/prepare.h"
-#include "engine/recognizer.h"
+#include "cordavex/recognizer.h"
 #include "engine/workspace.h"
 #include "support/qr_symbols.h"
 #include "support/render.h"

@@ -8,7 +8,7 @@
 #include <random>
 #include <string>
 
-#include "generate/qr_encoder.h"
+#include "cordavex/qr_encoder.h"
 
 namespace cordavex {
 namespace {

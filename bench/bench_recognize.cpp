@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "engine/recognizer.h"
+#include "cordavex/recognizer.h"
 
 namespace cordavex {
 namespace {

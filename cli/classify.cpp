@@ -12,9 +12,7 @@
 
 #include "cli/commands.h"
 #include "cli/result_json.h"
-#include "content/classify.h"
-#include "engine/qr_locator.h"
-#include "engine/workspace.h"
+#include "cordavex/content.h"
 
 namespace cordavex::cli {
 namespace {
@@ -79,15 +77,9 @@ int ClassifyCommand(int argc, char** argv) {
     return 2;
   }
 
-  // The decoder buffers as the QR locator leaves them.
-  auto r = std::make_unique<Recognizer>();
-  std::memcpy(r->decodedText, bytes.data(), bytes.size());
-  r->decodedLength = static_cast<int32_t>(bytes.size());
-  r->textFlag = options.charset;
-  SetQrContentKind(*r);
-  r->FillDecodeSummary();
   auto result = std::make_unique<ScanResult>();
-  ClassifyResult(ClassifyInput{r->decodeSummary, r->textFlag, kLockQr}, *result);
+  ClassifyQrBytes({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, options.charset,
+                  *result);
 
   if (options.json) {
     nlohmann::ordered_json out;

@@ -10,7 +10,7 @@
 
 #include "cli/commands.h"
 #include "cli/image_write.h"
-#include "generate/qr_encoder.h"
+#include "cordavex/qr_encoder.h"
 
 namespace cordavex::cli {
 

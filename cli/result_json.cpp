@@ -1,5 +1,6 @@
 #include "cli/result_json.h"
 
+#include "cordavex/symbology.h"
 #include "decode/text_routines.h"
 
 namespace cordavex::cli {
@@ -22,18 +23,9 @@ std::string Hex(std::span<const uint8_t> bytes) {
 }
 
 nlohmann::json SymbologyName(int32_t symbology) {
-  switch (symbology) {
-    case 1:
-      return "qr";
-    case 2:
-      return "cv2";
-    case 3:
-      return "cv3";
-    case 4:
-      return "dm";
-    default:
-      return nullptr;
-  }
+  const SymbologyRow* row = FindSymbology(symbology);
+  if (row == nullptr) return nullptr;
+  return std::string(row->jsonName);
 }
 
 void AddContent(const ScanResult& result, nlohmann::ordered_json& out) {
@@ -45,7 +37,7 @@ void AddContent(const ScanResult& result, nlohmann::ordered_json& out) {
   nlohmann::ordered_json fields = nlohmann::ordered_json::object();
   for (int i = 0; i < kFieldCount; ++i) {
     const std::u16string_view value = result.Get(static_cast<Field>(i));
-    if (!value.empty()) fields[std::string(kFieldNames[static_cast<size_t>(i)])] = Utf16ToUtf8(value);
+    if (!value.empty()) fields[std::string(FieldName(static_cast<Field>(i)))] = Utf16ToUtf8(value);
   }
   out["fields"] = std::move(fields);
 }

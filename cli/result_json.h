@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "content/scan_result.h"
+#include "cordavex/scan_result.h"
 
 namespace cordavex::cli {
 

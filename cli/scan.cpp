@@ -12,7 +12,8 @@
 #include "cli/commands.h"
 #include "cli/image_io.h"
 #include "cli/result_json.h"
-#include "engine/recognizer.h"
+#include "cordavex/recognizer.h"
+#include "cordavex/symbology.h"
 
 namespace cordavex::cli {
 namespace {
@@ -24,25 +25,6 @@ struct ScanOptions {
   bool json = false;
   std::vector<std::string> files;
 };
-
-// "qr,cv,dm" to the engine's symbology mask; 0 for an unknown name.
-int32_t ParseSymbologies(const std::string& list) {
-  int32_t mask = 0;
-  std::stringstream in(list);
-  std::string name;
-  while (std::getline(in, name, ',')) {
-    if (name == "qr") {
-      mask |= 1;
-    } else if (name == "cv") {
-      mask |= 2;
-    } else if (name == "dm") {
-      mask |= 4;
-    } else {
-      return 0;
-    }
-  }
-  return mask;
-}
 
 struct ScanOutcome {
   int32_t status = 0;
@@ -75,9 +57,8 @@ void PrintText(const std::string& file, const ScanOutcome& outcome, const Decode
                 outcome.frames);
     return;
   }
-  const std::string symbology = SymbologyName(symbol.symbology).is_null()
-                                    ? std::string("unknown")
-                                    : SymbologyName(symbol.symbology).get<std::string>();
+  const SymbologyRow* row = FindSymbology(symbol.symbology);
+  const std::string symbology(row != nullptr ? row->jsonName : "unknown");
   std::printf("%s: %s, type %d: %s\n", file.c_str(), symbology.c_str(), result.contentType,
               Utf16ToUtf8(result.RawText()).c_str());
 }
@@ -125,7 +106,7 @@ int ScanCommand(int argc, char** argv) {
     std::fprintf(stderr, "cordavex scan: %s\n", e.what());
     return 2;
   }
-  const int32_t mask = ParseSymbologies(options.symbologies);
+  const int32_t mask = static_cast<int32_t>(SymbologyMaskOfList(options.symbologies));
   if (mask == 0) {
     std::fprintf(stderr, "cordavex scan: unknown symbology in '%s' (use qr, cv, dm)\n",
                  options.symbologies.c_str());

@@ -25,25 +25,6 @@ constexpr size_t kRawDataTagUnits = 6;
 // Longest string of the decoder buffers.
 constexpr int kLongestBuffer = kDecodedTextBytes;
 
-// The decoder's content kinds that classification looks at before the text.
-constexpr int32_t kKindCordavexText = 1;
-constexpr int32_t kKindCordavexBinary = 2;
-constexpr int32_t kKindCordavexSplit = 3;
-constexpr int32_t kKindSplitPart = 27;
-constexpr int32_t kKindEncrypted = 28;
-constexpr int32_t kKindNoDisplay = 63;
-
-// Function types of the older Cordavex code generation (and the content kinds
-// of unparsed results, which share the table).
-constexpr int32_t kFunctionPhone = 1;
-constexpr int32_t kFunctionWeb = 2;
-constexpr int32_t kFunctionTextMessage = 3;
-constexpr int32_t kFunctionSecureWeb = 5;
-constexpr int32_t kFunctionSkype = 8;
-constexpr int32_t kFunctionSimpleContact = 10;
-constexpr int32_t kFunctionBusinessCard = 11;
-constexpr int32_t kFunctionEmail = 19;
-
 // One classification: the record, the parser's pool and the string pool's fill.
 struct Classification {
   ScanResult& record;

@@ -20,7 +20,7 @@
 
 #include "content/decode_summary.h"
 #include "content/parser.h"
-#include "content/scan_result.h"
+#include "cordavex/scan_result.h"
 
 namespace cordavex {
 

@@ -10,40 +10,10 @@
 #include <cstdint>
 #include <string_view>
 
+#include "cordavex/content.h"
+
 namespace cordavex {
 
-enum ContentType : int32_t {
-  kTypePlainText = 0,
-  kTypeWebAddress = 1,
-  kTypeSecureWebAddress = 2,
-  kTypePhone = 3,
-  kTypeSimpleContact = 4,  // name and phone only
-  kTypeTextMessage = 5,
-  kTypeWtaiLink = 6,
-  kTypeEmail = 7,
-  kTypeVcard = 8,
-  kTypeContactCard = 9,
-  kTypeSkypeCall = 10,
-  kTypeNoDisplay = 11,
-  kTypeBookmark = 12,
-  kTypeMatmsg = 13,
-  kTypeMecard = 14,
-  kTypeTitledBookmark = 15,  // no rule produces it; the result screens accept it
-  kTypeVendorEmail = 16,
-  kTypeMemory = 17,
-  kTypeSplitPart = 18,
-  kTypeTagId = 19,
-  kTypeRawData = 20,
-  kTypeCalendar = 22,
-  kTypeEncrypted = 23,
-  kTypeTextWithSubject = 24,
-  kTypeMedia = 25,
-  kTypeAdvert = 26,
-  kTypeBusinessCard = 27,
-  kTypeMms = 28,
-  kTypeDatedItem = 29,
-  kTypeUnclassified = 256,  // own-format object not yet decided
-};
 
 inline constexpr int32_t kNoType = -1;
 

@@ -9,10 +9,12 @@
 
 #include <cstdint>
 
+#include "cordavex/content.h"
+#include "cordavex/symbology.h"
+
 namespace cordavex {
 
 // Sizes of the decoder output buffers, in bytes.
-inline constexpr int kDecodedTextBytes = 1600;
 inline constexpr int kSecondStringBytes = 512;
 inline constexpr int kFurtherBufferBytes[3] = {512, 1600, 512};
 
@@ -28,25 +30,57 @@ inline constexpr int kFurtherBufferBytes[3] = {512, 1600, 512};
 // - Cordavex code, older generation: `contentKind` is the function type; the
 //   text and the second string, then further[0..2], are the payload's first to
 //   fifth strings (8-bit, zero-terminated).
+// Function types of the older Cordavex code layout: the payload names what it
+// holds, and that decides the content type without the parser.
+enum CordavexFunction : int32_t {
+  kFunctionPhone = 1,
+  kFunctionWeb = 2,
+  kFunctionTextMessage = 3,
+  kFunctionSecureWeb = 5,
+  kFunctionSkype = 8,
+  kFunctionSimpleContact = 10,
+  kFunctionBusinessCard = 11,
+  kFunctionEmail = 19,
+};
+
+// The decoder's preliminary content kind, which classification reads before
+// the text. For the older Cordavex code layout it is the function type above.
+enum ContentKind : int32_t {
+  kKindText = 0,
+  kKindCordavexText = 1,    // current Cordavex code: UTF-16 text
+  kKindCordavexBinary = 2,  // current Cordavex code: bytes and their count
+  kKindCordavexSplit = 3,   // current Cordavex code: one part of split data
+  // QR code: a separator (':' ';' ' ') or a non-ASCII byte after the first byte.
+  kKindQrSeparated = 16,
+  // QR code: an at sign and no separator. Shares its value with the e-mail
+  // function, which is how a bare address that the parser leaves as plain text
+  // becomes an e-mail result.
+  kKindQrAddress = kFunctionEmail,
+  kKindSplitPart = 27,  // QR code structured-append part
+  kKindEncrypted = 28,  // "PE:" content: check byte and length in the second string
+  kKindNoDisplay = 63,
+};
+
 struct DecodeSummary {
-  int32_t contentKind = 0;
+  int32_t contentKind = kKindText;  // ContentKind, or CordavexFunction
   const uint8_t* text = nullptr;          // kDecodedTextBytes, zero-terminated
   const uint8_t* secondString = nullptr;  // kSecondStringBytes, zero-terminated
   const uint8_t* further[3] = {};         // kFurtherBufferBytes
 };
 
-// Located symbology, as the engine's lock records it.
+// Located symbology, as the engine's lock records it: the symbology ids, with
+// values 5..7 (left by an older state) locking nothing.
 enum LockedKind : int32_t {
-  kLockNone = 0,
-  kLockQr = 1,
-  kLockCordavex2 = 2,
-  kLockCordavex3 = 3,
-  kLockDataMatrix = 4,
+  kLockNone = static_cast<int32_t>(Symbology::kNone),
+  kLockQr = static_cast<int32_t>(Symbology::kQr),
+  kLockCordavex2 = static_cast<int32_t>(Symbology::kCordavex2),
+  kLockCordavex3 = static_cast<int32_t>(Symbology::kCordavex3),
+  kLockDataMatrix = static_cast<int32_t>(Symbology::kDataMatrix),
 };
 
 struct ClassifyInput {
   DecodeSummary summary;
-  uint32_t textFlag = 32;  // character-set code of the text
+  uint32_t textFlag = kCharsetGuess;  // character-set code of the text
   int32_t lockedKind = kLockNone;
 };
 

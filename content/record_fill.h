@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "content/parser.h"
-#include "content/scan_result.h"
+#include "cordavex/scan_result.h"
 
 namespace cordavex {
 

@@ -16,16 +16,9 @@
 #include <span>
 #include <string_view>
 
-namespace cordavex {
+#include "cordavex/content.h"
 
-// Character-set codes (the `textFlag` of the result record).
-enum CharsetCode : uint32_t {
-  kCharsetShiftJis = 1,  // code page 932
-  kCharsetUtf8 = 2,
-  kCharsetBig5 = 4,      // code page 950
-  kCharsetGb2312 = 8,    // code page 936
-  kCharsetGuess = 32,    // unknown: guess from the bytes
-};
+namespace cordavex {
 
 // Where the conversions look for their platform services. The defaults are the
 // device's own; tests replace them to force the fallbacks.

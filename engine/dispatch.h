@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "content/scan_result.h"
+#include "cordavex/scan_result.h"
 #include "engine/workspace.h"
 
 namespace cordavex {

@@ -23,10 +23,6 @@ constexpr int kOuterStartDirection = 0;  // east: the first pixel has no dark ne
 constexpr int kHoleStartDirection = 1;   // south-east: east of the start pixel is the hole itself
 constexpr int kMaxCoordinate = 32767;    // contour points are 16-bit
 
-constexpr int32_t kClassCompact = 1;
-constexpr int32_t kClassCompactPair = 2000;
-constexpr int32_t kClassWrongHole = 1000;
-
 // The eight neighbours, clockwise on screen (y grows downwards), and where the
 // search for the next contour pixel starts after a step in that direction: the
 // neighbours before it were already seen light from the previous pixel.
@@ -186,9 +182,9 @@ void ClassifyComponent(Recognizer& r, int label) {
   if (c.diagonal < 3 * c.crossWidth) {
     if (n <= 8 * k || n <= 4 * std::abs(c.diagonal - c.crossWidth)) return;
     if (half < c.diagonal || half < 2 * nearChord) {
-      c.shapeClass = kClassCompact;
+      c.shapeClass = kShapeCompact;
     } else {
-      c.shapeClass = kClassCompactPair;
+      c.shapeClass = kShapeCompactPair;
       c.cornerA = nearPoint;
       c.cornerB = nearOpposite;
     }
@@ -206,10 +202,10 @@ void ClassifyComponent(Recognizer& r, int label) {
 // size that a finder ring's would.
 void ClassifyHole(Recognizer& r, int label) {
   ComponentRecord& c = r.components[label];
-  if (c.shapeClass != kClassCompact && c.shapeClass != kClassCompactPair) return;
+  if (c.shapeClass != kShapeCompact && c.shapeClass != kShapeCompactPair) return;
   const int64_t k = SizeUnit(r);
   if (!(24 * k < c.pointCount && c.pointCount < 320 * k)) {
-    c.shapeClass = kClassWrongHole;
+    c.shapeClass = kShapeWrongHole;
     return;
   }
   for (int i = 0; i < r.holeCount; ++i) {

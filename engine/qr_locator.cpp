@@ -91,7 +91,7 @@ bool PassesFinderTest(const Recognizer& r, int label) {
   const ComponentRecord& c = r.components[label];
   const Point p = Centroid(r, label);
   if (!InsideWithMargin(r, p)) return false;
-  if (c.shapeClass != 1 && c.shapeClass != 2000) return false;
+  if (c.shapeClass != kShapeCompact && c.shapeClass != kShapeCompactPair) return false;
   if (c.diagonal > 2 * c.crossWidth || c.crossWidth > 2 * c.diagonal) return false;
   // The centre is the finder's dark core, a component of its own.
   const int centre = Pixel(r, p.x, p.y);
@@ -462,7 +462,10 @@ int FindAlignmentComponent(Recognizer& r, const QrLocation& loc, Point estimate)
   int64_t bestDistance = radiusSquared;
   for (int label = 1; label < r.labelCount && label <= kMaxLabel; ++label) {
     const ComponentRecord& c = r.components[label];
-    if (c.shapeClass != 0 && c.shapeClass != 1 && c.shapeClass != 2000) continue;
+    if (c.shapeClass != kShapeUnclassified && c.shapeClass != kShapeCompact &&
+        c.shapeClass != kShapeCompactPair) {
+      continue;
+    }
     if (c.pointCount > corner.pointCount / 2) continue;
     if (std::find(std::begin(excluded), std::end(excluded), label) != std::end(excluded)) continue;
     const int64_t dx = c.centroidX - estimate.x, dy = c.centroidY - estimate.y;
@@ -621,55 +624,56 @@ int SampleQrGrid(Recognizer& r, const QrLocation& loc, int dx, int dy) {
 int DecodeQrMatrix(Recognizer& r, const QrLocation&, void*) {
   QrDecoder& decoder = DecoderState(r);
   if (!QrDecodeGrid(decoder, r.matrix, r.symbolDimension, r.decodedText, r.secondString)) return 0;
-  r.textFlag = 32;
+  r.textFlag = kCharsetGuess;
   r.decodedLength = decoder.textLength;
   if (r.secondString[0] == 0) return r.decodedLength > 0;
   if (std::strcmp(reinterpret_cast<const char*>(r.secondString), "CMCC:") == 0) {
     std::memset(r.secondString, 0, sizeof r.secondString);
-    r.textFlag = 8;  // GB2312
+    r.textFlag = kCharsetGb2312;
     return r.decodedLength > 0;
   }
   return 1;
 }
 
-void SetQrContentKind(Recognizer& r) {
-  uint8_t* text = r.decodedText;
-  int length = r.decodedLength;
-  if (r.secondString[0] != 0) {
-    r.contentKind = 27;
-    return;
-  }
-  if (StartsWithPe(text, length)) {
+int32_t QrPreliminaryKind(QrTextBuffers& b) {
+  uint8_t* text = b.text;
+  if (b.secondString[0] != 0) return kKindSplitPart;
+  if (StartsWithPe(text, b.length)) {
     // Enciphered content: "PE:", a check byte, then the payload. The check byte
     // and the payload length go to the second string; the payload moves to the
     // front of the text.
-    r.contentKind = 28;
-    r.secondString[2] = length > 3 ? text[3] : 0;
-    const int payload = std::max(0, length - 4);
-    std::memmove(text, text + 4, sizeof r.decodedText - 4);
-    std::memset(text + sizeof r.decodedText - 4, 0, 4);
+    b.secondString[2] = b.length > 3 ? text[3] : 0;
+    const int payload = std::max(0, b.length - 4);
+    std::memmove(text, text + 4, kDecodedTextBytes - 4);
+    std::memset(text + kDecodedTextBytes - 4, 0, 4);
     int digits = 0;
     int value = payload;
     do {
-      r.secondString[4 + digits++] = static_cast<uint8_t>(value & 0x7F);
+      b.secondString[4 + digits++] = static_cast<uint8_t>(value & 0x7F);
       value >>= 7;
     } while (value > 0);
-    r.secondString[3] = static_cast<uint8_t>(digits);
-    r.decodedLength = payload;
-    return;
+    b.secondString[3] = static_cast<uint8_t>(digits);
+    b.length = payload;
+    return kKindEncrypted;
   }
-  r.contentKind = 0;
-  if (length < 2) return;
+  // The look covers the text that classification reads, which ends at its first
+  // zero byte: an at sign beyond it must not make the text an address.
+  const int length = static_cast<int>(
+      std::find(text, text + std::clamp(b.length, 0, kDecodedTextBytes), 0) - text);
+  if (length < 2) return kKindText;
   bool at = false;
   for (int i = 1; i < length; ++i) {
-    const uint8_t b = text[i];
-    if (b == ':' || b == ';' || b == ' ' || b >= 0x80) {
-      r.contentKind = 16;
-      return;
-    }
-    if (b == '@') at = true;
+    const uint8_t c = text[i];
+    if (c == ':' || c == ';' || c == ' ' || c >= 0x80) return kKindQrSeparated;
+    if (c == '@') at = true;
   }
-  if (at) r.contentKind = 19;
+  return at ? kKindQrAddress : kKindText;
+}
+
+void SetQrContentKind(Recognizer& r) {
+  QrTextBuffers buffers{r.decodedText, r.secondString, r.decodedLength};
+  r.contentKind = QrPreliminaryKind(buffers);
+  r.decodedLength = buffers.length;
 }
 
 int LocateQrCodeWith(Recognizer& r, QrLocation& loc, const QrLocatorHooks& hooks) {

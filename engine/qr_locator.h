@@ -59,7 +59,21 @@ int FindQrDimensionAndFourthCorner(Recognizer& r, QrLocation& location);
 // (dx, dy); 1, or 0 when a corner lies off the image or the corners are degenerate.
 int SampleQrGrid(Recognizer& r, const QrLocation& location, int dx, int dy);
 
-// Sets contentKind (and rewrites a "PE:" text) from the decoded text.
+// The decoder buffers that the first look at a decoded text reads, and for
+// enciphered content rewrites.
+struct QrTextBuffers {
+  uint8_t* text;          // kDecodedTextBytes, zero-filled past the text
+  uint8_t* secondString;  // kSecondStringBytes
+  int32_t length;         // bytes decoded; the payload's length after a rewrite
+};
+
+// The preliminary content kind of a decoded QR text: a structured-append part,
+// "PE:" content (the check byte and payload length move to the second string,
+// the payload to the front of the text), or a kind from the separators and at
+// signs in the text up to its first zero byte.
+int32_t QrPreliminaryKind(QrTextBuffers& buffers);
+
+// QrPreliminaryKind on the workspace's buffers, into contentKind.
 void SetQrContentKind(Recognizer& r);
 
 }  // namespace cordavex

@@ -8,15 +8,13 @@
 #include "engine/label.h"
 #include "engine/locators.h"
 #include "engine/prepare.h"
-#include "engine/recognizer.h"
+#include "cordavex/recognizer.h"
 
 namespace cordavex {
 namespace {
 
 constexpr int kModeCount = 6;
 constexpr int kThoroughMode = 4;
-constexpr int32_t kAllSymbologies = 7;
-constexpr uint32_t kMaskQr = 1, kMaskCordavex = 2, kMaskDataMatrix = 4;
 
 bool ValidMode(int32_t mode) { return mode >= 0 && mode < kModeCount; }
 
@@ -129,7 +127,8 @@ void ConvertToGrey(const uint8_t* image, int32_t width, int32_t height, int32_t 
 int32_t RunDispatch(Recognizer& r, int32_t mode, int32_t symbologyMask,
                     const EngineStages& stages) {
   const uint32_t mask = static_cast<uint32_t>(
-      symbologyMask >= 1 && symbologyMask <= kAllSymbologies ? symbologyMask : kAllSymbologies);
+      symbologyMask >= 1 && symbologyMask <= static_cast<int32_t>(kMaskAll) ? symbologyMask
+                                                                       : kMaskAll);
   bool found = false;
   if (stages.prepare(r, mode) && stages.label(r)) {
     found = IsLocked(r.lockedKind) ? RunLockedLocator(r, stages) : RunLocators(r, mode, mask, stages);

@@ -41,13 +41,21 @@ struct Point16 {
   int16_t y;
 };
 
+// What labelling made of a component's shape. Any value not listed is an
+// elongated component, and the value is its length in pixels.
+enum ShapeClass : int32_t {
+  kShapeUnclassified = 0,
+  kShapeCompact = 1,
+  kShapeWrongHole = 1000,     // compact, but its hole has the wrong size
+  kShapeCompactPair = 2000,   // compact, with a near compact neighbour
+};
+
 // One record per label (label 0 has none of its own).
 struct ComponentRecord {
   int32_t pointCount;  // contour points recorded by the outer trace (<= 5000)
   int32_t diagonal;    // length of the long chord
   int32_t crossWidth;  // width across the long chord
-  int32_t shapeClass;  // 0 unclassified, 1 compact, 2000 compact with near pair,
-                       // 1000 compact with a wrong-sized hole, else elongated length
+  int32_t shapeClass;  // ShapeClass, else the elongated component's length
   int16_t centroidX;
   int16_t centroidY;
   Point16 cornerA;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/geometry.h"
-#include "engine/recognizer.h"
+#include "cordavex/recognizer.h"
 
 using namespace cordavex;
 

@@ -7,7 +7,7 @@
 
 #include "engine/label.h"
 #include "engine/prepare.h"
-#include "engine/recognizer.h"
+#include "cordavex/recognizer.h"
 #include "engine/workspace.h"
 
 using namespace cordavex;

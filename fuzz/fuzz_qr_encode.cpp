@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "generate/qr_encoder.h"
+#include "cordavex/qr_encoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;

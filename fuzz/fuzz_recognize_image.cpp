@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/recognizer.h"
+#include "cordavex/recognizer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 6) return 0;

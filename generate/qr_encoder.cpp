@@ -1,4 +1,4 @@
-#include "generate/qr_encoder.h"
+#include "cordavex/qr_encoder.h"
 
 #include <array>
 #include <cstdlib>

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "generate/qr_encoder.h"
+#include "cordavex/qr_encoder.h"
 #include "support/render.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "cli/image_write.h"
-#include "generate/qr_encoder.h"
+#include "cordavex/qr_encoder.h"
 #include "support/zxing_qr_oracle.h"
 
 namespace cordavex {

@@ -2,6 +2,7 @@
 // fills, the older Cordavex code function table with the business-card
 // address, the results recognised before parsing, and hostile buffers.
 #include "content/classify.h"
+#include "cordavex/content.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +13,6 @@
 #include <vector>
 
 #include "content/content_types.h"
-#include "engine/qr_locator.h"
-#include "engine/workspace.h"
 
 namespace cordavex {
 namespace {
@@ -35,14 +34,8 @@ std::u16string Wide(std::string_view ascii) { return {ascii.begin(), ascii.end()
 // Classifies `bytes` as the content of a QR code: the QR locator's preliminary
 // content kind on the decoder buffers, then ClassifyResult.
 std::unique_ptr<ScanResult> ClassifyAsQr(std::string_view bytes, uint32_t charset = 32) {
-  auto r = std::make_unique<Recognizer>();
-  std::memcpy(r->decodedText, bytes.data(), bytes.size());
-  r->decodedLength = static_cast<int32_t>(bytes.size());
-  r->textFlag = charset;
-  SetQrContentKind(*r);
-  r->FillDecodeSummary();
   auto result = std::make_unique<ScanResult>();
-  ClassifyResult(ClassifyInput{r->decodeSummary, r->textFlag, kLockQr}, *result);
+  ClassifyQrBytes({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, charset, *result);
   return result;
 }
 
@@ -388,7 +381,7 @@ TEST(ClassifyResult, OlderCordavexCardReadsBackFromItsDisplayText) {
   EXPECT_EQ(ClassifyStoredText(stored, *again, pool), kTypeContactCard);
   for (Field f : {Field::shortName, Field::phones, Field::emails, Field::postalCode, Field::city,
                   Field::street}) {
-    EXPECT_EQ(again->Get(f), card->Get(f)) << kFieldNames[static_cast<size_t>(f)];
+    EXPECT_EQ(again->Get(f), card->Get(f)) << FieldName(f);
   }
 }
 

@@ -41,7 +41,7 @@ std::vector<std::string> NonEmpty(const Filled& f) {
   for (int i = 0; i < kFieldCount; ++i) {
     std::u16string_view v = f.record->Get(static_cast<Field>(i));
     if (v.empty()) continue;
-    std::string s(kFieldNames[static_cast<size_t>(i)]);
+    std::string s(FieldName(static_cast<Field>(i)));
     s += '=';
     for (char16_t c : v) s += c < 0x80 ? static_cast<char>(c) : '?';
     out.push_back(s);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/recognizer.h"
+#include "cordavex/recognizer.h"
 #include "engine/workspace.h"
 
 namespace cordavex::test {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "content/content_types.h"
-#include "engine/recognizer.h"
+#include "cordavex/recognizer.h"
 #include "support/alloc_counter.h"
 #include "support/cli_runner.h"
 #include "support/qr_symbols.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/geometry.h"
-#include "engine/recognizer.h"
+#include "cordavex/recognizer.h"
 
 namespace cordavex {
 namespace {

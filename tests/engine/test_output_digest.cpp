@@ -19,11 +19,10 @@
 #include <vector>
 
 #include "cli/image_io.h"
-#include "content/classify.h"
-#include "engine/qr_locator.h"
-#include "engine/recognizer.h"
+#include "cordavex/content.h"
+#include "cordavex/recognizer.h"
 #include "engine/workspace.h"
-#include "generate/qr_encoder.h"
+#include "cordavex/qr_encoder.h"
 #include "support/paths.h"
 #include "support/qr_symbols.h"
 #include "support/render.h"
@@ -120,17 +119,6 @@ std::vector<std::string> ManifestFiles(const std::string& manifest) {
     if (symbology == "qr") files.push_back(file);
   }
   return files;
-}
-
-int32_t ClassifyQrBytes(std::span<const uint8_t> bytes, uint32_t charset, ScanResult& result) {
-  auto r = std::make_unique<Recognizer>();
-  std::memcpy(r->decodedText, bytes.data(), bytes.size());
-  r->decodedLength = static_cast<int32_t>(bytes.size());
-  r->textFlag = charset;
-  SetQrContentKind(*r);
-  r->FillDecodeSummary();
-  ClassifyResult(ClassifyInput{r->decodeSummary, r->textFlag, kLockQr}, result);
-  return result.contentType;
 }
 
 void ExpectDigest(const char* group, uint64_t actual, uint64_t recorded) {

@@ -6,7 +6,7 @@
 
 #include "engine/dispatch.h"
 #include "engine/prepare.h"
-#include "engine/recognizer.h"
+#include "cordavex/recognizer.h"
 #include "engine_workspace.h"
 
 namespace cordavex {

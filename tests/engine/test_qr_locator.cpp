@@ -12,7 +12,7 @@
 #include "engine/label.h"
 #include "engine/locators.h"
 #include "engine/prepare.h"
-#include "engine/recognizer.h"
+#include "cordavex/recognizer.h"
 #include "support/engine_frames.h"
 #include "support/qr_symbols.h"
 #include "support/render.h"
@@ -289,6 +289,11 @@ TEST(QrLocatorStages, PreliminaryContentKind) {
       {"@", "", 0},  // the scan starts at the second byte
       {"caf\xC3\xA9", "", 16},
       {"ABC", "90:64:1:2:3", 27},
+      // Only the text up to its first zero byte counts, as classification reads
+      // no further: an at sign or separator behind a zero changes nothing.
+      {std::string("ab\0c@d", 6), "", 0},
+      {std::string("ab\0c:d", 6), "", 0},
+      {std::string("a@\0bc", 5), "", 19},
   };
   Workspace ws(64, 64);
   Recognizer& r = ws.r();

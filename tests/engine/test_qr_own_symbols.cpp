@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "generate/qr_encoder.h"
+#include "cordavex/qr_encoder.h"
 #include "support/alloc_counter.h"
 #include "support/engine_frames.h"
 #include "support/qr_symbols.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/recognizer.h"
+#include "cordavex/recognizer.h"
 #include "support/paths.h"
 
 namespace cordavex {

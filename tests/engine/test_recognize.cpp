@@ -9,7 +9,7 @@
 
 #include "engine/dispatch.h"
 #include "engine/locators.h"
-#include "engine/recognizer.h"
+#include "cordavex/recognizer.h"
 #include "support/alloc_counter.h"
 
 namespace cordavex {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "generate/qr_encoder.h"
+#include "cordavex/qr_encoder.h"
 #include "support/zxing_qr_oracle.h"
 
 namespace cordavex {

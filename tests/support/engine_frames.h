@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/recognizer.h"
+#include "cordavex/recognizer.h"
 #include "engine/workspace.h"
 #include "support/render.h"
 

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <array>
+#include <iterator>
 #include <cstdint>
 #include <string_view>
 
@@ -33,8 +34,87 @@ enum class Field : uint8_t {
 
 inline constexpr int kFieldCount = 63;
 
-// The role names used by the command line's JSON output, in record order.
-extern const std::array<std::string_view, kFieldCount> kFieldNames;
+// The role names used in JSON output, one row per field in record order.
+struct FieldNameRow {
+  Field field;
+  std::string_view name;
+};
+inline constexpr FieldNameRow kFieldNames[] = {
+    {Field::keyword, "keyword"},
+    {Field::shortName, "shortName"},
+    {Field::fullName, "fullName"},
+    {Field::phones, "phones"},
+    {Field::mobiles, "mobiles"},
+    {Field::emails, "emails"},
+    {Field::webAddress, "webAddress"},
+    {Field::street, "street"},
+    {Field::city, "city"},
+    {Field::postalCode, "postalCode"},
+    {Field::recipient, "recipient"},
+    {Field::subject, "subject"},
+    {Field::body, "body"},
+    {Field::title, "title"},
+    {Field::note, "note"},
+    {Field::country, "country"},
+    {Field::extendedAddress, "extendedAddress"},
+    {Field::officeLocation, "officeLocation"},
+    {Field::namePart1, "namePart1"},
+    {Field::namePart2, "namePart2"},
+    {Field::additionalNames, "additionalNames"},
+    {Field::namePrefix, "namePrefix"},
+    {Field::nameSuffix, "nameSuffix"},
+    {Field::label, "label"},
+    {Field::birthday, "birthday"},
+    {Field::field26, "field26"},
+    {Field::nickname, "nickname"},
+    {Field::longitude, "longitude"},
+    {Field::latitude, "latitude"},
+    {Field::field30, "field30"},
+    {Field::field31, "field31"},
+    {Field::faxes, "faxes"},
+    {Field::department, "department"},
+    {Field::company, "company"},
+    {Field::length, "length"},
+    {Field::file, "file"},
+    {Field::crField, "crField"},
+    {Field::advertBuyBody, "advertBuyBody"},
+    {Field::advertBuyNumber, "advertBuyNumber"},
+    {Field::type, "type"},
+    {Field::imAddress, "imAddress"},
+    {Field::companyPhones, "companyPhones"},
+    {Field::companyFaxes, "companyFaxes"},
+    {Field::companyCountry, "companyCountry"},
+    {Field::companyExtendedAddress, "companyExtendedAddress"},
+    {Field::companyOfficeLocation, "companyOfficeLocation"},
+    {Field::companyPostalCode, "companyPostalCode"},
+    {Field::companyCity, "companyCity"},
+    {Field::companyStreet, "companyStreet"},
+    {Field::eventSubject, "eventSubject"},
+    {Field::eventLocation, "eventLocation"},
+    {Field::eventOther, "eventOther"},
+    {Field::eventStart, "eventStart"},
+    {Field::eventEnd, "eventEnd"},
+    {Field::tagId, "tagId"},
+    {Field::extraPhone1, "extraPhone1"},
+    {Field::extraPhone2, "extraPhone2"},
+    {Field::extraPhone3, "extraPhone3"},
+    {Field::extraEmail1, "extraEmail1"},
+    {Field::extraEmail2, "extraEmail2"},
+    {Field::extraEmail3, "extraEmail3"},
+    {Field::displayName, "displayName"},
+    {Field::secondName, "secondName"},
+};
+
+constexpr bool FieldRowsInRecordOrder() {
+  for (int i = 0; i < kFieldCount; ++i) {
+    if (static_cast<int>(kFieldNames[i].field) != i) return false;
+  }
+  return true;
+}
+static_assert(std::size(kFieldNames) == kFieldCount && FieldRowsInRecordOrder(),
+              "one name row per field, in record order");
+
+constexpr std::string_view FieldName(Field f) { return kFieldNames[static_cast<int>(f)].name; }
 
 struct ScanResult {
   static constexpr int kRawTextUnits = 800;

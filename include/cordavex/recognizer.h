@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <span>
 
-#include "content/scan_result.h"
+#include "cordavex/scan_result.h"
 
 namespace cordavex {
 
