@@ -200,6 +200,51 @@ int RsCorrect(RsContext& c) {
   return ComputeSyndromes(c) ? 1 : 0;
 }
 
+int RsMakeGenerator(RsGenerator& g, int32_t variant, int32_t checkCount) {
+  if (variant < kRsCordavexCode || variant > kRsDataMatrix) return 0;
+  if (checkCount < 1 || checkCount > kRsMaxCheck) return 0;
+  const GaloisField& f = RsField(variant);
+  const int b = FirstRoot(variant);
+  g = RsGenerator{};
+  g.variant = variant;
+  g.checkCount = checkCount;
+  g.coefficients[0] = 1;
+  for (int i = 0; i < checkCount; ++i) {
+    // Multiply by (x + alpha^(b+i)).
+    const int power = b + i;
+    for (int k = i + 1; k >= 1; --k) {
+      g.coefficients[k] = g.coefficients[k - 1] ^ MulAlphaPower(f, g.coefficients[k], power);
+    }
+    g.coefficients[0] = MulAlphaPower(f, g.coefficients[0], power);
+  }
+  return 1;
+}
+
+void RsEncode(const RsGenerator& g, std::span<const uint8_t> data, std::span<uint8_t> check) {
+  const int e = g.checkCount;
+  if (e < 1 || e > kRsMaxCheck || check.size() < static_cast<size_t>(e)) return;
+  const GaloisField& f = RsField(g.variant);
+  // A shift register: remainder[k] is the coefficient of x^k of the remainder so
+  // far. Each product is looked up through the logarithm of the feedback once.
+  uint8_t remainder[kRsMaxCheck] = {};
+  for (const uint8_t d : data) {
+    const uint8_t feedback = d ^ remainder[e - 1];
+    if (feedback == 0) {
+      for (int k = e - 1; k >= 1; --k) remainder[k] = remainder[k - 1];
+      remainder[0] = 0;
+      continue;
+    }
+    const int logFeedback = f.log[feedback];
+    for (int k = e - 1; k >= 1; --k) {
+      const uint8_t c = g.coefficients[k];
+      remainder[k] = remainder[k - 1] ^ (c == 0 ? 0 : f.exp[logFeedback + f.log[c]]);
+    }
+    const uint8_t c0 = g.coefficients[0];
+    remainder[0] = c0 == 0 ? 0 : f.exp[logFeedback + f.log[c0]];
+  }
+  for (int k = 0; k < e; ++k) check[static_cast<size_t>(k)] = remainder[e - 1 - k];
+}
+
 int RsEncodeBlocks(std::span<uint8_t> buffer, int32_t dataLength, int32_t checkLength,
                    int32_t symbolBits, int32_t blockCount) {
   if (symbolBits != 8) return 0;
@@ -211,31 +256,15 @@ int RsEncodeBlocks(std::span<uint8_t> buffer, int32_t dataLength, int32_t checkL
   if (shortData + (longBlocks > 0 ? 1 : 0) + check > kRsMaxBlock) return 0;
   if (buffer.size() < static_cast<size_t>(dataLength) + static_cast<size_t>(checkLength)) return 0;
   if (check == 0) return 1;
+  RsGenerator generator;
+  if (!RsMakeGenerator(generator, kRsCordavexCode, check)) return 0;
 
-  const GaloisField& f = kField11D;
-  // g(x) = (x + alpha^1) ... (x + alpha^c), generator[k] the coefficient of x^k.
-  uint8_t generator[kRsMaxBlock + 1] = {1};
-  for (int i = 1; i <= check; ++i) {
-    for (int k = i; k >= 1; --k) {
-      generator[k] = generator[k - 1] ^ MulAlphaPower(f, generator[k], i);
-    }
-    generator[0] = MulAlphaPower(f, generator[0], i);
-  }
-
-  int offset = 0;
+  size_t offset = 0;
   for (int block = 0; block < blockCount; ++block) {
-    const int length = shortData + (block < longBlocks ? 1 : 0);
-    // remainder[k] is the coefficient of x^k of data(x) x^c mod g(x).
-    uint8_t remainder[kRsMaxBlock] = {};
-    for (int i = 0; i < length; ++i) {
-      const uint8_t feedback = buffer[static_cast<size_t>(offset + i)] ^ remainder[check - 1];
-      for (int k = check - 1; k >= 1; --k) {
-        remainder[k] = remainder[k - 1] ^ Mul(f, feedback, generator[k]);
-      }
-      remainder[0] = Mul(f, feedback, generator[0]);
-    }
-    uint8_t* out = buffer.data() + dataLength + block * check;
-    for (int k = 0; k < check; ++k) out[k] = remainder[check - 1 - k];
+    const size_t length = static_cast<size_t>(shortData + (block < longBlocks ? 1 : 0));
+    RsEncode(generator, buffer.subspan(offset, length),
+             buffer.subspan(static_cast<size_t>(dataLength) + static_cast<size_t>(block * check),
+                            static_cast<size_t>(check)));
     offset += length;
   }
   return 1;

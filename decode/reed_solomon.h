@@ -64,13 +64,32 @@ void RsInit(RsContext& context, int32_t* block, int32_t n, int32_t checkCount);
 // partly altered.
 int RsCorrect(RsContext& context);
 
+// The generator polynomial of a variant for E check codewords: the product of
+// (x + alpha^(b+i)) for i = 0..E-1, coefficients[k] that of x^k, monic.
+struct RsGenerator {
+  int32_t variant = kRsCordavexCode;
+  int32_t checkCount = 0;
+  uint8_t coefficients[kRsMaxCheck + 1] = {};
+};
+
+// Builds the generator; returns 1, or 0 for an unknown variant or E outside
+// 1..68 (the most any symbology uses, and the most RsCorrect corrects).
+int RsMakeGenerator(RsGenerator& generator, int32_t variant, int32_t checkCount);
+
+// The check codewords of one block: data[0] is the coefficient of the highest
+// power, and check receives generator.checkCount codewords in the same order
+// (data(x) x^E mod g(x)). Every encoder of the system goes through here.
+void RsEncode(const RsGenerator& generator, std::span<const uint8_t> data,
+              std::span<uint8_t> check);
+
 // Cordavex code parity: buffer holds dataLength data codewords, followed by room
 // for checkLength check codewords. The data is split into blockCount blocks in
 // order, the first (dataLength mod blockCount) blocks one codeword longer; each
 // gets checkLength / blockCount check codewords (generator roots alpha^1.. over
 // 0x11D), written block after block behind the data. Returns 1, or 0 when
 // symbolBits is not 8, the check length is not a multiple of the block count, a
-// block would exceed 255 codewords, or the buffer is too small.
+// block would exceed 255 codewords or 68 check codewords, or the buffer is too
+// small.
 int RsEncodeBlocks(std::span<uint8_t> buffer, int32_t dataLength, int32_t checkLength,
                    int32_t symbolBits, int32_t blockCount);
 

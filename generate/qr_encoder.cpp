@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "decode/reed_solomon.h"
+
 namespace cordavex {
 
 namespace {
@@ -19,33 +21,6 @@ bool IsDarkModule(uint8_t module) { return (module & 0x11) != 0; }
 // Pattern bitmaps, bit 1 = dark, most significant bit leftmost.
 constexpr uint8_t kFinderRows[7] = {127, 65, 93, 93, 93, 65, 127};
 constexpr uint8_t kAlignmentRows[5] = {31, 17, 21, 17, 31};
-
-// ---------------------------------------------------------------- GF(256)
-
-struct GaloisTables {
-  std::array<uint8_t, 512> exp{};  // doubled so exp[log a + log b] needs no modulo
-  std::array<uint8_t, 256> log{};
-};
-
-constexpr GaloisTables MakeGaloisTables() {
-  GaloisTables t;
-  int value = 1;
-  for (int i = 0; i < 255; ++i) {
-    t.exp[i] = static_cast<uint8_t>(value);
-    t.log[value] = static_cast<uint8_t>(i);
-    value <<= 1;
-    if (value & 0x100) value ^= 0x11D;
-  }
-  for (int i = 255; i < 512; ++i) t.exp[i] = t.exp[i - 255];
-  return t;
-}
-
-constexpr GaloisTables kGf = MakeGaloisTables();
-
-uint8_t GfMultiply(uint8_t a, uint8_t b) {
-  if (a == 0 || b == 0) return 0;
-  return kGf.exp[kGf.log[a] + kGf.log[b]];
-}
 
 // ---------------------------------------------------------------- segments
 
@@ -531,6 +506,8 @@ void Interleave(QrEncoder& c, const QrVersionInfo& info) {
   const int blocks = first.blocks + second.blocks;
   const int checkCount = first.codewords - first.dataCodewords;
   const int dataTotal = info.dataCodewords[c.level];
+  RsGenerator generator;
+  RsMakeGenerator(generator, kRsQrCode, checkCount);
   int offset = 0;
   for (int j = 0; j < blocks; ++j) {
     const bool longBlock = j >= first.blocks;
@@ -541,7 +518,8 @@ void Interleave(QrEncoder& c, const QrVersionInfo& info) {
     if (longBlock) {
       c.codewords[first.dataCodewords * blocks + (j - first.blocks)] = data[first.dataCodewords];
     }
-    QrParity(data, dataCount, checkCount, c.block);
+    RsEncode(generator, {data, static_cast<size_t>(dataCount)},
+             {c.block, static_cast<size_t>(checkCount)});
     for (int e = 0; e < checkCount; ++e) c.codewords[dataTotal + e * blocks + j] = c.block[e];
     offset += dataCount;
   }
@@ -642,28 +620,6 @@ int QrPenaltyScore(const uint8_t* matrix, int side, int stride) {
   const int percent = darkCount * 100 / (side * side);
   score += 10 * (std::abs(percent - 50) / 5);
   return score;
-}
-
-void QrParity(const uint8_t* data, int dataCount, int checkCount, uint8_t* check) {
-  if (checkCount < 1 || checkCount > 68) return;
-  // Generator coefficients, highest power implicit (monic): g[0] is x^(E-1).
-  uint8_t generator[68] = {};
-  generator[checkCount - 1] = 1;
-  for (int root = 0; root < checkCount; ++root) {
-    // Multiply by (x - alpha^root), which is (x + alpha^root) in GF(2^8).
-    const uint8_t alpha = kGf.exp[root];
-    for (int k = 0; k < checkCount; ++k) {
-      generator[k] = static_cast<uint8_t>(GfMultiply(generator[k], alpha) ^
-                                          (k + 1 < checkCount ? generator[k + 1] : 0));
-    }
-  }
-  std::memset(check, 0, static_cast<size_t>(checkCount));
-  for (int i = 0; i < dataCount; ++i) {
-    const uint8_t factor = data[i] ^ check[0];
-    std::memmove(check, check + 1, static_cast<size_t>(checkCount - 1));
-    check[checkCount - 1] = 0;
-    for (int k = 0; k < checkCount; ++k) check[k] ^= GfMultiply(generator[k], factor);
-  }
 }
 
 int QrEncode(QrEncoder& context, int level, int version, int allowLarger, int mask,

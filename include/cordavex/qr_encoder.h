@@ -76,8 +76,4 @@ inline bool QrModule(const QrEncoder& context, int row, int column) {
 // score reads a finished matrix and one under construction alike.
 int QrPenaltyScore(const uint8_t* matrix, int side, int stride);
 
-// Reed-Solomon check codewords over GF(256) with polynomial 0x11D and the
-// generator with roots alpha^0 .. alpha^(checkCount - 1); checkCount 1..68.
-void QrParity(const uint8_t* data, int dataCount, int checkCount, uint8_t* check);
-
 }  // namespace cordavex

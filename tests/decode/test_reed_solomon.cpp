@@ -382,6 +382,29 @@ std::vector<CordavexLayout> CordavexLayouts() {
   return out;
 }
 
+TEST(RsEncode, SingleCodewordGivesTheGeneratorOfEachVariant) {
+  // A single data codeword 1 leaves the generator's own low coefficients:
+  // QR code (roots 1, alpha): x^2 + 3x + 2; the others (roots alpha, alpha^2):
+  // x^2 + 6x + 8, the same in both fields while no product leaves 8 bits.
+  const struct {
+    int32_t variant;
+    uint8_t high, low;
+  } cases[] = {{kRsQrCode, 3, 2}, {kRsCordavexCode, 6, 8}, {kRsDataMatrix, 6, 8}};
+  for (const auto& c : cases) {
+    RsGenerator g;
+    ASSERT_EQ(RsMakeGenerator(g, c.variant, 2), 1);
+    const uint8_t one = 1;
+    uint8_t check[2];
+    RsEncode(g, {&one, 1}, check);
+    EXPECT_EQ(check[0], c.high) << c.variant;
+    EXPECT_EQ(check[1], c.low) << c.variant;
+  }
+  RsGenerator g;
+  EXPECT_EQ(RsMakeGenerator(g, kRsQrCode, 0), 0);
+  EXPECT_EQ(RsMakeGenerator(g, kRsQrCode, kRsMaxCheck + 1), 0);
+  EXPECT_EQ(RsMakeGenerator(g, 3, 4), 0);
+}
+
 TEST(RsEncodeBlocks, EveryCordavexLayoutCorrects) {
   const Reference ref = ReferenceFor(kRsCordavexCode);
   std::mt19937 rng(2024);

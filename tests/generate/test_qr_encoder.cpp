@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cordavex/qr_encoder.h"
+#include "decode/reed_solomon.h"
 #include "support/zxing_qr_oracle.h"
 
 namespace cordavex {
@@ -65,8 +66,10 @@ TEST_F(QrEncoderTest, AnnexIExampleCodewords) {
                           0x11, 0xEC, 0x11, 0xEC, 0x11, 0xA5, 0x24, 0xD4, 0xC1, 0xED, 0x36,
                           0xC7, 0x87, 0x2C, 0x55};
   EXPECT_EQ(Bytes(c_->codewords, c_->codewords + 26), expected);
+  RsGenerator generator;
+  ASSERT_EQ(RsMakeGenerator(generator, kRsQrCode, 10), 1);
   uint8_t check[10];
-  QrParity(expected.data(), 16, 10, check);
+  RsEncode(generator, {expected.data(), 16}, check);
   EXPECT_EQ(Bytes(check, check + 10), Bytes(expected.begin() + 16, expected.end()));
 }
 
@@ -248,16 +251,6 @@ TEST(QrPenaltyScore, HandCountedMatrices) {
   std::vector<uint8_t> functions(7 * 7, ' ');
   for (int k = 0; k < 7; ++k) functions[k] = row[k] ? '0' : ' ';
   EXPECT_EQ(QrPenaltyScore(functions.data(), 7, 7), 270);
-}
-
-TEST(QrParity, KnownBlock) {
-  // A single non-zero data codeword 1 gives the generator's own coefficients:
-  // for two check codewords g(x) = (x - 1)(x - alpha) = x^2 + 3x + 2.
-  const uint8_t one = 1;
-  uint8_t check[2];
-  QrParity(&one, 1, 2, check);
-  EXPECT_EQ(check[0], 3);
-  EXPECT_EQ(check[1], 2);
 }
 
 // ---------------------------------------------------------------- oracle
