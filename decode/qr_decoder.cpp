@@ -298,6 +298,7 @@ int DecodeOnce(QrDecoder& d, const ModuleMatrix& grid, int n, std::span<uint8_t>
   const QrVersionInfo& info = *QrVersion(d.version);
   d.totalCodewords = info.totalCodewords;
   const int format = ReadFormat(grid, n);
+  d.failure = Failure::kFormat;
   if (format < 0) return 0;
   d.level = LevelFromBits(format >> 3);
   d.mask = format & 7;
@@ -311,10 +312,13 @@ int DecodeOnce(QrDecoder& d, const ModuleMatrix& grid, int n, std::span<uint8_t>
       if (!IsFunctionModule(i, j, n, d.version) && QrMaskCondition(d.mask, i, j)) d.unmasked.Flip(i, j);
     }
   }
+  d.failure = Failure::kCodewordCount;
   if (ReadCodewords(d.unmasked, n, d.version, d.totalCodewords, d.codewords) != d.totalCodewords) {
     return 0;
   }
+  d.failure = Failure::kUncorrectable;
   if (!CorrectBlocks(d, blocks, checkTotal)) return 0;
+  d.failure = Failure::kMalformedStream;
 
   BitReader in(d.data, d.dataCodewords);
   TextSink out(text);
@@ -378,6 +382,11 @@ int DecodeOnce(QrDecoder& d, const ModuleMatrix& grid, int n, std::span<uint8_t>
   return 1;
 }
 
+int Succeeded(QrDecoder& d) {
+  d.failure = Failure::kNone;
+  return 1;
+}
+
 }  // namespace
 
 int QrDecodeGrid(QrDecoder& d, const ModuleMatrix& grid, int dimension, std::span<uint8_t> text,
@@ -387,16 +396,20 @@ int QrDecodeGrid(QrDecoder& d, const ModuleMatrix& grid, int dimension, std::spa
     std::fill(text.begin(), text.end(), uint8_t{0});
     std::fill(secondString.begin(), secondString.end(), uint8_t{0});
     d.textLength = 0;
+    d.failure = Failure::kGridDimension;
     return 0;
   }
-  if (DecodeOnce(d, grid, n, text, secondString)) return 1;
+  if (DecodeOnce(d, grid, n, text, secondString)) return Succeeded(d);
+  const Failure upright = d.failure;
   // A symbol seen in a mirror (through glass, printed on film) is sampled with
   // its handedness reversed, which is the transposed grid.
   d.transposed.Clear();
   for (int i = 0; i < n; ++i) {
     for (int j = 0; j < n; ++j) d.transposed.Set(j, i, grid.Get(i, j));
   }
-  if (DecodeOnce(d, d.transposed, n, text, secondString)) return 1;
+  if (DecodeOnce(d, d.transposed, n, text, secondString)) return Succeeded(d);
+  // The orientation that got further says more about the miss.
+  d.failure = std::max(upright, d.failure);
   std::fill(text.begin(), text.end(), uint8_t{0});
   std::fill(secondString.begin(), secondString.end(), uint8_t{0});
   d.textLength = 0;

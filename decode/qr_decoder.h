@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <span>
 
+#include "decode/failure.h"
 #include "decode/module_matrix.h"
 #include "decode/qr_tables.h"
 #include "decode/reed_solomon.h"
@@ -29,6 +30,7 @@ struct QrDecoder {
   int32_t totalCodewords;  // T
   int32_t dataCodewords;   // D
   int32_t textLength;      // bytes written to the text buffer by the last success
+  Failure failure;         // why the last QrDecodeGrid returned 0
   ModuleMatrix unmasked;
   ModuleMatrix transposed;  // the grid read as its mirror image
   uint8_t codewords[kQrReadableCodewords];  // in placement order

@@ -131,6 +131,7 @@ void RsInit(RsContext& context, int32_t* block, int32_t n, int32_t checkCount) {
 }
 
 int RsCorrect(RsContext& c) {
+  c.failure = Failure::kRsArguments;
   if (c.checkCount > kRsMaxCheck) return 0;
   if (c.field == nullptr || c.block == nullptr || c.checkCount < 0 || c.n < 1 ||
       c.n > kRsMaxBlock || c.checkCount > c.n) {
@@ -139,10 +140,12 @@ int RsCorrect(RsContext& c) {
   for (int k = 0; k < c.n; ++k) {
     if (c.block[k] < 0 || c.block[k] > 255) return 0;
   }
+  c.failure = Failure::kNone;
   if (ComputeSyndromes(c)) return 1;
 
   const GaloisField& f = *c.field;
   const int degree = BerlekampMassey(c);
+  c.failure = Failure::kRsTooManyErrors;
   if (degree < 1 || degree > c.checkCount) return 0;
 
   // Omega = S(x) Lambda(x) mod x^E.
@@ -165,6 +168,7 @@ int RsCorrect(RsContext& c) {
                      ? int16_t{-1}
                      : static_cast<int16_t>((f.log[c.locator[i]] + i * firstJ) % kFieldOrder);
   }
+  c.failure = Failure::kRsLocatorRoots;
   c.positionCount = 0;
   for (int j = firstJ; j <= kFieldOrder; ++j) {
     uint8_t sum = 0;
@@ -191,13 +195,18 @@ int RsCorrect(RsContext& c) {
     for (int i = 1; i <= degree; i += 2) {
       derivative ^= MulAlphaPower(f, c.locator[i], ((i - 1) * inverse) % kFieldOrder);
     }
-    if (derivative == 0) return 0;
+    if (derivative == 0) return 0;  // a repeated root: the positions are not distinct errors
     if (b == 0) derivative = MulAlphaPower(f, derivative, inverse);
     const uint8_t value = Div(f, omega, derivative);
     c.block[c.n - 1 - p] ^= value;
   }
 
-  return ComputeSyndromes(c) ? 1 : 0;
+  if (!ComputeSyndromes(c)) {
+    c.failure = Failure::kRsResidual;
+    return 0;
+  }
+  c.failure = Failure::kNone;
+  return 1;
 }
 
 int RsMakeGenerator(RsGenerator& g, int32_t variant, int32_t checkCount) {

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <span>
 
+#include "decode/failure.h"
+
 namespace cordavex {
 
 // Symbology variants: the field polynomial and the first consecutive root b of
@@ -49,6 +51,7 @@ struct RsContext {
   uint8_t scratch[kRsPolynomialLength];
   uint8_t positions[kRsMaxCheck];  // exponents of x of the errors found
   int32_t positionCount = 0;
+  Failure failure = Failure::kNone;  // why the last RsCorrect returned 0
 };
 
 // Points the context at a block of n codewords whose last `checkCount` are the

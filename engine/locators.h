@@ -20,4 +20,10 @@ inline bool LockPermits(const Recognizer& r, int32_t own, int32_t alsoOwn = kLoc
          r.lockedKind > kLockDataMatrix;
 }
 
+// Records why a locator gave up on this frame and returns 0, its "not found".
+inline int MissAs(Recognizer& r, Symbology symbology, Failure why) {
+  r.miss[static_cast<int>(symbology)] = why;
+  return 0;
+}
+
 }  // namespace cordavex

@@ -17,6 +17,8 @@
 namespace cordavex {
 namespace {
 
+int Miss(Recognizer& r, Failure why) { return MissAs(r, Symbology::kQr, why); }
+
 // 10-bit fixed point: 1024 = 1.0.
 constexpr int64_t kOne = 1024;
 constexpr int64_t kHalf = 512;
@@ -505,12 +507,16 @@ int FourthCorner(Recognizer& r, QrLocation& loc) {
         Point e1 = {(corner.cornerB.x + second.cornerB.x) / 2, (corner.cornerB.y + second.cornerB.y) / 2};
         Point e2 = {(corner.cornerB.x + first.cornerB.x) / 2, (corner.cornerB.y + first.cornerB.y) / 2};
         Point e3 = middle;
-        if (!RefineAlignment(r, e1) || !RefineAlignment(r, e2) || !RefineAlignment(r, e3)) return 0;
+        if (!RefineAlignment(r, e1) || !RefineAlignment(r, e2) || !RefineAlignment(r, e3)) {
+          return Miss(r, Failure::kQrAlignment);
+        }
         const Point e4 = Sub(Add(e3, e3), e1);
         const Point e5 = Sub(Add(e3, e3), e2);
         const Point a = Sub(Add(e5, e4), e3);
         fourth = ExtendBy12(a, e3, d);
-        if (!InsideWithMargin(r, fourth) || !InImage(r, a.x, a.y)) return 0;
+        if (!InsideWithMargin(r, fourth) || !InImage(r, a.x, a.y)) {
+          return Miss(r, Failure::kQrFourthCorner);
+        }
         loc.alignmentLabel = Pixel(r, a.x, a.y);
         if (loc.alignmentLabel >= 1 && loc.alignmentLabel <= kMaxLabel) {
           Record(r, loc.alignmentLabel).centroidX = static_cast<int16_t>(a.x);
@@ -518,7 +524,7 @@ int FourthCorner(Recognizer& r, QrLocation& loc) {
         }
       } else {
         Point e = estimate;
-        if (!InImage(r, e.x, e.y) || !RefineAlignment(r, e)) return 0;
+        if (!InImage(r, e.x, e.y) || !RefineAlignment(r, e)) return Miss(r, Failure::kQrAlignment);
         loc.alignmentLabel = Pixel(r, e.x, e.y);
         fourth = ExtendBy12(e, middle, d);
       }
@@ -540,7 +546,7 @@ int FourthCorner(Recognizer& r, QrLocation& loc) {
       fourth = ScoreSearch(r, loc, Centroid(r, loc.alignmentLabel));
     }
   }
-  if (!InsideWithMargin(r, fourth)) return 0;
+  if (!InsideWithMargin(r, fourth)) return Miss(r, Failure::kQrFourthCorner);
   loc.fourthX = fourth.x;
   loc.fourthY = fourth.y;
   return 1;
@@ -574,7 +580,7 @@ int QrDimensionFromCount(int count) {
 }
 
 int FindQrFinders(Recognizer& r, QrLocation& loc) {
-  if (r.holeCount < 3 || r.labelCount < 7) return 0;
+  if (r.holeCount < 3 || r.labelCount < 7) return Miss(r, Failure::kQrFinderCount);
   int candidates[3];
   int found = 0;
   const int holes = std::min(r.holeCount, kHoleCapacity);
@@ -582,10 +588,10 @@ int FindQrFinders(Recognizer& r, QrLocation& loc) {
     const HoleEntry& h = r.holes[i];
     if (h.count != 1 || h.label < 1 || h.label > kMaxLabel) continue;
     if (!PassesFinderTest(r, h.label)) continue;
-    if (found == 3) return 0;  // exactly three are required
+    if (found == 3) return Miss(r, Failure::kQrFinderCount);  // exactly three are required
     candidates[found++] = h.label;
   }
-  if (found != 3) return 0;
+  if (found != 3) return Miss(r, Failure::kQrFinderCount);
   OrderFinders(r, candidates, loc);
 
   const Point c = Centroid(r, loc.cornerLabel);
@@ -603,7 +609,7 @@ int FindQrDimensionAndFourthCorner(Recognizer& r, QrLocation& loc) {
   const int c1 = CountTransitions(r, cornerB, r.components[loc.secondLabel].cornerB, kTimingStart);
   const int c2 = CountTransitions(r, cornerB, r.components[loc.firstLabel].cornerB, kTimingStart);
   const int d = QrDimensionFromCount(std::max(c1, c2));
-  if (d == 0) return 0;
+  if (d == 0) return Miss(r, Failure::kQrDimension);
   r.symbolDimension = d;
   return FourthCorner(r, loc);
 }
@@ -615,7 +621,9 @@ int SampleQrGrid(Recognizer& r, const QrLocation& loc, int dx, int dy) {
   corners.points[2] = r.components[loc.secondLabel].cornerA;
   corners.points[3] = ToPoint16({loc.fourthX + dx, loc.fourthY + dy});
   for (const Point16& p : corners.points) {
-    if (p.x < 1 || p.y < 1 || p.x > r.imageWidth - 2 || p.y > r.imageHeight - 2) return 0;
+    if (p.x < 1 || p.y < 1 || p.x > r.imageWidth - 2 || p.y > r.imageHeight - 2) {
+      return Miss(r, Failure::kQrSampling);
+    }
   }
   r.matrix.Clear();
   return SampleGrid(r, corners, r.symbolDimension - 1);
@@ -623,14 +631,16 @@ int SampleQrGrid(Recognizer& r, const QrLocation& loc, int dx, int dy) {
 
 int DecodeQrMatrix(Recognizer& r, const QrLocation&, void*) {
   QrDecoder& decoder = DecoderState(r);
-  if (!QrDecodeGrid(decoder, r.matrix, r.symbolDimension, r.decodedText, r.secondString)) return 0;
+  if (!QrDecodeGrid(decoder, r.matrix, r.symbolDimension, r.decodedText, r.secondString)) {
+    return Miss(r, decoder.failure);
+  }
   r.textFlag = kCharsetGuess;
   r.decodedLength = decoder.textLength;
-  if (r.secondString[0] == 0) return r.decodedLength > 0;
+  if (r.secondString[0] == 0) return r.decodedLength > 0 ? 1 : Miss(r, Failure::kEmptyText);
   if (std::strcmp(reinterpret_cast<const char*>(r.secondString), "CMCC:") == 0) {
     std::memset(r.secondString, 0, sizeof r.secondString);
     r.textFlag = kCharsetGb2312;
-    return r.decodedLength > 0;
+    return r.decodedLength > 0 ? 1 : Miss(r, Failure::kEmptyText);
   }
   return 1;
 }
@@ -677,7 +687,7 @@ void SetQrContentKind(Recognizer& r) {
 }
 
 int LocateQrCodeWith(Recognizer& r, QrLocation& loc, const QrLocatorHooks& hooks) {
-  if (!LockPermits(r, kLockQr)) return 0;
+  if (!LockPermits(r, kLockQr)) return Miss(r, Failure::kLocked);
   r.lockedKind = kLockNone;
   loc = QrLocation{};
   loc.decodeAttempt = -1;

@@ -130,7 +130,12 @@ int32_t RunDispatch(Recognizer& r, int32_t mode, int32_t symbologyMask,
       symbologyMask >= 1 && symbologyMask <= static_cast<int32_t>(kMaskAll) ? symbologyMask
                                                                        : kMaskAll);
   bool found = false;
-  if (stages.prepare(r, mode) && stages.label(r)) {
+  std::fill(std::begin(r.miss), std::end(r.miss), Failure::kNone);
+  if (!stages.prepare(r, mode)) {
+    r.miss[0] = Failure::kPreparation;
+  } else if (!stages.label(r)) {
+    r.miss[0] = Failure::kLabelling;
+  } else {
     found = IsLocked(r.lockedKind) ? RunLockedLocator(r, stages) : RunLocators(r, mode, mask, stages);
   }
   if (found) {

@@ -18,6 +18,7 @@
 #include <span>
 
 #include "content/decode_summary.h"
+#include "decode/failure.h"
 #include "decode/module_matrix.h"
 
 namespace cordavex {
@@ -94,6 +95,9 @@ struct Recognizer {
   // Bytes in decodedText when the decoder knows it (binary content may hold
   // zeros); 0 means "up to the terminating zero".
   int32_t decodedLength;
+  // Why the last call found nothing: [0] for the frame as a whole (preparation,
+  // labelling), then by symbology id for each locator that ran.
+  Failure miss[5];
   // The lock value of the symbology that the last successful call decoded; kept
   // after the lock itself is released, for tools that report the symbology.
   int32_t decodedSymbology;
