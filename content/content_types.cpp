@@ -1,5 +1,7 @@
 #include "content/content_types.h"
 
+#include "decode/text_routines.h"
+
 namespace cordavex {
 namespace {
 
@@ -55,17 +57,6 @@ constexpr FunctionType kFunctionTypes[] = {
     {7, kTypeCalendar},      {8, kTypeDatedItem},   {9, kTypePlainText},
     {10, kTypePlainText},
 };
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 template <size_t N>
 int32_t Find(const NamedType (&table)[N], std::string_view word, bool ignoreCase, int32_t absent) {

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "content/parse_state.h"
+#include "decode/text_routines.h"
 
 namespace cordavex {
 namespace {
@@ -135,17 +136,6 @@ constexpr ParamWord kBareParams[] = {
     {"INLINE", ParamKind::value},              {"URL", ParamKind::value},
     {"CONTENT-ID", ParamKind::value},          {"CID", ParamKind::value},
 };
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
-}
 
 // Length of the escape at `p` ("\;", "\,", "\:", "\\"), or 0. The scanner
 // takes the same two-byte tokens, so resolving escapes left to right from the

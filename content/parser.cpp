@@ -9,6 +9,7 @@
 #include "content/content_parser.h"
 #include "content/content_scanner.h"
 #include "content/parse_state.h"
+#include "decode/text_routines.h"
 
 namespace cordavex {
 namespace {
@@ -62,13 +63,8 @@ void* ParsePool::Allocate(size_t size, size_t align) {
 }
 
 const ContentParam* ContentItem::FindParam(std::string_view text) const {
-  auto fold = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; };
   for (const ContentParam* p = params; p != nullptr; p = p->next) {
-    std::string_view have = p->text.View();
-    if (have.size() != text.size()) continue;
-    size_t i = 0;
-    while (i < have.size() && fold(have[i]) == fold(text[i])) ++i;
-    if (i == have.size()) return p;
+    if (EqualsNoCase(p->text.View(), text)) return p;
   }
   return nullptr;
 }

@@ -5,6 +5,7 @@
 #include <span>
 
 #include "decode/charset.h"
+#include "decode/text_routines.h"
 
 namespace cordavex {
 namespace {
@@ -91,13 +92,13 @@ struct Walk {
     for (const ContentParam* p = item->params; p != nullptr; p = p->next) {
       if (p->kind != ParamKind::type) continue;
       std::string_view word = p->text.View();
-      if (EqualsWord(word, "HOME")) {
+      if (EqualsNoCase(word, "HOME")) {
         bits |= kHome;
-      } else if (EqualsWord(word, "WORK")) {
+      } else if (EqualsNoCase(word, "WORK")) {
         bits |= kWork;
-      } else if (EqualsWord(word, "FAX")) {
+      } else if (EqualsNoCase(word, "FAX")) {
         bits |= kFax;
-      } else if (EqualsWord(word, "CELL")) {
+      } else if (EqualsNoCase(word, "CELL")) {
         if (IsEmpty(F::mobiles)) Set(F::mobiles, value);
         bits |= kCell;
       } else {
@@ -128,16 +129,6 @@ struct Walk {
         Set(F::companyFaxes, value);
         break;
     }
-  }
-
-  static bool EqualsWord(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-      char c = a[i];
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-      if (c != b[i]) return false;
-    }
-    return true;
   }
 
   void Adr() {
@@ -184,8 +175,8 @@ struct Walk {
     transferMode = -1;
     for (const ContentParam* p = item->params; p != nullptr; p = p->next) {
       if (p->kind != ParamKind::encoding) continue;
-      if (EqualsWord(p->text.View(), "BASE64") || EqualsWord(p->text.View(), "B")) transferMode = 0;
-      if (EqualsWord(p->text.View(), "QUOTED-PRINTABLE")) transferMode = 1;
+      if (EqualsNoCase(p->text.View(), "BASE64") || EqualsNoCase(p->text.View(), "B")) transferMode = 0;
+      if (EqualsNoCase(p->text.View(), "QUOTED-PRINTABLE")) transferMode = 1;
     }
     using K = PropKind;
     switch (item->kind) {
