@@ -1,5 +1,7 @@
 #include "decode/qr_tables.h"
 
+#include "decode/bch.h"
+
 namespace cordavex {
 
 namespace {
@@ -131,17 +133,8 @@ constexpr QrVersionInfo kQrVersions[kQrMaxVersion] = {
      0x28C69},
 };
 
-// Remainder of data * x^(generatorDegree) modulo the generator, over GF(2).
-constexpr uint32_t BchRemainder(uint32_t data, uint32_t generator, int generatorDegree) {
-  uint32_t value = data << generatorDegree;
-  for (int bit = 31; bit >= generatorDegree; --bit) {
-    if ((value >> bit) & 1u) value ^= generator << (bit - generatorDegree);
-  }
-  return value;
-}
-
 constexpr uint16_t FormatWord(uint32_t data) {
-  return static_cast<uint16_t>(((data << 10) | BchRemainder(data, 0x537, 10)) ^ 0x5412);
+  return static_cast<uint16_t>(((data << 10) | BchRemainder(data, kBch15Generator, 10)) ^ kQrFormatMask);
 }
 
 }  // namespace

@@ -109,6 +109,10 @@ int QrAlphanumericValue(uint8_t c);
 // Level indicator bits of the format information: L 01, M 00, Q 11, H 10.
 inline constexpr int kQrLevelIndicator[4] = {0b01, 0b00, 0b11, 0b10};
 
+// The pattern XORed into the format-information word (ISO/IEC 18004 7.9.1), so
+// that no level and mask gives an all-light word.
+inline constexpr uint16_t kQrFormatMask = 0x5412;
+
 // The 15-bit format-information word for a level and mask, BCH(15,5) with
 // generator 0x537, XORed with 0x5412.
 uint16_t QrFormatInformation(int level, int mask);

@@ -1,4 +1,5 @@
 #include "decode/qr_decoder.h"
+#include "decode/qr_layout.h"
 
 #include <gtest/gtest.h>
 
@@ -337,33 +338,14 @@ uint32_t UncorrectableFormatPattern() {
   return 0;
 }
 
-void OverwriteOuterFormat(QrSymbol& s, uint32_t bits) {
-  const int n = s.size;
-  for (int i = 0; i < 15; ++i) {
-    const bool b = (bits >> i) & 1u;
-    if (i < 8) {
-      s.Set(8, n - 1 - i, b);
-    } else {
-      s.Set(n - 15 + i, 8, b);
-    }
-  }
+void OverwriteFormat(QrSymbol& s, const QrCell (&cells)[15], uint32_t bits) {
+  for (int i = 0; i < 15; ++i) s.Set(cells[i].row, cells[i].column, (bits >> i) & 1u);
 }
-
+void OverwriteOuterFormat(QrSymbol& s, uint32_t bits) {
+  OverwriteFormat(s, QrFormatPositions(s.size).split, bits);
+}
 void OverwriteInnerFormat(QrSymbol& s, uint32_t bits) {
-  for (int i = 0; i < 15; ++i) {
-    const bool b = (bits >> i) & 1u;
-    if (i < 6) {
-      s.Set(i, 8, b);
-    } else if (i == 6) {
-      s.Set(7, 8, b);
-    } else if (i == 7) {
-      s.Set(8, 8, b);
-    } else if (i == 8) {
-      s.Set(8, 7, b);
-    } else {
-      s.Set(8, 14 - i, b);
-    }
-  }
+  OverwriteFormat(s, QrFormatPositions(s.size).corner, bits);
 }
 
 TEST(QrDecodeGrid, DestroyedFirstFormatCopyDecodesFromTheSecond) {
