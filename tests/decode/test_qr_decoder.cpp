@@ -27,6 +27,7 @@ struct Decoded {
   std::string text;
   std::string second;
   int length = 0;
+  Failure failure = Failure::kNone;
 };
 
 Decoded Decode(const QrSymbol& symbol, int dimension = -1) {
@@ -37,6 +38,7 @@ Decoded Decode(const QrSymbol& symbol, int dimension = -1) {
   Decoded d;
   d.status = QrDecodeGrid(*decoder, m, dimension >= 0 ? dimension : symbol.size, text, second);
   d.length = decoder->textLength;
+  d.failure = decoder->failure;
   d.text.assign(reinterpret_cast<const char*>(text.data()),
                 static_cast<size_t>(d.status ? decoder->textLength : 0));
   d.second = reinterpret_cast<const char*>(second.data());
@@ -361,25 +363,26 @@ TEST(QrDecodeGrid, DestroyedFirstFormatCopyDecodesFromTheSecond) {
 }
 
 TEST(QrDecodeGrid, CorrectsUpToTheBlockLimitAndNoFurther) {
-  // Version 1-H: one block of 26 codewords with 17 check codewords corrects 8
-  // codeword errors. Damage whole codewords by flipping the first bit of each
-  // of the first k codewords' modules in placement order (the bottom-right
-  // 2 x 4 areas of the upward column pair).
+  // Version 1-H: one block of 26 codewords, 17 of them check codewords, corrects
+  // 8 codeword errors (ISO/IEC 18004 Table 9). One bit of each of the first k
+  // codewords is flipped, found through the placement order.
   const std::string text = "damage";
   const auto clean = test::EncodeQrBytes({reinterpret_cast<const uint8_t*>(text.data()), text.size()},
                                          1, test::kLevelH);
   ASSERT_TRUE(clean.has_value());
-  // Codewords 0..2 sit in columns 19-20 rows 20..9 (4 rows each), upwards.
-  auto damaged = *clean;
-  for (int row = 20; row >= 9; --row) {
-    damaged.Set(row, 20, !damaged.Dark(row, 20));
-  }
-  EXPECT_EQ(Decode(damaged).text, text);  // 3 codewords: within reach
-  auto ruined = *clean;
-  for (int row = 9; row < 21; ++row) {
-    for (int column = 9; column < 21; ++column) ruined.Set(row, column, (row * 7 + column * 3) % 5 == 0);
-  }
-  EXPECT_EQ(Decode(ruined).status, 0);  // far more than 8
+  auto damage = [&](int codewords) {
+    auto symbol = *clean;
+    int module = 0;
+    QrForEachDataModule(1, [&](int row, int column) {
+      if (module % 8 == 3) symbol.Set(row, column, !symbol.Dark(row, column));
+      return ++module < 8 * codewords;
+    });
+    return symbol;
+  };
+  EXPECT_EQ(Decode(damage(8)).text, text);
+  const auto beyond = Decode(damage(9));
+  EXPECT_EQ(beyond.status, 0);
+  EXPECT_EQ(beyond.failure, Failure::kUncorrectable);
 }
 
 TEST(QrDecodeGrid, MirroredSymbolIsReadFromItsTransposedGrid) {

@@ -26,6 +26,7 @@
 #include "support/paths.h"
 #include "support/qr_symbols.h"
 #include "support/render.h"
+#include "support/workspace.h"
 
 namespace cordavex {
 namespace {
@@ -83,8 +84,8 @@ int AddFrame(Digest& d, const uint8_t* pixels, int width, int height, int bitsPe
   auto result = std::make_unique<ScanResult>();
   int decoded = 0;
   for (int mode = 0; mode <= 5; ++mode) {
-    std::vector<uint64_t> block(static_cast<size_t>(GetRecognizerSize(width, height)) / 8 + 1, 0);
-    const auto& r = *reinterpret_cast<const Recognizer*>(block.data());
+    test::Workspace block(width, height);
+    const Recognizer& r = block.r();
     for (int call = 0; call < calls; ++call) {
       result->Clear();
       result->mode() = mode;
