@@ -193,6 +193,29 @@ TEST(QrLocatorStages, OnlyLargerSymbolsSearchForAnAlignmentPattern) {
   }
 }
 
+// Version 7 has alignment centres 6, 22 and 38. With the bottom-right pattern
+// painted out no alignment component is found, and the corner comes from the
+// estimates E1 (near the pattern at row 22, column 6), E2 (row 6, column 22) and
+// E3 (the centre), each refined onto its pattern, and E4 = 2 E3 - E1, E5 =
+// 2 E3 - E2, taken as they are: the patterns they point at are not needed. So
+// with the pattern at row 22, column 38 painted out as well the symbol reads.
+TEST(QrLocatorStages, AlignmentFallbackRefinesOnlyTheInnerEstimates) {
+  QrSymbol s = Symbol("fallback", 7);
+  for (auto [row, column] : {std::pair{38, 38}, std::pair{22, 38}, std::pair{38, 22}}) {
+    for (int r = row - 2; r <= row + 2; ++r) {
+      for (int c = column - 2; c <= column + 2; ++c) s.Set(r, c, false);
+    }
+  }
+  Workspace ws(640, 480);
+  PrepareFrame(ws, Render(s.modules, s.size, 300.0 / s.size));
+  QrLocation loc{};
+  ASSERT_EQ(LocateQrCodeWith(ws.r(), loc, kQrDefaultHooks), 1);
+  EXPECT_EQ(loc.alignmentSearched, 1);
+  // The derived corner A lies on the painted-out pattern: light, no label.
+  EXPECT_EQ(loc.alignmentLabel, kLight);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(ws.r().decodedText)), "fallback");
+}
+
 // A decode stand-in that records the fourth-corner shifts it is shown and
 // succeeds only on one of them.
 struct ShiftRecorder {
