@@ -296,6 +296,14 @@ TEST(QrLocatorStages, EciFirstIsRejectedAndGb2312SetsTheTextFlag) {
   r.matrix = plain.ToMatrix();
   ASSERT_EQ(DecodeQrMatrix(r, QrLocation{}, nullptr), 1);
   EXPECT_EQ(r.textFlag, 32u);
+
+  // "Empty" means no bytes decoded: a binary payload that begins with a zero
+  // byte is a sound read whose bytes tools report, though classification sees
+  // an empty text.
+  const QrSymbol leadingZero = Symbol(std::string("\0abc", 4), 1);
+  r.matrix = leadingZero.ToMatrix();
+  ASSERT_EQ(DecodeQrMatrix(r, QrLocation{}, nullptr), 1);
+  EXPECT_EQ(r.decodedLength, 4);
 }
 
 TEST(QrLocatorStages, PreliminaryContentKind) {
