@@ -46,18 +46,6 @@ constexpr NamedType kAddressBookKinds[] = {
     {"MEDIA", kTypeMedia},
 };
 
-struct FunctionType {
-  int number;
-  int32_t type;
-};
-
-constexpr FunctionType kFunctionTypes[] = {
-    {1, kTypeSimpleContact}, {2, kTypeContactCard}, {3, kTypeTextMessage},
-    {4, kTypeBookmark},      {5, kTypeMms},         {6, kTypeEmail},
-    {7, kTypeCalendar},      {8, kTypeDatedItem},   {9, kTypePlainText},
-    {10, kTypePlainText},
-};
-
 template <size_t N>
 int32_t Find(const NamedType (&table)[N], std::string_view word, bool ignoreCase, int32_t absent) {
   for (const NamedType& row : table) {
@@ -80,11 +68,22 @@ int32_t TypeOfWtaiFunction(std::string_view function) {
   return Find(kWtaiPublicFunctions, function, true, kTypeWtaiLink);
 }
 
-int32_t TypeOfFunctionNumber(int number) {
-  for (const FunctionType& row : kFunctionTypes) {
-    if (row.number == number) return row.type;
+const NumberedFunction* FindNumberedFunction(int number) {
+  for (const NumberedFunction& row : kNumberedFunctions) {
+    if (row.number == number) return &row;
   }
-  return kTypeUnclassified;
+  return nullptr;
+}
+
+PropKind NumberedFunctionValue(int number) {
+  if (number >= kFirstTagFunction && number <= kLastTagFunction) return PropKind::tagId;
+  const NumberedFunction* row = FindNumberedFunction(number);
+  return row != nullptr ? row->value : PropKind::body;
+}
+
+int32_t TypeOfFunctionNumber(int number) {
+  const NumberedFunction* row = FindNumberedFunction(number);
+  return row != nullptr ? row->type : kTypeUnclassified;
 }
 
 int32_t TypeOfAddressBookKind(std::string_view kind) {

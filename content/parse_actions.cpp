@@ -4,6 +4,7 @@
 #include <iterator>
 #include <string_view>
 
+#include "content/content_types.h"
 #include "content/parse_state.h"
 #include "decode/text_routines.h"
 
@@ -418,18 +419,8 @@ bool AddCallto(ParserState& s, Span value) {
 
 bool AddNumberedField(ParserState& s, Span code, Span value) {
   std::string_view digits = SpanText(s, code);
-  int function = (digits[0] - '0') * 10 + (digits[1] - '0');
-  PropKind kind = PropKind::body;
-  switch (function) {
-    case 1: case 10: kind = PropKind::tel; break;
-    case 2: kind = PropKind::name; break;
-    case 3: case 5: case 6: kind = PropKind::to; break;
-    case 4: kind = PropKind::url; break;
-    case 7: case 8: kind = PropKind::eventSubject; break;
-    default:
-      if (function >= 51 && function <= 60) kind = PropKind::tagId;
-      break;
-  }
+  const int function = (digits[0] - '0') * 10 + (digits[1] - '0');
+  const PropKind kind = NumberedFunctionValue(function);
   if (kind == PropKind::url) {
     // The first character of a web address is a prefix digit.
     static constexpr std::string_view kPrefixes[] = {"http://", "http://www.", "https://",
