@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "decode/qr_layout.h"
+#include "decode/qr_tables.h"
 #include "decode/reed_solomon.h"
 
 namespace cordavex {
@@ -26,6 +27,14 @@ constexpr uint8_t kAlignmentRows[5] = {31, 17, 21, 17, 31};
 // ---------------------------------------------------------------- segments
 
 constexpr int kNoRun = -1;
+
+// A run record keeps its mode as the mode's number, so the public header needs
+// no mode table.
+QrMode ModeOf(const QrRun& run) { return static_cast<QrMode>(run.mode); }
+constexpr uint8_t ModeNumber(QrMode mode) { return static_cast<uint8_t>(mode); }
+static_assert(ModeNumber(QrMode::kNumeric) == 0 && ModeNumber(QrMode::kAlphanumeric) == 1 &&
+                  ModeNumber(QrMode::kByte) == 2 && ModeNumber(QrMode::kKanji) == 3,
+              "QrRun::mode numbers the modes as its comment in the header says");
 
 bool IsKanjiPair(uint8_t lead, uint8_t trail) {
   if (!((lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xEB))) return false;
@@ -97,9 +106,9 @@ struct Segmenter {
   int group;
 
   QrRun& Run(int index) { return c.runs[index]; }
-  int Cost(int index) const { return SegmentCost(c.runs[index].mode, c.runs[index].length, group); }
+  int Cost(int index) const { return SegmentCost(ModeOf(c.runs[index]), c.runs[index].length, group); }
   int ByteNeighbour(int index) const {
-    return index != kNoRun && c.runs[index].mode == QrMode::kByte ? index : kNoRun;
+    return index != kNoRun && ModeOf(c.runs[index]) == QrMode::kByte ? index : kNoRun;
   }
 
   void Unlink(int index) {
@@ -139,8 +148,8 @@ struct Segmenter {
     int a = c.firstRun;
     while (a != kNoRun && Run(a).next != kNoRun) {
       const int b = Run(a).next;
-      const QrMode ma = Run(a).mode;
-      const QrMode mb = Run(b).mode;
+      const QrMode ma = ModeOf(Run(a));
+      const QrMode mb = ModeOf(Run(b));
       const bool pair = (ma == QrMode::kNumeric && mb == QrMode::kAlphanumeric) ||
                         (ma == QrMode::kAlphanumeric && mb == QrMode::kNumeric);
       const int merged = SegmentCost(QrMode::kAlphanumeric, Run(a).length + Run(b).length, group);
@@ -171,7 +180,7 @@ struct Segmenter {
         // a now faces the byte run; nothing more to do for it here.
         a = n;
       } else {
-        Run(a).mode = QrMode::kAlphanumeric;
+        Run(a).mode = ModeNumber(QrMode::kAlphanumeric);
         Absorb(a, b);
         a = StepBack(Coalesce(a));
       }
@@ -200,7 +209,7 @@ struct Segmenter {
         a = b;
         continue;
       }
-      Run(a).mode = QrMode::kByte;
+      Run(a).mode = ModeNumber(QrMode::kByte);
       Absorb(a, b);
       a = StepBack(Coalesce(a));
     }
@@ -225,11 +234,11 @@ void BuildRuns(QrEncoder& c, const uint8_t* text, int length, bool kanjiAllowed)
     } else {
       mode = QrMode::kByte;
     }
-    if (last != kNoRun && c.runs[last].mode == mode) {
+    if (last != kNoRun && ModeOf(c.runs[last]) == mode) {
       c.runs[last].length = static_cast<int16_t>(c.runs[last].length + width);
     } else {
       const int index = c.runCount++;
-      c.runs[index] = QrRun{mode, static_cast<int16_t>(last), static_cast<int16_t>(kNoRun),
+      c.runs[index] = QrRun{ModeNumber(mode), static_cast<int16_t>(last), static_cast<int16_t>(kNoRun),
                             static_cast<int16_t>(width)};
       if (last != kNoRun) c.runs[last].next = static_cast<int16_t>(index);
       if (c.firstRun == kNoRun) c.firstRun = index;
@@ -267,9 +276,9 @@ bool EncodeRuns(QrEncoder& c, const uint8_t* text, int group) {
   int offset = 0;
   for (int index = c.firstRun; index != kNoRun; index = c.runs[index].next) {
     const QrRun& run = c.runs[index];
-    const QrModeInfo& mode = kQrModes[static_cast<int>(run.mode)];
+    const QrModeInfo& mode = QrModeRow(ModeOf(run));
     const int countBits = mode.countBits[group];
-    const int count = run.mode == QrMode::kKanji ? run.length / 2 : run.length;
+    const int count = ModeOf(run) == QrMode::kKanji ? run.length / 2 : run.length;
     // A count too wide for this group's field means the group's versions are
     // too small anyway; the next group has wider fields.
     if (count >= (1 << countBits)) return false;
@@ -278,7 +287,7 @@ bool EncodeRuns(QrEncoder& c, const uint8_t* text, int group) {
     const uint8_t* p = text + offset;
     const int n = run.length;
     bool ok = true;
-    switch (run.mode) {
+    switch (ModeOf(run)) {
       case QrMode::kNumeric:
         for (int i = 0; ok && i < n; i += 3) {
           const int digits = n - i < 3 ? n - i : 3;

@@ -7,6 +7,7 @@
 
 #include "cordavex/qr_encoder.h"
 #include "decode/qr_layout.h"
+#include "decode/qr_tables.h"
 #include "decode/reed_solomon.h"
 #include "support/zxing_qr_oracle.h"
 
@@ -36,7 +37,7 @@ class QrEncoderTest : public testing::Test {
   std::vector<Segment> Segments() const {
     std::vector<Segment> segments;
     for (int i = c_->firstRun; i != -1; i = c_->runs[i].next) {
-      segments.push_back({c_->runs[i].mode, c_->runs[i].length});
+      segments.push_back({static_cast<QrMode>(c_->runs[i].mode), c_->runs[i].length});
     }
     return segments;
   }
