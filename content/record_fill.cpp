@@ -1,5 +1,6 @@
 #include "content/record_fill.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <span>
@@ -19,6 +20,7 @@ struct Walk {
   ParsePool& pool;
   const ContentItem* item = nullptr;
   int transferMode = -1;  // of the current item: 0 Base64, 1 quoted-printable
+  uint32_t itemCharset = 0;  // of the current item's CHARSET parameter; 0 none
 
   ScanResult& Record() { return *fill.record; }
 
@@ -51,7 +53,7 @@ struct Walk {
     char16_t* at = Record().pool() + fill.poolFill;
     std::span<char16_t> out(at, static_cast<size_t>(room));
     auto in = std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-    int n = DecodeToUnicode(fill.charset, in, out);
+    int n = DecodeToUnicode(ValueCharset(in), in, out);
     // The output never has more units than the input has bytes, so only a
     // completely filled window can mean a cut value.
     if (n <= 0 || (n == room && bytes.size() > static_cast<size_t>(room))) {
@@ -62,6 +64,15 @@ struct Walk {
     auto offset = static_cast<uint16_t>(ScanResult::kPoolStart + fill.poolFill);
     fill.poolFill = static_cast<uint16_t>(fill.poolFill + n + 1);
     return offset;
+  }
+
+  // The set the value's bytes are read in (see ContentFill).
+  uint32_t ValueCharset(std::span<const uint8_t> bytes) const {
+    if (itemCharset != 0) return itemCharset;
+    if (!fill.guessed || fill.charset == kCharsetGuess) return fill.charset;
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b < 0x80; });
+    if (ascii || CharsetAccepts(fill.charset, bytes)) return fill.charset;
+    return kCharsetGuess;
   }
 
   uint16_t Value() { return Store(item->value.View()); }
@@ -140,7 +151,22 @@ struct Walk {
     return true;
   }
 
+  // An address written as one piece of text: a vCard or MECARD ADR without
+  // separators, and a MECARD ADR whose commas are not the positional form
+  // (seven parts, or a first part -- the post-office box -- left empty):
+  // "123 Main St, Springfield, IL 62701" is one street address.
+  bool FreeFormAddress() const {
+    if (item->componentCount <= 1) return true;
+    if (!NameIs(object, "MECARD")) return false;
+    return item->componentCount < kMaxComponents && !item->components[0].View().empty();
+  }
+
   void Adr() {
+    if (FreeFormAddress() && (item->params != nullptr || NameIs(object, "VCARD") ||
+                              NameIs(object, "MECARD"))) {
+      Set(item->FindParam("WORK") != nullptr ? F::companyStreet : F::street, Value());
+      return;
+    }
     if (item->FindParam("WORK") != nullptr) {
       Set(F::companyOfficeLocation, Component(1));
       Set(F::companyStreet, Component(2));
@@ -175,14 +201,17 @@ struct Walk {
 
   void Geo() {
     std::string_view v = item->value.View();
-    size_t cut = v.find(';');
+    // MECARD ends its fields at ";", so its two numbers stand apart by ",".
+    size_t cut = v.find(NameIs(object, "MECARD") ? ',' : ';');
     Set(F::longitude, Store(v.substr(0, cut)));
     if (cut != std::string_view::npos) Set(F::latitude, Store(v.substr(cut + 1)));
   }
 
   void Item() {
     transferMode = -1;
+    itemCharset = 0;
     for (const ContentParam* p = item->params; p != nullptr; p = p->next) {
+      if (p->kind == ParamKind::charset) itemCharset = CharsetOfName(p->text.View());
       if (p->kind != ParamKind::encoding) continue;
       if (EqualsWord(p->text.View(), "BASE64") || EqualsWord(p->text.View(), "B")) transferMode = 0;
       if (EqualsWord(p->text.View(), "QUOTED-PRINTABLE")) transferMode = 1;
