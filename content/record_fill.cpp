@@ -21,6 +21,10 @@ struct Walk {
   const ContentItem* item = nullptr;
   int transferMode = -1;  // of the current item: 0 Base64, 1 quoted-printable
   uint32_t itemCharset = 0;  // of the current item's CHARSET parameter; 0 none
+  // The set every piece of the current item is read in: chosen once on the
+  // whole value, since one component alone ("=A4=FD", one Big5 character) may
+  // fit a set that the whole value refutes.
+  uint32_t valueCharset = 32;
 
   ScanResult& Record() { return *fill.record; }
 
@@ -53,7 +57,7 @@ struct Walk {
     char16_t* at = Record().pool() + fill.poolFill;
     std::span<char16_t> out(at, static_cast<size_t>(room));
     auto in = std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-    int n = DecodeToUnicode(ValueCharset(in), in, out);
+    int n = DecodeToUnicode(valueCharset, in, out);
     // The output never has more units than the input has bytes, so only a
     // completely filled window can mean a cut value.
     if (n <= 0 || (n == room && bytes.size() > static_cast<size_t>(room))) {
@@ -72,7 +76,7 @@ struct Walk {
     if (!fill.guessed || fill.charset == kCharsetGuess) return fill.charset;
     const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b < 0x80; });
     if (ascii || CharsetAccepts(fill.charset, bytes)) return fill.charset;
-    return kCharsetGuess;
+    return GuessCharset(bytes);
   }
 
   uint16_t Value() { return Store(item->value.View()); }
@@ -216,6 +220,8 @@ struct Walk {
       if (EqualsWord(p->text.View(), "BASE64") || EqualsWord(p->text.View(), "B")) transferMode = 0;
       if (EqualsWord(p->text.View(), "QUOTED-PRINTABLE")) transferMode = 1;
     }
+    const std::string_view whole = Decode(item->value.View());
+    valueCharset = ValueCharset({reinterpret_cast<const uint8_t*>(whole.data()), whole.size()});
     using K = PropKind;
     switch (item->kind) {
       case K::objectName: Set(F::keyword, Value()); break;
