@@ -21,10 +21,14 @@ struct Walk {
   const ContentItem* item = nullptr;
   int transferMode = -1;  // of the current item: 0 Base64, 1 quoted-printable
   uint32_t itemCharset = 0;  // of the current item's CHARSET parameter; 0 none
-  // The set every piece of the current item is read in: chosen once on the
-  // whole value, since one component alone ("=A4=FD", one Big5 character) may
-  // fit a set that the whole value refutes.
+  // The set every piece of the current item is read in: chosen once, on the
+  // whole value, when the item first stores a string, since one component
+  // alone ("=A4=FD", one Big5 character) may fit a set that the whole value
+  // refutes. The decoded whole value is kept for Value().
   uint32_t valueCharset = 32;
+  bool charsetChosen = false;
+  bool wholeDecoded = false;
+  std::string_view whole{};
 
   ScanResult& Record() { return *fill.record; }
 
@@ -50,14 +54,38 @@ struct Walk {
 
   // Converts the bytes into the record's pool; the offset of the string, or the
   // shared empty string when it is empty or does not fit whole.
-  uint16_t Store(std::string_view raw) {
-    std::string_view bytes = Decode(raw);
+  uint16_t Store(std::string_view raw) { return StoreBytes(Decode(raw)); }
+
+  // The item's value with its transfer encoding undone, decoded once.
+  std::string_view WholeValue() {
+    if (!wholeDecoded) {
+      whole = Decode(item->value.View());
+      wholeDecoded = true;
+    }
+    return whole;
+  }
+
+  uint32_t ItemValueCharset() {
+    if (!charsetChosen) {
+      charsetChosen = true;
+      valueCharset = fill.charset;
+      if (itemCharset != 0) {
+        valueCharset = itemCharset;
+      } else if (fill.guessed && fill.charset != kCharsetGuess) {
+        const std::string_view bytes = WholeValue();
+        valueCharset = ValueCharset({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
+      }
+    }
+    return valueCharset;
+  }
+
+  uint16_t StoreBytes(std::string_view bytes) {
     int room = kFieldPoolUnits - fill.poolFill - 1;  // one unit for the terminator
     if (bytes.empty() || room <= 0) return ScanResult::kEmptyString;
     char16_t* at = Record().pool() + fill.poolFill;
     std::span<char16_t> out(at, static_cast<size_t>(room));
     auto in = std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-    int n = DecodeToUnicode(valueCharset, in, out);
+    int n = DecodeToUnicode(ItemValueCharset(), in, out);
     // The output never has more units than the input has bytes, so only a
     // completely filled window can mean a cut value.
     if (n <= 0 || (n == room && bytes.size() > static_cast<size_t>(room))) {
@@ -70,16 +98,14 @@ struct Walk {
     return offset;
   }
 
-  // The set the value's bytes are read in (see ContentFill).
+  // The set of a value read under a guessed set (see ContentFill).
   uint32_t ValueCharset(std::span<const uint8_t> bytes) const {
-    if (itemCharset != 0) return itemCharset;
-    if (!fill.guessed || fill.charset == kCharsetGuess) return fill.charset;
     const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b < 0x80; });
     if (ascii || CharsetAccepts(fill.charset, bytes)) return fill.charset;
     return GuessCharset(bytes);
   }
 
-  uint16_t Value() { return Store(item->value.View()); }
+  uint16_t Value() { return StoreBytes(WholeValue()); }
   uint16_t Component(int i) {
     return i < item->componentCount ? Store(item->components[i].View()) : ScanResult::kEmptyString;
   }
@@ -92,11 +118,7 @@ struct Walk {
     if (joined == nullptr) return ScanResult::kEmptyString;
     std::memcpy(joined, family.data(), family.size());
     std::memcpy(joined + family.size(), given.data(), given.size());
-    int mode = transferMode;
-    transferMode = -1;  // the parts are decoded already
-    uint16_t offset = Store({joined, family.size() + given.size()});
-    transferMode = mode;
-    return offset;
+    return StoreBytes({joined, family.size() + given.size()});  // the parts are decoded already
   }
 
   void Tel() {
@@ -220,8 +242,7 @@ struct Walk {
       if (EqualsWord(p->text.View(), "BASE64") || EqualsWord(p->text.View(), "B")) transferMode = 0;
       if (EqualsWord(p->text.View(), "QUOTED-PRINTABLE")) transferMode = 1;
     }
-    const std::string_view whole = Decode(item->value.View());
-    valueCharset = ValueCharset({reinterpret_cast<const uint8_t*>(whole.data()), whole.size()});
+    charsetChosen = wholeDecoded = false;
     using K = PropKind;
     switch (item->kind) {
       case K::objectName: Set(F::keyword, Value()); break;
