@@ -201,6 +201,11 @@ TEST(RealWorldContent, EachFormFillsItsTypeAndFields) {
       {"Tel Aviv guide\nhttps://example.com/tlv\n", kTypeBookmark,
        {{F::keyword, u"VFBOOKMARK"}, {F::title, u"Tel Aviv guide"},
         {F::webAddress, u"https://example.com/tlv"}}},
+      // From a photo of the real-world set: a space and a line break after the address.
+      {"UI office hours signup\r\nhttp://www.corp.google.com/sparrow/ui_office_hours/ \r\n",
+       kTypeBookmark,
+       {{F::keyword, u"VFBOOKMARK"}, {F::title, u"UI office hours signup"},
+        {F::webAddress, u"http://www.corp.google.com/sparrow/ui_office_hours/"}}},
       // ---- valid UTF-8 with a four-byte sequence reads as UTF-8 ----
       {"BEGIN:VCARD\r\nN:Doe;John\r\nFN:John \xF0\x9F\x98\x80 Doe\r\nNOTE:\xE4\xB8\xAD\xE6\x96\x87\r\n"
        "END:VCARD",
