@@ -21,8 +21,11 @@
  *               URL and GEO; "\n" in a value is a line break. A calendar
  *               without an event is not accepted.
  *   MECARD      MECARD:{KEY:value;}[;]  keys N TEL EMAIL ADR URL NOTE BDAY NICKNAME
- *                                      TEL-AV SOUND ORG TITLE GEO (N, ADR, GEO
- *                                      split at ","); other keys are skipped
+ *                                      TEL-AV SOUND ORG TITLE GEO (N and ADR split
+ *                                      at ","; GEO is "lat,lon"); other keys are
+ *                                      skipped. Whether an ADR is the positional
+ *                                      form or one free-form street is the
+ *                                      record walk's decision.
  *   WEBKM       MEBKM:{KEY:value;}[;]   keys TITLE URL; other keys are skipped
  *   MATMSG      MATMSG:{KEY:value;}[;]  keys TO SUB BODY; other keys are skipped
  *   BIZCARD     BIZCARD:{KEY:value;}[;] keys N X T C A B M F E; other keys are skipped
