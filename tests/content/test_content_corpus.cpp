@@ -13,6 +13,7 @@
 //   undone) the whole-text guess does not fit is guessed on its own, and a
 //   well-formed four-byte UTF-8 sequence no longer fails the UTF-8 test;
 // - after "sms:" and "mms:" a number with parameters or a query is a URI.
+// A text whose only cause is the address must keep every other field.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -132,6 +133,11 @@ TEST(ContentCorpus, AcceptedTextsKeepTheirRecords) {
       const bool guess = test::kCorpusCharsets[v % 5] == kCharsetGuess;
       EXPECT_TRUE(cause.anyVariant || (guess && cause.guessVariants))
           << "variant " << v << " moved without a cause: " << recorded.text;
+      // An address read as one street moves the address fields and nothing else.
+      if (cause.reason == "free-form address; ") {
+        EXPECT_EQ(now.outsideAddress[v], recorded.outsideAddress[v])
+            << "variant " << v << " moved outside the address: " << recorded.text;
+      }
     }
     if (changed) ++moved[cause.reason];
   }

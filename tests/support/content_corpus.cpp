@@ -33,7 +33,19 @@ class Fnv {
   uint64_t hash_ = 0xcbf29ce484222325ULL;
 };
 
-uint64_t RecordDigest(int32_t type, const ScanResult& r) {
+bool IsAddressField(Field f) {
+  switch (f) {
+    case Field::street: case Field::city: case Field::postalCode: case Field::country:
+    case Field::extendedAddress: case Field::officeLocation: case Field::companyCountry:
+    case Field::companyExtendedAddress: case Field::companyOfficeLocation:
+    case Field::companyPostalCode: case Field::companyCity: case Field::companyStreet:
+      return true;
+    default:
+      return false;
+  }
+}
+
+uint64_t RecordDigest(int32_t type, const ScanResult& r, bool withAddress) {
   Fnv d;
   d.AddInt(type);
   d.AddInt(r.contentType);
@@ -41,7 +53,10 @@ uint64_t RecordDigest(int32_t type, const ScanResult& r) {
   d.AddInt(r.number);
   d.AddText(r.RawText());
   d.AddText(r.DisplayText());
-  for (int f = 0; f < kFieldCount; ++f) d.AddText(r.Get(static_cast<Field>(f)));
+  for (int f = 0; f < kFieldCount; ++f) {
+    if (!withAddress && IsAddressField(static_cast<Field>(f))) continue;
+    d.AddText(r.Get(static_cast<Field>(f)));
+  }
   return d.value();
 }
 
@@ -191,7 +206,8 @@ CorpusRecord RecordContentText(const std::string& text) {
     setenv("CORDAVEX_UI_LANGUAGE", value, 1);
     for (uint32_t charset : kCorpusCharsets) {
       const int32_t type = ClassifyText(text, *record, charset, *pool);
-      out.digests[v++] = RecordDigest(type, *record);
+      out.digests[v] = RecordDigest(type, *record, true);
+      out.outsideAddress[v++] = RecordDigest(type, *record, false);
     }
   }
   if (saved != nullptr) {
@@ -209,10 +225,12 @@ std::string FormatCorpusLine(const CorpusRecord& record) {
     line += HexDigit(c);
   }
   line += record.accepted ? "\t1" : "\t0";
-  for (uint64_t digest : record.digests) {
-    char hex[24];
-    std::snprintf(hex, sizeof hex, "\t%016llx", static_cast<unsigned long long>(digest));
-    line += hex;
+  for (const uint64_t* digests : {record.digests, record.outsideAddress}) {
+    for (int v = 0; v < kCorpusVariants; ++v) {
+      char hex[24];
+      std::snprintf(hex, sizeof hex, "\t%016llx", static_cast<unsigned long long>(digests[v]));
+      line += hex;
+    }
   }
   return line;
 }
@@ -230,10 +248,12 @@ bool ParseCorpusLine(const std::string& line, CorpusRecord& record) {
   if (line.size() < tab + 2) return false;
   record.accepted = line[tab + 1] == '1';
   size_t at = tab + 2;
-  for (uint64_t& digest : record.digests) {
-    if (at >= line.size() || line[at] != '\t') return false;
-    digest = std::strtoull(line.c_str() + at + 1, nullptr, 16);
-    at += 17;
+  for (uint64_t* digests : {record.digests, record.outsideAddress}) {
+    for (int v = 0; v < kCorpusVariants; ++v) {
+      if (at >= line.size() || line[at] != '\t') return false;
+      digests[v] = std::strtoull(line.c_str() + at + 1, nullptr, 16);
+      at += 17;
+    }
   }
   return true;
 }

@@ -24,6 +24,9 @@ struct CorpusRecord {
   std::string text;
   bool accepted = false;  // ParseContent took the text
   uint64_t digests[kCorpusVariants] = {};
+  // The same record without its twelve address fields (home and company
+  // street, extended address, office location, city, postal code, country).
+  uint64_t outsideAddress[kCorpusVariants] = {};
 };
 
 // Cards, messages and links in the forms the parser has always accepted,
@@ -35,7 +38,8 @@ std::vector<std::string> GeneratedContentTexts(int count, uint32_t seed);
 // runs and restores it afterwards.
 CorpusRecord RecordContentText(const std::string& text);
 
-// One line of the recorded file: hex text, accepted flag, ten digests.
+// One line of the recorded file: hex text, accepted flag, ten digests, ten
+// digests outside the address fields.
 std::string FormatCorpusLine(const CorpusRecord& record);
 bool ParseCorpusLine(const std::string& line, CorpusRecord& record);
 
