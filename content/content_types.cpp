@@ -29,6 +29,7 @@ constexpr NamedType kObjectTypes[] = {
     {"CALLTO", kTypeSkypeCall},
     {"BIZCARD", kTypeBusinessCard},
     {"CV3ADDRESSBOOK", kTypeUnclassified},
+    {"VCALENDAR", kTypeCalendar},
 };
 
 constexpr NamedType kWtaiLibraries[] = {

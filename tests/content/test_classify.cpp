@@ -167,8 +167,8 @@ TEST(ClassifyResult, ScannedTextByContent) {
        {{Field::keyword, u"CALLTO"}, {Field::shortName, u"anna.b"},
         {Field::webAddress, u"callto://anna.b"}},
        nullptr},
-      // Rejected by the parser (a single closing ";"): plain text.
-      {"MECARD:N:Doe;", kTypePlainText, 0, {}, "MECARD:N:Doe;"},
+      // Rejected by the parser (no closing ";"): plain text.
+      {"MECARD:N:Doe", kTypePlainText, 0, {}, "MECARD:N:Doe"},
   };
   for (const TextCase& c : cases) {
     SCOPED_TRACE(c.text);

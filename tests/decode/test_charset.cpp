@@ -156,7 +156,10 @@ TEST(GuessCharset, FollowsTheCandidateOrderOfTheUiLanguage) {
       {B({0x81, 0x7F}), kCharsetGuess, kCharsetGuess},                      // 0x7F is never a trail
       {B({0xFF}), kCharsetGuess, kCharsetGuess},
       {B({0xA4}), kCharsetShiftJis, kCharsetShiftJis},                      // cut off for all but Shift-JIS
-      {B({0xF0, 0x9F, 0x98, 0x80}), kCharsetShiftJis, kCharsetShiftJis},   // four-byte UTF-8 is not accepted
+      {B({0xF0, 0x9F, 0x98, 0x80}), kCharsetUtf8, kCharsetUtf8},           // four-byte UTF-8 is UTF-8
+      {B({0x61, 0xF0, 0x9F, 0x98, 0x80, 0xE4, 0xB8, 0xAD}), kCharsetUtf8, kCharsetUtf8},
+      {B({0xF0, 0x9F, 0x98}), kCharsetGuess, kCharsetGuess},                // cut off: not UTF-8
+      {B({0xF8, 0x88, 0x80, 0x80}), kCharsetShiftJis, kCharsetShiftJis},   // no UTF-8 sequence starts with 0xF8
   };
   for (const Case& c : cases) {
     EXPECT_EQ(GuessCharset(c.bytes, 1028), c.taiwan) << ::testing::PrintToString(c.bytes);
