@@ -13,39 +13,14 @@
 #include "content/classify.h"
 #include "content/content_types.h"
 #include "decode/charset.h"
+#include "support/content_fields.h"
 
 namespace cordavex {
 namespace {
 
-using Fields = std::map<Field, std::u16string>;
-
-Fields NonEmptyFields(const ScanResult& r) {
-  Fields out;
-  for (int i = 0; i < kFieldCount; ++i) {
-    const auto f = static_cast<Field>(i);
-    if (!r.Get(f).empty()) out[f] = std::u16string(r.Get(f));
-  }
-  return out;
-}
-
-class ScopedUiLanguage {
- public:
-  explicit ScopedUiLanguage(const char* value) {
-    if (const char* old = std::getenv("CORDAVEX_UI_LANGUAGE")) saved_ = old, hadValue_ = true;
-    setenv("CORDAVEX_UI_LANGUAGE", value, 1);
-  }
-  ~ScopedUiLanguage() {
-    if (hadValue_) {
-      setenv("CORDAVEX_UI_LANGUAGE", saved_.c_str(), 1);
-    } else {
-      unsetenv("CORDAVEX_UI_LANGUAGE");
-    }
-  }
-
- private:
-  std::string saved_;
-  bool hadValue_ = false;
-};
+using test::Fields;
+using test::NonEmptyFields;
+using test::ScopedUiLanguage;
 
 // ClassifyText with a guessed set, then the open types settled as a QR code's
 // text would be (ClassifyStoredText).

@@ -13,9 +13,12 @@
 #include "decode/charset_tables.h"
 #include "platform/codepage.h"
 #include "platform/platform.h"
+#include "support/content_fields.h"
 
 namespace cordavex {
 namespace {
+
+using test::ScopedUiLanguage;
 
 namespace tables = charset_tables;
 using Bytes = std::vector<uint8_t>;
@@ -71,26 +74,6 @@ class Iconv {
 
  private:
   iconv_t cd_;
-};
-
-// Sets CORDAVEX_UI_LANGUAGE for one scope.
-class ScopedUiLanguage {
- public:
-  explicit ScopedUiLanguage(const char* value) {
-    if (const char* old = std::getenv("CORDAVEX_UI_LANGUAGE")) saved_ = old, hadValue_ = true;
-    setenv("CORDAVEX_UI_LANGUAGE", value, 1);
-  }
-  ~ScopedUiLanguage() {
-    if (hadValue_) {
-      setenv("CORDAVEX_UI_LANGUAGE", saved_.c_str(), 1);
-    } else {
-      unsetenv("CORDAVEX_UI_LANGUAGE");
-    }
-  }
-
- private:
-  std::string saved_;
-  bool hadValue_ = false;
 };
 
 // A scratch folder for table files of our own making.

@@ -23,6 +23,7 @@
 #include "cordavex/recognizer.h"
 #include "engine/workspace.h"
 #include "cordavex/qr_encoder.h"
+#include "support/digest.h"
 #include "support/paths.h"
 #include "support/qr_symbols.h"
 #include "support/render.h"
@@ -31,30 +32,7 @@
 namespace cordavex {
 namespace {
 
-// FNV-1a, 64 bits: stable across builds and machines.
-class Digest {
- public:
-  void Add(const void* data, size_t size) {
-    const auto* p = static_cast<const uint8_t*>(data);
-    for (size_t i = 0; i < size; ++i) {
-      hash_ ^= p[i];
-      hash_ *= 0x100000001b3ULL;
-    }
-  }
-  void AddInt(int64_t v) { Add(&v, sizeof v); }
-  void AddText(std::u16string_view s) {
-    AddInt(static_cast<int64_t>(s.size()));
-    Add(s.data(), s.size() * sizeof(char16_t));
-  }
-  void AddBytes(std::span<const uint8_t> s) {
-    AddInt(static_cast<int64_t>(s.size()));
-    Add(s.data(), s.size());
-  }
-  uint64_t value() const { return hash_; }
-
- private:
-  uint64_t hash_ = 0xcbf29ce484222325ULL;
-};
+using test::Digest;
 
 void AddRecord(Digest& d, const ScanResult& r) {
   d.AddInt(r.contentType);

@@ -8,30 +8,11 @@
 
 #include "content/classify.h"
 #include "content/parser.h"
+#include "support/content_fields.h"
+#include "support/digest.h"
 
 namespace cordavex::test {
 namespace {
-
-// FNV-1a over the record's words and every text the record shows.
-class Fnv {
- public:
-  void Add(const void* data, size_t size) {
-    const auto* p = static_cast<const uint8_t*>(data);
-    for (size_t i = 0; i < size; ++i) {
-      hash_ ^= p[i];
-      hash_ *= 0x100000001b3ULL;
-    }
-  }
-  void AddInt(int64_t v) { Add(&v, sizeof v); }
-  void AddText(std::u16string_view s) {
-    AddInt(static_cast<int64_t>(s.size()));
-    Add(s.data(), s.size() * sizeof(char16_t));
-  }
-  uint64_t value() const { return hash_; }
-
- private:
-  uint64_t hash_ = 0xcbf29ce484222325ULL;
-};
 
 bool IsAddressField(Field f) {
   switch (f) {
@@ -46,7 +27,7 @@ bool IsAddressField(Field f) {
 }
 
 uint64_t RecordDigest(int32_t type, const ScanResult& r, bool withAddress) {
-  Fnv d;
+  Digest d;
   d.AddInt(type);
   d.AddInt(r.contentType);
   d.AddInt(r.subType);
@@ -197,23 +178,16 @@ CorpusRecord RecordContentText(const std::string& text) {
   out.text = text;
   const ContentObject* objects = nullptr;
   out.accepted = ParseContent(text, *pool, &objects) == 1;
-  const char* saved = std::getenv("CORDAVEX_UI_LANGUAGE");
-  const std::string savedValue = saved != nullptr ? saved : "";
   int v = 0;
   for (uint16_t language : kCorpusLanguages) {
     char value[8];
     std::snprintf(value, sizeof value, "%04x", language);
-    setenv("CORDAVEX_UI_LANGUAGE", value, 1);
+    const ScopedUiLanguage scope(value);
     for (uint32_t charset : kCorpusCharsets) {
       const int32_t type = ClassifyText(text, *record, charset, *pool);
       out.digests[v] = RecordDigest(type, *record, true);
       out.outsideAddress[v++] = RecordDigest(type, *record, false);
     }
-  }
-  if (saved != nullptr) {
-    setenv("CORDAVEX_UI_LANGUAGE", savedValue.c_str(), 1);
-  } else {
-    unsetenv("CORDAVEX_UI_LANGUAGE");
   }
   return out;
 }
