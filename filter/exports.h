@@ -39,7 +39,9 @@ CORDAVEX_FILTER_EXPORT void* getVideoBuffer(void* destination, int32_t size);
 CORDAVEX_FILTER_EXPORT int32_t previewStartStop(int32_t flag);
 CORDAVEX_FILTER_EXPORT int32_t setScreenXY(int32_t x, int32_t y);
 CORDAVEX_FILTER_EXPORT int32_t setRxy(int32_t x, int32_t y);
-// Registers in the registry of the device at platform::DefaultDeviceRoot().
+// Register in the registry of the device at platform::DefaultDeviceRoot(): a
+// program started with its own device root sets CORDAVEX_DEVICE_ROOT to it
+// before calling, so that the library writes where the program reads.
 CORDAVEX_FILTER_EXPORT cordavex::filter::HRESULT DllRegisterServer();
 CORDAVEX_FILTER_EXPORT cordavex::filter::HRESULT DllUnregisterServer();
 CORDAVEX_FILTER_EXPORT cordavex::filter::HRESULT DllGetClassObject(
