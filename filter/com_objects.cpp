@@ -102,8 +102,12 @@ FilterClassFactory factory;
 HRESULT CreateFilterObject(FilterState& state, const Guid& iid, void** object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
-  auto* filter = new (std::nothrow) FilterObject(state);
-  if (filter == nullptr) return E_OUTOFMEMORY;
+  FilterObject* filter = nullptr;
+  try {
+    filter = new FilterObject(state);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;  // no exception leaves the library
+  }
   filter->AddRef();
   const HRESULT hr = filter->QueryInterface(iid, object);
   filter->Release();  // the interface asked for holds the only reference, or none
