@@ -16,9 +16,21 @@ constexpr int32_t kGreenFromCr = 183;
 constexpr int32_t kGreenFromCb = 88;
 constexpr int32_t kRedFromCr = 359;
 
-inline uint8_t Clamp(int32_t value) {
-  return static_cast<uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value);
-}
+// Clamping to 0..255 by table: the shifted sums lie in -227..482 (Y and the
+// chroma terms at their extremes), so an offset of 256 keeps every index inside.
+struct ClampTable {
+  static constexpr int32_t kOffset = 256;
+  uint8_t values[768];
+  constexpr ClampTable() : values() {
+    for (int32_t i = 0; i < 768; ++i) {
+      const int32_t v = i - kOffset;
+      values[i] = static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+    }
+  }
+};
+constexpr ClampTable kClamp;
+
+inline uint8_t Clamp(int32_t value) { return kClamp.values[value + ClampTable::kOffset]; }
 
 // Where the window's first pixel goes and how far a step along an input row
 // (column step) and down the input (row step) moves in the output, in bytes.
