@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
+#include <thread>
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -534,6 +536,32 @@ TEST_F(FrameFilterTest, CopiesOfTheFrameNeverReadPastIt) {
   // When streaming stops, the buffer is no longer the filter's to show.
   filter_.Stop();
   EXPECT_FALSE(state_.HasFrame());
+}
+
+TEST_F(FrameFilterTest, ACopyNeverMixesTwoFrames) {
+  // The streaming thread writes frames of alternating grey into one buffer
+  // while the preview thread copies: every copy must be one frame or the other.
+  MediaType out;
+  ASSERT_EQ(Negotiate(VideoType(kSubtypeYUY2, 64, 48, 16), &out), S_OK);
+  OwnedSample dark(64 * 48 * 2, 40), light(64 * 48 * 2, 200), output(64 * 48 * 3);
+  for (size_t i = 1; i < dark.bytes.size(); i += 2) dark.bytes[i] = light.bytes[i] = 128;
+  ASSERT_EQ(filter_.Transform(dark.sample, &output.sample), S_OK);
+  std::atomic<bool> done{false};
+  std::thread streaming([&] {
+    for (int frame = 0; frame < 400; ++frame) {
+      filter_.Transform(frame % 2 ? light.sample : dark.sample, &output.sample);
+    }
+    done = true;
+  });
+  std::vector<uint8_t> copy(64 * 48 * 3);
+  int mixed = 0, copies = 0;
+  while (!done || copies == 0) {
+    state_.GetVideoBuffer(copy.data(), static_cast<int32_t>(copy.size()));
+    mixed += std::any_of(copy.begin(), copy.end(), [&](uint8_t v) { return v != copy[0]; });
+    ++copies;
+  }
+  streaming.join();
+  EXPECT_EQ(mixed, 0) << "of " << copies << " copies";
 }
 
 TEST_F(FrameFilterTest, TransformOffLeavesTheOutputAlone) {
