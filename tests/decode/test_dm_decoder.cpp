@@ -238,7 +238,7 @@ TEST(DmDecoder, LargestSymbolCorrectsUpToItsLimit) {
   ASSERT_EQ(expected.size(), 150u);
   for (int damaged : {1, 20, 34, 35, 40}) {
     DmSymbol s = *lib;
-    for (int i = 0; i < damaged; ++i) s.codewords[static_cast<size_t>(i * 7)] ^= 0x5A;
+    for (int i = 0; i < damaged; ++i) s.codewords[static_cast<size_t>(i * 6)] ^= 0x5A;  // data and check codewords alike
     test::PlaceDmCodewords(s);
     const Decoded d = Decode(s);
     if (damaged <= 34) {
