@@ -306,5 +306,20 @@ TEST(DmLocator, RecognizeImageAllocatesNothing) {
   }
 }
 
+// The thorough mode runs Data Matrix when nothing else was found; a frame
+// holding only a Data Matrix symbol reads there too, with every mask bit set.
+TEST(DmLocator, ThoroughModeReadsDataMatrix) {
+  const std::string text = "thorough";
+  const auto symbol = test::EncodeDmText(text, 18, DmScheme::kAscii);
+  ASSERT_TRUE(symbol.has_value());
+  const test::Frame f = Render(symbol->modules, 18);
+  for (int mask : {4, 7}) {
+    const ScanRun run = Scan(f, mask, 8, 4);
+    EXPECT_EQ(run.status, 1) << mask;
+    EXPECT_EQ(run.bytes, text) << mask;
+    EXPECT_EQ(run.symbology, static_cast<int>(Symbology::kDataMatrix)) << mask;
+  }
+}
+
 }  // namespace
 }  // namespace cordavex

@@ -114,5 +114,43 @@ TEST(RealWorldDm, DecodeRateOfInScopePhotos) {
   EXPECT_GE(decoded, 23);
 }
 
+std::string ToHex(const std::string& bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out.push_back(kDigits[c >> 4]);
+    out.push_back(kDigits[c & 15]);
+  }
+  return out;
+}
+
+// The same photos through the command-line tool: a read symbol is reported as
+// "dm" with the expected bytes, an out-of-scope one is never reported.
+TEST(RealWorldDm, CommandLineScanReportsDataMatrix) {
+  const std::string dir = test::SharedDir() + "/testdata/realworld";
+  const std::vector<Row> rows = DmRows(dir + "/manifest.tsv");
+  if (rows.empty()) GTEST_SKIP() << "no Data Matrix rows";
+  std::string command = std::string(CORDAVEX_CLI_PATH) + " scan --json --symbologies dm";
+  for (const Row& row : rows) command += " '" + dir + "/images/" + row.file + "'";
+  FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string output;
+  char buffer[4096];
+  while (size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, got);
+  pclose(pipe);
+  int decoded = 0;
+  for (const Row& row : rows) {
+    const size_t at = output.find("/images/" + row.file + "\"");
+    ASSERT_NE(at, std::string::npos) << row.file;
+    const std::string line = output.substr(at, output.find('\n', at) - at);
+    if (line.find("\"symbology\":\"dm\"") == std::string::npos) continue;
+    EXPECT_EQ(row.scope, "in") << row.file;
+    EXPECT_NE(line.find("\"bytes\":\"" + ToHex(row.expected) + "\""), std::string::npos) << row.file;
+    ++decoded;
+  }
+  std::printf("cordavex scan on real-world Data Matrix photos: %d decoded\n", decoded);
+  EXPECT_GE(decoded, 23);
+}
+
 }  // namespace
 }  // namespace cordavex
