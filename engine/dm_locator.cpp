@@ -33,7 +33,7 @@ constexpr int kEndWindow = 32;          // outline points either side searched f
 constexpr int kCoarseSteps = 32;
 constexpr int kFinePasses = 33;
 constexpr int kFineTrials = 5;
-constexpr int kInsetNumerator = 384;    // 0.375 of a module, in 1/1024
+constexpr int64_t kInsetNumerator = 3 * kOne / 8;  // 0.375 of a module
 constexpr int kMaxReadDimension = 48;
 constexpr int kDmDirectionX[8] = {1, 1, 0, -1, -1, -1, 0, 1};
 constexpr int kDmDirectionY[8] = {0, 1, 1, 1, 0, -1, -1, -1};
@@ -360,8 +360,8 @@ int RefineOppositeCorner(const Recognizer& r, DmCorners& c, int& count0, int& co
   // Along the diagonal from three quarters of the way to the parallelogram
   // corner D = P0 + P3 - P1, in steps of 1/128 of it.
   const Point start = {(3 * (p0.x + p3.x) - 2 * p1.x) >> 2, (3 * (p0.y + p3.y) - 2 * p1.y) >> 2};
-  const int64_t stepX = 8 * int64_t{p0.x + p3.x - 2 * p1.x};  // 1/1024 pixel
-  const int64_t stepY = 8 * int64_t{p0.y + p3.y - 2 * p1.y};
+  const int64_t stepX = kOne / 128 * (p0.x + p3.x - 2 * p1.x);  // 1/1024 pixel
+  const int64_t stepY = kOne / 128 * (p0.y + p3.y - 2 * p1.y);
   int bestK = -1, bestScore = -1, best0 = 0, best3 = 0;
   for (int k = 0; k < kCoarseSteps; ++k) {
     const Point p = {start.x + static_cast<int32_t>((k * stepX) >> 10),
@@ -387,8 +387,8 @@ int RefineOppositeCorner(const Recognizer& r, DmCorners& c, int& count0, int& co
   // whose line to the far end of the other dashed edge crosses most modules.
   auto search = [&](Point along, Point farEnd, int divisor, int& count) {
     if (divisor <= 0) return false;
-    const int64_t hx = int64_t{p2.x - along.x} * 512 / divisor;  // 1/1024 pixel
-    const int64_t hy = int64_t{p2.y - along.y} * 512 / divisor;
+    const int64_t hx = (kOne / 2) * (p2.x - along.x) / divisor;  // 1/1024 pixel
+    const int64_t hy = (kOne / 2) * (p2.y - along.y) / divisor;
     const Point target = {farEnd.x - static_cast<int32_t>(hx >> 10),
                           farEnd.y - static_cast<int32_t>(hy >> 10)};
     int bestI = 0, most = -1;

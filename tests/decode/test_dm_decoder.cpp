@@ -137,6 +137,31 @@ TEST(DmDecoder, EverySizeAndEncodationFromLibdmtx) {
   }
 }
 
+// Inside C40, Text and X12 pairs a first codeword of 230..241 is data ("X" and
+// "Y" open such pairs), not a latch or a function codeword; likewise inside
+// EDIFACT groups and Base 256 fields.
+TEST(DmDecoder, LatchValuesInsideOtherEncodationsAreData) {
+  struct Case {
+    DmScheme scheme;
+    std::string text;
+  };
+  const Case cases[] = {
+      {DmScheme::kC40, "XYZXYZ"}, {DmScheme::kX12, "YYYXXX"}, {DmScheme::kText, "xyzxyz"},
+      {DmScheme::kEdifact, "::::::::"}, {DmScheme::kBase256, "'ABC"},  // the apostrophe at position 3 randomises to 232
+  };
+  for (const Case& c : cases) {
+    const auto s = test::EncodeDmText(c.text, 16, c.scheme);
+    ASSERT_TRUE(s.has_value()) << c.text;
+    const int data = test::DmDataCodewordCount(16);
+    bool inRange = false;
+    for (int i = 1; i < data; ++i) inRange |= s->codewords[i] >= 230 && s->codewords[i] <= 241;
+    EXPECT_TRUE(inRange) << c.text << ": the case must hold such a codeword";
+    const Decoded d = Decode(*s);
+    EXPECT_EQ(d.status, 1) << c.text;
+    EXPECT_EQ(d.text, c.text);
+  }
+}
+
 TEST(DmDecoder, DigitsIn10x10) {
   const auto s = test::EncodeDmText("987650", 10, DmScheme::kAscii);
   ASSERT_TRUE(s.has_value());
