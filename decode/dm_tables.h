@@ -76,7 +76,9 @@ constexpr const DmSymbolSize* FindDmSymbolSize(int rows, int columns) {
 }
 
 // The row of a square size the reader takes (10..48, one Reed-Solomon block), or
-// nullptr.
+// nullptr. Larger squares interleave two or more blocks and rectangles have no
+// place in the locator's square sampling; both are refused here rather than
+// half-read, so every row stays in the table for a writer.
 constexpr const DmSymbolSize* FindReadableDmSize(int side) {
   const DmSymbolSize* s = FindDmSymbolSize(side, side);
   return s != nullptr && s->blocks == 1 && side <= kDmMaxReadSide ? s : nullptr;

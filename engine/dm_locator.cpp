@@ -27,7 +27,9 @@ constexpr int kPiecePoints = 16;        // outline points per straightness piece
 constexpr int kMinPieces = 4;
 constexpr int kCoincidentPenalty = 100;  // deviation of a piece that closes on itself
 constexpr int kMinCosine = 122;         // |128 cos| of directions that continue a run
-constexpr int kMinRunPieces = 3;        // pieces a straight run needs to count as a line
+// A run of more than two joined pieces is a line: three pieces, 48 outline
+// points, the least that a 10 x 10 symbol's arm gives when it fills the view.
+constexpr int kMinRunPieces = 3;
 constexpr int kArmGap = 17;             // outline points at most between the two arms
 constexpr int kEndWindow = 32;          // outline points either side searched for an arm end
 constexpr int kCoarseSteps = 32;
@@ -40,6 +42,9 @@ constexpr int kDmDirectionY[8] = {0, 1, 1, 1, 0, -1, -1, -1};
 
 // Outlines of up to kContourCapacity points make at most this many pieces.
 constexpr int kMaxPieces = (kContourCapacity + kPiecePoints - 1) / kPiecePoints;
+// A symbol's outline has four edges, and the dashed ones give few long runs;
+// an outline with more straight runs than this is no symbol, and the runs
+// beyond it are not recorded.
 constexpr int kMaxLines = 96;
 
 // A straight run of the outline, from point `first` to point `last` (indices
@@ -49,9 +54,13 @@ struct DmLine {
   int16_t last;
 };
 
-// The straightness table and the line list, placed over the hole table.
-// Deviations are kept in 16 bits, saturated: they are only compared with their
-// mean, and 313 of them must share 1024 bytes with the lines.
+// The straightness table and the line list, placed over the hole table, which
+// nothing reads once the last locator of the frame has started. A 5000-point
+// outline makes 313 pieces: as 32-bit words they would not fit the table's
+// 1024 bytes and would run on into the component table, which the locator is
+// still walking. So the deviations are kept in 16 bits, saturated (a piece
+// deviating by 65535 pixel steps is as crooked as one deviating by more; they
+// are only compared with their mean), which leaves room for the lines.
 struct DmOutlineScratch {
   uint16_t deviation[kMaxPieces];
   DmLine lines[kMaxLines];
