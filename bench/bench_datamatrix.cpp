@@ -22,8 +22,7 @@
 namespace cordavex {
 namespace {
 
-// A 24 x 24 symbol of a web address filling three quarters of the frame
-// height (the locator reads a symbol that fills the view, as a user holds the
+// A 24 x 24 symbol of a web address filling 70% of the frame height (the locator reads a symbol that fills the view, as a user holds the
 // phone); with `empty` the frame shows the same sheet without a symbol.
 test::Frame MakeFrame(int width, int height, bool empty) {
   const auto symbol =
@@ -31,8 +30,8 @@ test::Frame MakeFrame(int width, int height, bool empty) {
   test::RenderOptions o;
   o.width = width;
   o.height = height;
-  o.moduleSize = height * 0.75 / (symbol->size + 2);
-  o.quietZone = 1;
+  o.moduleSize = height * 0.7 / symbol->size;
+  o.quietZone = 3;
   o.rotation = 8;
   o.blur = 0.7;
   o.noise = 3;
