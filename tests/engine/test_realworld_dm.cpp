@@ -7,9 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,40 +15,13 @@
 #include "cordavex/recognizer.h"
 #include "engine/dm_locator.h"
 #include "engine/workspace.h"
-#include "support/paths.h"
+#include "support/realworld.h"
+#include "support/workspace.h"
 
 namespace cordavex {
 namespace {
 
-std::string FromHex(const std::string& hex) {
-  std::string out;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-    out.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  }
-  return out;
-}
-
-struct Row {
-  std::string file;
-  std::string size;
-  std::string scope;  // "in", "gs1", "macro?"
-  std::string expected;
-};
-
-std::vector<Row> DmRows(const std::string& manifest) {
-  std::vector<Row> rows;
-  std::ifstream in(manifest);
-  std::string line;
-  std::getline(in, line);  // header
-  while (std::getline(in, line)) {
-    std::vector<std::string> cols;
-    std::stringstream ss(line);
-    std::string col;
-    while (std::getline(ss, col, '\t')) cols.push_back(col);
-    if (cols.size() >= 6 && cols[1] == "dm") rows.push_back({cols[0], cols[2], cols[4], FromHex(cols[5])});
-  }
-  return rows;
-}
+using Row = test::RealWorldPhoto;
 
 struct Outcome {
   std::string bytes;  // "" when nothing decoded
@@ -62,9 +33,9 @@ Outcome Scan(const cli::Image& image) {
   Outcome out;
   const int32_t size = GetRecognizerSize(image.width, image.height);
   if (size == 0) return out;
-  std::vector<uint64_t> workspace(static_cast<size_t>(size) / 8 + 1, 0);
+  test::Workspace workspace(image.width, image.height);
   auto result = std::make_unique<ScanResult>();
-  const Recognizer& r = *reinterpret_cast<const Recognizer*>(workspace.data());
+  const Recognizer& r = workspace.r();
   for (int call = 0; call < 8; ++call) {
     result->mode() = 0;
     result->symbologyMask() = 4;
@@ -82,8 +53,8 @@ Outcome Scan(const cli::Image& image) {
 }
 
 TEST(RealWorldDm, DecodeRateOfInScopePhotos) {
-  const std::string dir = test::SharedDir() + "/testdata/realworld";
-  const std::vector<Row> rows = DmRows(dir + "/manifest.tsv");
+  const std::string dir = test::RealWorldDir();
+  const std::vector<Row> rows = test::RealWorldPhotos("dm");
   if (rows.empty()) GTEST_SKIP() << "no Data Matrix rows in " << dir << "/manifest.tsv";
   int inScope = 0, decoded = 0;
   for (const Row& row : rows) {
@@ -114,21 +85,11 @@ TEST(RealWorldDm, DecodeRateOfInScopePhotos) {
   EXPECT_GE(decoded, 23);
 }
 
-std::string ToHex(const std::string& bytes) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out.push_back(kDigits[c >> 4]);
-    out.push_back(kDigits[c & 15]);
-  }
-  return out;
-}
-
 // The same photos through the command-line tool: a read symbol is reported as
 // "dm" with the expected bytes, an out-of-scope one is never reported.
 TEST(RealWorldDm, CommandLineScanReportsDataMatrix) {
-  const std::string dir = test::SharedDir() + "/testdata/realworld";
-  const std::vector<Row> rows = DmRows(dir + "/manifest.tsv");
+  const std::string dir = test::RealWorldDir();
+  const std::vector<Row> rows = test::RealWorldPhotos("dm");
   if (rows.empty()) GTEST_SKIP() << "no Data Matrix rows";
   std::string command = std::string(CORDAVEX_CLI_PATH) + " scan --json --symbologies dm";
   for (const Row& row : rows) command += " '" + dir + "/images/" + row.file + "'";
@@ -145,7 +106,7 @@ TEST(RealWorldDm, CommandLineScanReportsDataMatrix) {
     const std::string line = output.substr(at, output.find('\n', at) - at);
     if (line.find("\"symbology\":\"dm\"") == std::string::npos) continue;
     EXPECT_EQ(row.scope, "in") << row.file;
-    EXPECT_NE(line.find("\"bytes\":\"" + ToHex(row.expected) + "\""), std::string::npos) << row.file;
+    EXPECT_NE(line.find("\"bytes\":\"" + test::LowerHex(row.expected) + "\""), std::string::npos) << row.file;
     ++decoded;
   }
   std::printf("cordavex scan on real-world Data Matrix photos: %d decoded\n", decoded);
