@@ -37,6 +37,10 @@ enum class Failure : uint8_t {
   kRsTooManyErrors,   // the error locator's degree exceeds what the check codewords correct
   kRsLocatorRoots,    // the locator's roots do not all fall inside the block
   kRsResidual,        // corrections applied, still not a codeword
+  // Cordavex code grid decoding.
+  kCvCornerMarks,     // a corner area differs from its marks in more than k modules
+  kCvFunctionType,    // an older-layout function type the reader does not take
+  kCvOutputFull,      // the payload is longer than the output buffer
 };
 
 struct FailureRow {
@@ -65,6 +69,9 @@ inline constexpr FailureRow kFailures[] = {
     {Failure::kRsTooManyErrors, "correction", "too many errors"},
     {Failure::kRsLocatorRoots, "correction", "error positions outside the block"},
     {Failure::kRsResidual, "correction", "still not a codeword"},
+    {Failure::kCvCornerMarks, "corner marks", "corner area damaged"},
+    {Failure::kCvFunctionType, "format", "function type not taken"},
+    {Failure::kCvOutputFull, "stream", "payload longer than the output"},
 };
 
 constexpr bool FailureRowsInOrder() {
