@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "cli/commands.h"
+#include "cli/generate_cordavex.h"
 #include "cli/image_write.h"
 #include "cordavex/qr_encoder.h"
 
@@ -21,7 +22,9 @@ constexpr int kMaxPictureSide = 16384;
 
 constexpr const char* kGenerateUsage =
     "usage: cordavex generate qr [--level L|M|Q|H] [--version V] [--allow-larger] [--mask M]\n"
-    "                            [--scale S] [--border B] TEXT|- -o OUT.{png,svg,pgm,txt}\n";
+    "                            [--scale S] [--border B] TEXT|- -o OUT.{png,svg,pgm,txt}\n"
+    "       cordavex generate cordavex [--level 0-3] [--kind K] [--password P] [--secret S]\n"
+    "                            [--parts N] [--scale S] [--border B] TEXT|- -o OUT\n";
 
 int Fail(const std::string& message, int status) {
   std::fprintf(stderr, "cordavex generate qr: %s\n", message.c_str());
@@ -129,10 +132,7 @@ int GenerateCommand(int argc, char** argv) {
   const std::string_view symbology = argv[1];
   // The command's own name for CLI11 is the symbology.
   if (symbology == "qr") return GenerateQr(argc - 1, argv + 1);
-  if (symbology == "cordavex") {
-    std::fputs("cordavex generate cordavex: not available yet\n", stderr);
-    return 2;
-  }
+  if (symbology == "cordavex") return GenerateCordavex(argc - 1, argv + 1);
   if (symbology == "-h" || symbology == "--help") {
     std::fputs(kGenerateUsage, stdout);
     return 0;
