@@ -4,7 +4,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <iterator>
 #include <map>
@@ -86,7 +88,7 @@ bool WriteMapText(const std::string& path, const char* map, int side, std::strin
   const std::string temporary = path + ".part";
   std::FILE* file = std::fopen(temporary.c_str(), "wb");
   if (file == nullptr) {
-    error = "cannot write '" + path + "'";
+    error = "cannot write '" + path + "': " + std::strerror(errno);
     return false;
   }
   bool written = true;
