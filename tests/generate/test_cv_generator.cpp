@@ -244,6 +244,14 @@ TEST(CvGenerator, RefusesWhatItCannotDraw) {
   EXPECT_EQ(GenerateCv(kCordavexText, 13, 4, input).status, 0);
   input.text = {};
   EXPECT_EQ(GenerateCv(kCordavexText, 13, 0, input).status, 0);
+  // At most 80 segments: 40 times "ab" and a wide unit fit, 41 times do not.
+  std::u16string alternating;
+  for (int i = 0; i < 40; ++i) alternating += u"ab\u4e2d";
+  input.text = alternating;
+  EXPECT_EQ(GenerateCv(kCordavexText, 13, 0, input).status, 1);
+  alternating += u"ab\u4e2d";
+  input.text = alternating;
+  EXPECT_EQ(GenerateCv(kCordavexText, 13, 0, input).status, 0);
   // Sizes outside 13..57 are clamped, and an in-between size rounds up.
   input.text = u"x";
   EXPECT_EQ(GenerateCv(kCordavexText, 3, 0, input).side, 13);
