@@ -17,8 +17,7 @@ int Fail(Failure& slot, Failure why) {
 // Counts the modules of one corner area that differ from what the generator
 // draws: the two arms of k dark modules along the border, the light module
 // that ends each arm, and the light inner L one module in.
-int CornerErrors(const ModuleMatrix& grid, int side, int arm, int r0, int c0, int dr, int dc) {
-  (void)side;
+int CornerErrors(const ModuleMatrix& grid, int arm, int r0, int c0, int dr, int dc) {
   int errors = 0;
   const auto expect = [&](int row, int column, bool dark) {
     if (grid.Get(row, column) != dark) ++errors;
@@ -38,10 +37,8 @@ int CornerErrors(const ModuleMatrix& grid, int side, int arm, int r0, int c0, in
 
 bool CornersIntact(const ModuleMatrix& grid, int side, int arm) {
   const int e = side - 1;
-  return CornerErrors(grid, side, arm, 0, 0, 1, 1) <= arm &&
-         CornerErrors(grid, side, arm, 0, e, 1, -1) <= arm &&
-         CornerErrors(grid, side, arm, e, 0, -1, 1) <= arm &&
-         CornerErrors(grid, side, arm, e, e, -1, -1) <= arm;
+  return CornerErrors(grid, arm, 0, 0, 1, 1) <= arm && CornerErrors(grid, arm, 0, e, 1, -1) <= arm &&
+         CornerErrors(grid, arm, e, 0, -1, 1) <= arm && CornerErrors(grid, arm, e, e, -1, -1) <= arm;
 }
 
 // Most significant bit first over a run of codewords.
@@ -390,7 +387,7 @@ bool OlderFunctionTaken(int type) {
 // The band's bits, read in order without storing them.
 class OlderReader {
  public:
-  OlderReader(const ModuleMatrix& grid, int dimension) : grid_(grid), dimension_(dimension) {
+  OlderReader(const ModuleMatrix& grid, int dimension) : grid_(grid) {
     const int arm = dimension < 21 ? 3 : dimension < 29 ? 5 : 7;
     first_ = arm + 1;
     width_ = dimension - 1;
@@ -408,7 +405,6 @@ class OlderReader {
 
  private:
   const ModuleMatrix& grid_;
-  int dimension_;
   int first_ = 0;
   int width_ = 0;
   int bits_ = 0;

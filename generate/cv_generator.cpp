@@ -475,6 +475,8 @@ int GenerateCordavexCode(CordavexGenerator& g, std::span<char> output, int kind,
   const bool text = kind == kCordavexText || kind == kCordavexTextEncrypted;
   if (text) {
     if (input.text.empty() || input.text.size() > kCordavexMaxTextUnits) return 0;
+    // The reader takes a zero unit for corruption; such a text cannot be drawn.
+    if (input.text.find(u'\0') != std::u16string_view::npos) return 0;
     src.text = input.text;
     if (!SegmentText(g, input.text)) return 0;
   }

@@ -9,7 +9,7 @@
 // else is '0'. Row r starts at 70 * r.
 //
 // Ownership: every working buffer lives in the caller's CordavexGenerator
-// (about 20 KB; keep it on the heap or in static storage) and the maps in the
+// (about 10 KB; keep it on the heap or in static storage) and the maps in the
 // caller's output; the call allocates nothing of its own (the AES cipher of
 // kinds 3 and 4 is OpenSSL's). One generator per thread.
 #pragma once
@@ -88,8 +88,8 @@ struct CordavexGenerator {
 // 1..16) in: the number of parts to start from; out: the number made.
 //
 // Returns 1, or 0 (nothing drawn) for a kind outside 0..4, a level outside
-// 0..3, empty input, a text longer than 799 units or with more than 80
-// segments, a password empty or longer than 32 bytes, data that does not fit a
+// 0..3, empty input, a text longer than 799 units, holding a zero unit or
+// with more than 80 segments, a password empty or longer than 32 bytes, data that does not fit a
 // 57 x 57 symbol, split data needing more than 16 parts, or an output too
 // small for the maps.
 int GenerateCordavexCode(CordavexGenerator& work, std::span<char> output, int kind, int& size,

@@ -239,6 +239,9 @@ TEST(CvGenerator, RefusesWhatItCannotDraw) {
   const std::u16string tooMuch(400, u'中');
   input.text = tooMuch;
   EXPECT_EQ(GenerateCv(kCordavexText, 13, 0, input).status, 0);
+  const std::u16string withZero(u"a\0b", 3);
+  input.text = withZero;
+  EXPECT_EQ(GenerateCv(kCordavexText, 13, 0, input).status, 0);
   input.text = u"x";
   EXPECT_EQ(GenerateCv(5, 13, 0, input).status, 0);
   EXPECT_EQ(GenerateCv(kCordavexText, 13, 4, input).status, 0);
