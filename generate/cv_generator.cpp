@@ -492,9 +492,13 @@ int GenerateCordavexCode(CordavexGenerator& g, std::span<char> output, int kind,
     case kCordavexTextEncrypted: {
       const std::span<const uint8_t> plain = kind == kCordavexEncrypted ? input.data : input.secondData;
       if (plain.empty() || plain.size() > kCordavexMaxBytes) return 0;
-      // The decoded text and the enciphered bytes share the reader's output.
+      // The decoded text (two bytes a unit) and the enciphered bytes behind it
+      // must stay within what a result record keeps of binary content, or the
+      // reader could not find the enciphered part again.
       const size_t padded = (plain.size() + 15) / 16 * 16;
-      if (2 * input.text.size() + padded + 2 > 2 * (kCordavexMaxTextUnits + 1)) return 0;
+      if (2 * input.text.size() + padded > static_cast<size_t>(kCordavexMaxEncryptedContent)) {
+        return 0;
+      }
       std::copy(plain.begin(), plain.end(), g.cipher);
       int length = static_cast<int>(plain.size());
       uint8_t check = 0;

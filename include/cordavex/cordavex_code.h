@@ -18,6 +18,8 @@
 #include <span>
 #include <string_view>
 
+#include "cordavex/scan_result.h"
+
 namespace cordavex {
 
 inline constexpr int kCordavexMapSide = 70;
@@ -31,6 +33,11 @@ inline constexpr int kCordavexMaxTextUnits = 799;
 // Bytes a symbol can take at most (size 57, level 0, one byte segment).
 inline constexpr int kCordavexMaxBytes = 1024;
 inline constexpr int kCordavexMaxPasswordBytes = 32;
+// Kinds 3 and 4: the decoded text (two bytes a unit) and the enciphered bytes
+// together, at most what a result record keeps of binary content (its raw
+// text less the key area).
+inline constexpr int kCordavexMaxEncryptedContent =
+    ScanResult::kRawTextUnits - ScanResult::kKeyAreaUnits;  // 736
 inline constexpr int kCordavexMaxSegments = 80;
 
 enum CordavexKind : int {

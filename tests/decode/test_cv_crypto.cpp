@@ -164,6 +164,21 @@ TEST(CvCrypto, EncryptedKindsRoundTripThroughTheSymbol) {
   }
 }
 
+// Kind 4's text and enciphered bytes must stay within the 736 bytes a result
+// record keeps of binary content, else the enciphered part would be cut off.
+TEST(CvCrypto, TextAndEncryptedPartWithinTheRecord) {
+  const std::vector<uint8_t> key = {'k'};
+  const std::vector<uint8_t> secret(16, 's');
+  for (const auto& [units, status] : {std::pair{360, 1}, std::pair{361, 0}}) {
+    const std::u16string digits(static_cast<size_t>(units), u'7');
+    CordavexInput input;
+    input.text = digits;
+    input.secondData = secret;
+    input.key = key;
+    EXPECT_EQ(test::GenerateCv(kCordavexTextEncrypted, 13, 0, input).status, status) << units;
+  }
+}
+
 TEST(CvCrypto, SideInformationOutsideTheContent) {
   std::vector<char16_t> content(64, 'x');
   EncryptedPart target;
