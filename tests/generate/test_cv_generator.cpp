@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <memory>
 #include <random>
 #include <set>
 #include <string>
@@ -319,6 +321,23 @@ TEST(CvGenerator, AnyMaskReads) {
     ASSERT_EQ(d.status, 1) << mask;
     EXPECT_EQ(d.text, u"a");
   }
+}
+
+// Codewords past the end mode carry the pad values of the generator seeded
+// with 305419896 (4-bit fields at shifts 28, 21, 15, 10, 6, 3, 1, 0, then four
+// steps of state * 65537 + counter).
+TEST(CvGenerator, PadValues) {
+  const CvSymbol s = GenerateCvText(u"1", 21);
+  ASSERT_EQ(s.status, 1);
+  EXPECT_EQ(s.work->bitCount, 19);  // mode, 9-bit count, one digit, end
+  auto decoder = std::make_unique<CvDecoder>();
+  std::array<uint8_t, 1600> output{};
+  std::array<uint8_t, 512> second{};
+  std::array<CvFieldSpan, kCvKeywordCount> fields{};
+  ASSERT_EQ(CvDecodeGrid(*decoder, s.Matrix(), 21, output, second, fields), 1);
+  const std::vector<uint8_t> expected = {1, 1, 8, 5, 9, 15, 12, 8, 6, 0, 0, 5, 9, 15, 15, 14, 12,
+                                         1, 8, 5, 10, 2, 10, 4, 2, 5, 0, 5, 10, 7, 13, 10, 7};
+  EXPECT_EQ(std::vector<uint8_t>(decoder->data + 3, decoder->data + 36), expected);
 }
 
 TEST(CvGenerator, AllocatesNothing) {
