@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "content/classify.h"
+#include "content/decode_summary.h"
 #include "cordavex/cordavex_code.h"
 #include "support/cv_symbols.h"
 
@@ -106,13 +109,6 @@ TEST(CvCrypto, PaddingAndCheckByte) {
   EXPECT_EQ(length, 20);
 }
 
-// The result's content as classification keeps it: one byte per unit.
-std::vector<char16_t> Units(const std::vector<uint8_t>& bytes) {
-  std::vector<char16_t> units(736, 0);
-  for (size_t i = 0; i < bytes.size() && i < units.size(); ++i) units[i] = bytes[i];
-  return units;
-}
-
 std::vector<uint8_t> Password(const std::string& p) {
   std::vector<uint8_t> v(p.size() + 1);
   v[0] = static_cast<uint8_t>(p.size());
@@ -145,8 +141,22 @@ TEST(CvCrypto, EncryptedKindsRoundTripThroughTheSymbol) {
     ASSERT_EQ(d.record[0], 'D');
     ASSERT_EQ(d.record[1], ':');
 
-    std::vector<char16_t> content = Units(d.bytes);
-    const std::vector<char16_t> side(d.record.begin(), d.record.end());
+    // As the result handler meets it: classified, the bytes one per unit in
+    // the raw text and the side information in the key area.
+    std::array<uint8_t, kDecodedTextBytes> buffer{};
+    std::array<uint8_t, kSecondStringBytes> second{};
+    std::copy(d.bytes.begin(), d.bytes.end(), buffer.begin());
+    std::copy(d.record.begin(), d.record.end(), second.begin());
+    ClassifyInput classify;
+    classify.summary.contentKind = d.contentKind;
+    classify.summary.text = buffer.data();
+    classify.summary.secondString = second.data();
+    classify.lockedKind = kLockCordavex3;
+    auto record = std::make_unique<ScanResult>();
+    ClassifyResult(classify, *record);
+    ASSERT_EQ(record->contentType, kTypeEncrypted);
+    std::span<char16_t> content(record->rawText(), 736);
+    std::span<const char16_t> side(record->keyArea(), ScanResult::kKeyAreaUnits - 1);
     EncryptedPart target;
     const int hasPlain = LocateEncryptedPart(content, side, target);
     EXPECT_EQ(hasPlain, kind == kCordavexTextEncrypted ? 1 : 0);
