@@ -33,7 +33,9 @@ int ParseClassifyArguments(int argc, char** argv, ClassifyOptions& options);
 
 inline constexpr const char* kGenerateUsage =
     "usage: cordavex generate qr [--level L|M|Q|H] [--version V] [--allow-larger] [--mask M]\n"
-    "                            [--scale S] [--border B] TEXT|- -o OUT.{png,svg,pgm,txt}\n";
+    "                            [--scale S] [--border B] TEXT|- -o OUT.{png,svg,pgm,txt}\n"
+    "       cordavex generate cordavex [--level 0-3] [--kind K] [--password P] [--secret S]\n"
+    "                            [--parts N] [--scale S] [--border B] TEXT|- -o OUT\n";
 
 struct GenerateQrOptions {
   std::string levelName = "M";
@@ -47,5 +49,19 @@ struct GenerateQrOptions {
 };
 // An error is followed by kGenerateUsage on stderr.
 int ParseGenerateQrArguments(int argc, char** argv, GenerateQrOptions& options);
+
+struct GenerateCordavexOptions {
+  int level = 1;
+  std::string kindName = "text";  // text, bytes, split, encrypted, text+encrypted
+  std::string password;
+  std::string secret;  // text+encrypted: the part to encipher
+  int parts = 1;       // split: the number of parts to start from
+  int scale = 8;
+  int border = 4;
+  std::string text;
+  std::string output;
+};
+// An error is followed by kGenerateUsage on stderr.
+int ParseGenerateCordavexArguments(int argc, char** argv, GenerateCordavexOptions& options);
 
 }  // namespace cordavex::cli

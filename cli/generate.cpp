@@ -8,6 +8,7 @@
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "cli/generate_cordavex.h"
 #include "cli/image_write.h"
 #include "cordavex/qr_encoder.h"
 
@@ -104,10 +105,7 @@ int GenerateCommand(int argc, char** argv) {
   const std::string_view symbology = argv[1];
   // The command's own name for CLI11 is the symbology.
   if (symbology == "qr") return GenerateQr(argc - 1, argv + 1);
-  if (symbology == "cordavex") {
-    std::fputs("cordavex generate cordavex: not available yet\n", stderr);
-    return 2;
-  }
+  if (symbology == "cordavex") return GenerateCordavex(argc - 1, argv + 1);
   if (symbology == "-h" || symbology == "--help") {
     std::fputs(kGenerateUsage, stdout);
     return 0;

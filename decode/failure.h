@@ -50,6 +50,10 @@ enum class Failure : uint8_t {
   kDmSampling,        // a sampling corner off the image, or degenerate corners
   // Data Matrix decoding.
   kDmFunctionCodeword,  // FNC1, structured append, reader programming, macro or ECI
+  // Cordavex code grid decoding.
+  kCvCornerMarks,     // a corner area differs from its marks in more than k modules
+  kCvFunctionType,    // an older-layout function type the reader does not take
+  kCvOutputFull,      // the payload is longer than the output buffer
 };
 
 struct FailureRow {
@@ -88,6 +92,9 @@ inline constexpr FailureRow kFailures[] = {
     {Failure::kDmDimension, "dimension", "timing counts give no square size 10..48"},
     {Failure::kDmSampling, "sampling", "corner off the image or degenerate"},
     {Failure::kDmFunctionCodeword, "stream", "function codeword"},
+    {Failure::kCvCornerMarks, "corner marks", "corner area damaged"},
+    {Failure::kCvFunctionType, "format", "function type not taken"},
+    {Failure::kCvOutputFull, "stream", "payload longer than the output"},
 };
 
 constexpr bool FailureRowsInOrder() {

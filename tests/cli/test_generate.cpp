@@ -182,7 +182,9 @@ TEST_F(GenerateCommandTest, Failures) {
   };
   const std::string out = " -o '" + Out("s.png") + "'";
   const Case cases[] = {
-      {"generate cordavex ABC" + out, 2, "cordavex generate cordavex: not available yet\n"},
+      {"generate cordavex --kind nonsense ABC" + out, 2,
+       "cordavex generate cordavex: --kind must be text, bytes, split, encrypted or "
+       "text+encrypted, not 'nonsense'\n"},
       {"generate qr --level X ABC" + out, 2,
        "cordavex generate qr: --level must be L, M, Q or H, not 'X'\n"},
       {"generate qr ABC -o '" + Out("s.bmp") + "'", 2,
