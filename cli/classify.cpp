@@ -27,13 +27,13 @@ void PrintText(const ScanResult& result) {
   std::printf("contentType: %d\n", result.contentType);
   std::printf("subType: %u\n", result.subType);
   std::printf("number: %u\n", result.number);
-  std::printf("rawText: %s\n", Utf16ToUtf8(result.RawText()).c_str());
-  std::printf("displayText: %s\n", Utf16ToUtf8(result.DisplayText()).c_str());
+  std::printf("rawText: %s\n", ToUtf8(result.RawText()).c_str());
+  std::printf("displayText: %s\n", ToUtf8(result.DisplayText()).c_str());
   for (int i = 0; i < kFieldCount; ++i) {
     const std::u16string_view value = result.Get(static_cast<Field>(i));
     if (value.empty()) continue;
     std::printf("%s: %s\n", std::string(FieldName(static_cast<Field>(i))).c_str(),
-                Utf16ToUtf8(value).c_str());
+                ToUtf8(value).c_str());
   }
 }
 

@@ -3,7 +3,6 @@
 #include <nlohmann/json.hpp>
 
 #include "cordavex/symbology.h"
-#include "decode/text_routines.h"
 
 namespace cordavex::cli {
 
@@ -20,12 +19,12 @@ void AddContent(const ScanResult& result, nlohmann::ordered_json& out) {
   out["contentType"] = result.contentType;
   out["subType"] = result.subType;
   out["number"] = result.number;
-  out["rawText"] = Utf16ToUtf8(result.RawText());
-  out["displayText"] = Utf16ToUtf8(result.DisplayText());
+  out["rawText"] = ToUtf8(result.RawText());
+  out["displayText"] = ToUtf8(result.DisplayText());
   nlohmann::ordered_json fields = nlohmann::ordered_json::object();
   for (int i = 0; i < kFieldCount; ++i) {
     const std::u16string_view value = result.Get(static_cast<Field>(i));
-    if (!value.empty()) fields[std::string(FieldName(static_cast<Field>(i)))] = Utf16ToUtf8(value);
+    if (!value.empty()) fields[std::string(FieldName(static_cast<Field>(i)))] = ToUtf8(value);
   }
   out["fields"] = std::move(fields);
 }
@@ -39,11 +38,6 @@ void AddNoContent(nlohmann::ordered_json& out) {
 
 }  // namespace
 
-std::string Utf16ToUtf8(std::u16string_view text) {
-  std::string out(text.size() * 3, '\0');
-  out.resize(WideToUtf8(text, out));
-  return out;
-}
 
 std::string Hex(std::span<const uint8_t> bytes) {
   static constexpr char kDigits[] = "0123456789abcdef";

@@ -1,6 +1,6 @@
-// How the command line shows a content record: UTF-16 to UTF-8 and hex for
-// printing, and the JSON lines of `scan --json` and `classify --json`. The JSON
-// library stays inside result_json.cpp; callers get finished lines.
+// How the command line shows a content record: hex for printing, and the JSON
+// lines of `scan --json` and `classify --json`. The JSON library stays inside
+// result_json.cpp; callers get finished lines.
 #pragma once
 
 #include <cstdint>
@@ -12,10 +12,6 @@
 #include "cordavex/scan_result.h"
 
 namespace cordavex::cli {
-
-// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD so the output is always
-// valid UTF-8.
-std::string Utf16ToUtf8(std::u16string_view text);
 
 // Lower-case hexadecimal, two digits a byte.
 std::string Hex(std::span<const uint8_t> bytes);

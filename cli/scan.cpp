@@ -51,7 +51,7 @@ void PrintText(const std::string& file, const ScanOutcome& outcome, const Decode
   const SymbologyRow* row = FindSymbology(symbol.symbology);
   const std::string symbology(row != nullptr ? row->jsonName : "unknown");
   std::printf("%s: %s, type %d: %s\n", file.c_str(), symbology.c_str(), result.contentType,
-              Utf16ToUtf8(result.RawText()).c_str());
+              ToUtf8(result.RawText()).c_str());
 }
 
 void PrintJson(const std::string& file, const ScanOutcome* outcome, const DecodedSymbol& symbol,

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "decode/text_routines.h"
+
 namespace cordavex {
 
 std::u16string_view ScanResult::StringAt(uint16_t offset) const {
@@ -17,6 +19,12 @@ void ScanResult::Clear() {
   std::memset(static_cast<void*>(this), 0, sizeof(*this));
   displayText = kPoolStart;
   for (uint16_t& f : fields) f = kEmptyString;
+}
+
+std::string ToUtf8(std::u16string_view text) {
+  std::string out(text.size() * 3, '\0');
+  out.resize(WideToUtf8(text, out));
+  return out;
 }
 
 }  // namespace cordavex

@@ -15,6 +15,7 @@
 #include <array>
 #include <iterator>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace cordavex {
@@ -165,5 +166,9 @@ struct ScanResult {
 };
 
 static_assert(sizeof(ScanResult) % 4 == 0);
+
+// A record's UTF-16 text as UTF-8; an unpaired surrogate becomes U+FFFD, so the
+// result is always valid UTF-8. Allocates the returned string.
+std::string ToUtf8(std::u16string_view text);
 
 }  // namespace cordavex
