@@ -52,7 +52,8 @@ std::vector<Row> QrRows(const std::string& manifest) {
 }
 
 // Why the reader misses a photo: the photo again through RecognizeImage as the
-// command line hands it over, and the cause the last call recorded.
+// camera path (`cordavex scan --plain`) hands it over, and the cause the last
+// call recorded.
 std::string MissCause(const std::string& path) {
   cli::Image image;
   std::string error;
