@@ -33,7 +33,9 @@
 #include "cli/image_io.h"
 #include "cordavex/recognizer.h"
 #include "cordavex/still_reader.h"
+#include "decode/failure.h"
 #include "engine/still_reader.h"
+#include "engine/workspace.h"
 #include "support/paths.h"
 #include "support/qr_symbols.h"
 #include "support/render.h"
@@ -158,6 +160,7 @@ std::vector<Sample> CameraFrames() {
 }
 
 struct Read {
+  std::string cause;  // the stage that lost a miss
   bool decoded = false;
   bool wrong = false;
   double ms = 0;
@@ -173,6 +176,7 @@ Read ReadStill(const Sample& s, ScanResult& result) {
   Read r;
   r.ms = CpuMs() - t0;
   r.calls = outcome.engineCalls;
+  r.cause = outcome.missCause;
   r.decoded = status == 1 && outcome.bytes == s.expected;
   r.wrong = status == 1 && !r.decoded;
   return r;
@@ -190,6 +194,9 @@ Read ReadPlain(const Sample& s, std::vector<uint64_t>& workspace, ScanResult& re
     ++r.calls;
   }
   r.ms = CpuMs() - t0;
+  const Recognizer& w = *reinterpret_cast<const Recognizer*>(workspace.data());
+  const Failure why = w.miss[0] != Failure::kNone ? w.miss[0] : w.miss[kLockQr];
+  r.cause = std::string(FailureInfo(why).stage) + ": " + std::string(FailureInfo(why).cause);
   if (status == 1) {
     const DecodedSymbol symbol = LastDecodedSymbol(workspace.data());
     r.decoded = std::equal(symbol.bytes.begin(), symbol.bytes.end(), s.expected.begin(),
@@ -333,6 +340,8 @@ int main(int argc, char** argv) {
       std::printf("%-28s still %-5s (%2d calls, %6.2f ms)  zxing %-5s (%6.2f ms)", s.name.c_str(),
                   Verdict(o), o.calls, o.ms, Verdict(z), z.ms);
       if (plain) std::printf("  plain %-5s (%6.2f ms)", Verdict(p), p.ms);
+      if (!o.decoded) std::printf("  still lost at [%s]", o.cause.c_str());
+      if (plain && !p.decoded) std::printf("  plain lost at [%s]", p.cause.c_str());
       std::printf("\n");
     }
   }

@@ -47,6 +47,8 @@ constexpr StillView kPlan[] = {
     {ViewKind::kCrop, 100, 0, 0, 4},
     {ViewKind::kCrop, 100, 2, 4, 4},
     {ViewKind::kScale, 75, 0, 0, 1},
+    {ViewKind::kFull, 100, 0, 3, 4},
+    {ViewKind::kScale, 110, 0, 3, 1},
 };
 // The first views, cheap and covering the whole frame and its centre at native
 // resolution: when none of them labelled a finder-like component, no later view
@@ -275,7 +277,7 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
   std::vector<uint64_t> workspace;
   bool finderLike = false;
   int32_t status = 0;
-  bool first = true;
+  Failure furthest = Failure::kNone;
   int viewsRun = 0;
   for (const StillView& view : kPlan) {
     if (options.maxEngineCalls > 0 && out.engineCalls + view.calls > options.maxEngineCalls) break;
@@ -294,11 +296,11 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
       out.missCause.clear();
       break;
     }
-    if (first) {
-      const Failure why = r.miss[0] != Failure::kNone ? r.miss[0] : r.miss[kLockQr];
-      out.missCause = std::string(FailureInfo(why).stage) + ": " + std::string(FailureInfo(why).cause);
-      first = false;
-    }
+    // Causes are listed in the order of the stages; the furthest any view got
+    // says most about why the image was lost.
+    const Failure why = r.miss[0] != Failure::kNone ? r.miss[0] : r.miss[kLockQr];
+    if (why > furthest && why <= Failure::kEmptyText) furthest = why;
+    out.missCause = std::string(FailureInfo(furthest).stage) + ": " + std::string(FailureInfo(furthest).cause);
     ++viewsRun;
     // Nothing finder-like in the probe views: a frame with no symbol in view;
     // the other views would only cost time. The probe looks for QR finders

@@ -47,8 +47,8 @@ struct StillReadOutcome {
   // Matrix (0: none) and its bytes.
   int32_t symbology = 0;
   std::vector<uint8_t> bytes;
-  // Where the first full-frame pass lost the image ("stage: cause"), empty when
-  // something decoded.
+  // Where the image was lost ("stage: cause"): the furthest stage any view
+  // reached; empty when something decoded.
   std::string missCause;
 };
 
