@@ -269,7 +269,7 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
     return 0;
   }
   // As the engine reads the mask: a value outside 1..7 means all three.
-  const uint32_t mask = options.symbologyMask >= 1 && options.symbologyMask <= kMaskAll
+  uint32_t mask = options.symbologyMask >= 1 && options.symbologyMask <= kMaskAll
                             ? options.symbologyMask
                             : kMaskAll;
   const std::vector<uint8_t> grey = GreyOfFrame(image, width, height, bitsPerPixel);
@@ -302,11 +302,13 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
     if (why > furthest && why <= Failure::kEmptyText) furthest = why;
     out.missCause = std::string(FailureInfo(furthest).stage) + ": " + std::string(FailureInfo(furthest).cause);
     ++viewsRun;
-    // Nothing finder-like in the probe views: a frame with no symbol in view;
-    // the other views would only cost time. The probe looks for QR finders
-    // only, so it decides only when QR code is the only symbology asked for.
-    if (options.giveUpEarly && mask == kMaskQr && viewsRun >= kFinderProbeViews && !finderLike) {
-      break;
+    // Nothing finder-like in the probe views: no QR code in view, and the other
+    // views would only look closer at the same pixels. The probe speaks for QR
+    // code alone, so the other symbologies asked for still get the views.
+    if (options.giveUpEarly && (mask & kMaskQr) != 0 && viewsRun >= kFinderProbeViews &&
+        !finderLike) {
+      mask &= ~kMaskQr;
+      if (mask == 0) break;
     }
   }
   out.status = status;

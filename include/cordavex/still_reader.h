@@ -6,8 +6,9 @@
 // views of the same image instead: the whole frame in several processing modes,
 // rescaled copies, and crops at native resolution of frames that the engine
 // would otherwise reduce. The views are tried in order of what they gained per
-// unit of time on real photos, and the reader stops at the first success, or
-// early when no pass saw anything finder-like.
+// unit of time on real photos, and the reader stops at the first success; when
+// the first cheap views labelled nothing finder-like it stops looking for QR
+// codes (other symbologies asked for still get every view).
 //
 // Ownership: the caller owns the image and the result record. Unlike the camera
 // path, the reader allocates its own workspace and scratch images once per call.
@@ -31,8 +32,8 @@ struct StillReadOptions {
   // Stop after this many engine calls (0: no limit beyond the reader's own
   // order of views).
   int32_t maxEngineCalls = 0;
-  // Give up once the cheap passes saw nothing finder-like (true), or try every
-  // view regardless (false).
+  // Stop looking for QR codes once the cheap first views labelled nothing
+  // finder-like (true), or try every view regardless (false).
   bool giveUpEarly = true;
 };
 
