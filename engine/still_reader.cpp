@@ -23,6 +23,8 @@ constexpr int kCropDenominator = 3;
 // Below this many pixels per side a view cannot hold even a version 1 symbol
 // with its finders resolved.
 constexpr int kSmallestViewSide = 32;
+// The border of a padded view: paper white.
+constexpr uint8_t kPadGrey = 255;
 
 // The plan, in the order the views are tried: each view was chosen for what it
 // added, per millisecond spent, to the views before it, over the real photos and
@@ -49,6 +51,9 @@ constexpr StillView kPlan[] = {
     {ViewKind::kScale, 75, 0, 0, 1},
     {ViewKind::kFull, 100, 0, 3, 4},
     {ViewKind::kScale, 110, 0, 3, 1},
+    // A light border moves the engine's threshold towards the paper's white and
+    // gives a symbol cut by the frame's edge a margin to trace around.
+    {ViewKind::kPad, 8, 0, 0, 4},
 };
 // The first views, cheap and covering the whole frame and its centre at native
 // resolution: when none of them labelled a finder-like component, no later view
@@ -96,6 +101,11 @@ std::vector<StillView> CandidateViews() {
   for (int8_t mode = 0; mode <= 5; ++mode) {
     for (int8_t calls : {1, 2, 4, 8}) views.push_back({ViewKind::kFull, 100, 0, mode, calls});
   }
+  for (int16_t pad : {3, 8}) {
+    for (int8_t mode : {0, 2, 3, 4}) {
+      for (int8_t calls : {1, 4}) views.push_back({ViewKind::kPad, pad, 0, mode, calls});
+    }
+  }
   for (int8_t turns = 1; turns <= 3; ++turns) {
     for (int8_t mode : {0, 2, 3, 4}) views.push_back({ViewKind::kTurn, 100, turns, mode, 1});
   }
@@ -129,6 +139,9 @@ std::string ViewName(const StillView& view) {
       break;
     case ViewKind::kTurn:
       name = "turn " + std::to_string(90 * view.crop);
+      break;
+    case ViewKind::kPad:
+      name = "pad " + std::to_string(view.scalePercent) + "%";
       break;
   }
   name += " mode " + std::to_string(view.mode);
@@ -202,6 +215,17 @@ bool MakeView(const std::vector<uint8_t>& grey, int width, int height, const Sti
         std::memcpy(out.data() + static_cast<size_t>(y) * viewWidth,
                     grey.data() + static_cast<size_t>(y0 + y) * width + x0,
                     static_cast<size_t>(viewWidth));
+      }
+      return true;
+    }
+    case ViewKind::kPad: {
+      const int border = std::max(1, std::min(width, height) * view.scalePercent / 100);
+      viewWidth = width + 2 * border;
+      viewHeight = height + 2 * border;
+      out.assign(static_cast<size_t>(viewWidth) * viewHeight, kPadGrey);
+      for (int y = 0; y < height; ++y) {
+        std::memcpy(out.data() + static_cast<size_t>(y + border) * viewWidth + border,
+                    grey.data() + static_cast<size_t>(y) * width, static_cast<size_t>(width));
       }
       return true;
     }

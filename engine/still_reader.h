@@ -21,6 +21,7 @@ enum class ViewKind : uint8_t {
   kScale,  // bilinear rescale by scalePercent / 100
   kCrop,   // a crop of two thirds of each side, at native resolution
   kTurn,   // the frame turned clockwise by crop quarter turns (1..3)
+  kPad,    // the frame inside a light border of scalePercent / 100 of its shorter side
 };
 
 struct StillView {

@@ -144,7 +144,7 @@ TEST(StillReader, RefusesBadArguments) {
 }
 
 // The views: a crop is a copy of the frame's pixels, a rescale by 50 % averages
-// each 2 x 2 block.
+// each 2 x 2 block, a padded view frames the pixels in white.
 TEST(StillReader, ViewsCropAndRescaleTheGreyImage) {
   const int w = 120, h = 80;
   std::vector<uint8_t> grey(static_cast<size_t>(w) * h);
@@ -164,6 +164,14 @@ TEST(StillReader, ViewsCropAndRescaleTheGreyImage) {
   // Output pixel (x, y) is the mean of source pixels 2x..2x+1 by 2y..2y+1:
   // 2x + 2y + 1.
   EXPECT_EQ(out[static_cast<size_t>(5) * vw + 7], 2 * 7 + 2 * 5 + 1);
+  // A border of 8 % of the shorter side (6 pixels) of paper white.
+  ASSERT_TRUE(MakeView(grey, w, h, {ViewKind::kPad, 8, 0, 0, 1}, out, vw, vh));
+  EXPECT_EQ(vw, w + 12);
+  EXPECT_EQ(vh, h + 12);
+  EXPECT_EQ(out[0], 255);
+  EXPECT_EQ(out[static_cast<size_t>(6) * vw + 5], 255);
+  EXPECT_EQ(out[static_cast<size_t>(6 + 10) * vw + 6 + 20], grey[10 * w + 20]);
+  EXPECT_EQ(out.back(), 255);
   const std::vector<uint8_t> small(40 * 40, 128);
   EXPECT_FALSE(MakeView(small, 40, 40, {ViewKind::kScale, 50, 0, 0, 1}, out, vw, vh))
       << "a view too small to hold a symbol is skipped";
