@@ -4,8 +4,8 @@
 // The camera loop calls RecognizeImage once per frame and lets the next frame
 // try again; a still image has no next frame. ReadStillImage runs the engine on
 // views of the same image instead: the whole frame in several processing modes,
-// rescaled copies, and crops at native resolution of frames that the engine
-// would otherwise reduce. The views are tried in order of what they gained per
+// rescaled copies, crops at native resolution and the frame inside a white
+// border. The views are tried in order of what they gained per
 // unit of time on real photos, and the reader stops at the first success; when
 // the first cheap views labelled nothing finder-like it stops looking for QR
 // codes (other symbologies asked for still get every view).
