@@ -108,7 +108,8 @@ TEST(StillReader, GivesUpEarlyWhenNothingFinderLikeIsInView) {
   EXPECT_TRUE(outcome.bytes.empty());
   EXPECT_FALSE(outcome.missCause.empty());
   // The probe views of a 640 x 480 frame: the whole frame and the centre crop
-  // once each, then four calls on each (the reduced copies are skipped).
+  // once each, then the whole frame four times in each of two modes (the
+  // reduced copies are skipped).
   EXPECT_EQ(outcome.engineCalls, 10);
   EXPECT_GT(everyView, 3 * outcome.engineCalls) << "without giving up every view is tried";
 
