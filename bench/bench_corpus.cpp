@@ -18,15 +18,12 @@
 #include <ZXing/ReadBarcode.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -36,7 +33,7 @@
 #include "decode/failure.h"
 #include "engine/still_reader.h"
 #include "engine/workspace.h"
-#include "support/paths.h"
+#include "support/realworld.h"
 #include "support/qr_symbols.h"
 #include "support/render.h"
 
@@ -58,39 +55,23 @@ double CpuMs() {
   return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
 }
 
-std::vector<uint8_t> FromHex(const std::string& hex) {
-  std::vector<uint8_t> out;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-    out.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  }
-  return out;
-}
-
 std::vector<Sample> RealPhotos() {
-  const std::string dir = test::SharedDir() + "/testdata/realworld";
+  const std::string dir = test::RealWorldDir();
   std::vector<Sample> samples;
-  std::ifstream in(dir + "/manifest.tsv");
-  std::string line;
-  std::getline(in, line);  // header
-  while (std::getline(in, line)) {
-    std::vector<std::string> cols;
-    std::stringstream ss(line);
-    std::string col;
-    while (std::getline(ss, col, '\t')) cols.push_back(col);
-    if (cols.size() < 6 || cols[1] != "qr") continue;
+  for (const test::RealWorldPhoto& photo : test::RealWorldPhotos("qr")) {
     cli::Image image;
     std::string error;
-    if (!cli::ReadImage(dir + "/images/" + cols[0], image, error)) {
-      std::fprintf(stderr, "%s: %s\n", cols[0].c_str(), error.c_str());
+    if (!cli::ReadImage(dir + "/images/" + photo.file, image, error)) {
+      std::fprintf(stderr, "%s: %s\n", photo.file.c_str(), error.c_str());
       continue;
     }
     Sample s;
-    s.name = cols[0];
+    s.name = photo.file;
     s.set = "real photos";
     s.width = image.width;
     s.height = image.height;
     s.grey = GreyOfFrame(image.pixels.data(), image.width, image.height, image.bitsPerPixel);
-    s.expected = FromHex(cols[5]);
+    s.expected.assign(photo.expected.begin(), photo.expected.end());
     samples.push_back(std::move(s));
   }
   return samples;
