@@ -30,13 +30,23 @@ int Parse(CLI::App& app, int argc, char** argv, const char* command, const char*
 
 int ParseScanArguments(int argc, char** argv, ScanOptions& options) {
   CLI::App app("Scan images for QR code, Cordavex code and Data Matrix symbols", "cordavex scan");
-  app.add_option("--mode", options.mode, "processing mode 0..5")->check(CLI::Range(0, 5));
+  CLI::Option* mode = app.add_option("--mode", options.mode,
+                                     "processing mode 0..5 (implies --plain)")
+                          ->check(CLI::Range(0, 5));
   app.add_option("--symbologies", options.symbologies, "comma-separated: qr, cv, dm");
-  app.add_option("--frames", options.frames, "calls per image, stopping at the first success")
-      ->check(CLI::Range(1, 1000));
+  CLI::Option* frames =
+      app.add_option("--frames", options.frames,
+                     "engine calls per image, stopping at the first success (implies --plain)")
+          ->check(CLI::Range(1, 1000));
+  app.add_flag("--plain", options.plain,
+               "plain engine calls as camera frames (default: the still-image reader)");
   app.add_flag("--json", options.json, "one JSON object per image");
   app.add_option("IMAGE", options.files, "PNG, JPEG, PGM or PPM files")->required();
-  return Parse(app, argc, argv, "cordavex scan");
+  const int status = Parse(app, argc, argv, "cordavex scan");
+  // Scripts that chose a mode or a number of frames asked for the engine's own
+  // behaviour, so they keep getting it.
+  if (mode->count() > 0 || frames->count() > 0) options.plain = true;
+  return status;
 }
 
 int ParseClassifyArguments(int argc, char** argv, ClassifyOptions& options) {

@@ -19,6 +19,10 @@ struct ScanOptions {
   int mode = 0;
   std::string symbologies = "qr,cv,dm";
   int frames = 8;
+  // Plain engine calls (--plain, or --mode or --frames given): up to `frames`
+  // RecognizeImage calls in `mode`, as camera frames would reach the engine.
+  // Otherwise each image goes through the still-image reader.
+  bool plain = false;
   bool json = false;
   std::vector<std::string> files;
 };

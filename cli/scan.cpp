@@ -1,6 +1,7 @@
 // `cordavex scan`: reads each image, converts it to one of the engine's pixel
-// formats and calls RecognizeImage with a fresh workspace up to --frames times,
-// as consecutive camera frames of the same scene would reach it.
+// formats and hands it to the still-image reader, or with --plain calls
+// RecognizeImage with a fresh workspace up to --frames times, as consecutive
+// camera frames of the same scene would reach it.
 #include <cstdio>
 #include <iostream>
 #include <sstream>
@@ -12,6 +13,7 @@
 #include "cli/image_io.h"
 #include "cli/result_json.h"
 #include "cordavex/recognizer.h"
+#include "cordavex/still_reader.h"
 #include "cordavex/symbology.h"
 
 namespace cordavex::cli {
@@ -19,8 +21,23 @@ namespace {
 
 struct ScanOutcome {
   int32_t status = 0;
-  int frames = 0;
+  int frames = 0;  // engine calls made
 };
+
+ScanOutcome ScanStill(const Image& image, int32_t mask, ScanResult& result,
+                      DecodedSymbol& symbol, std::vector<uint8_t>& bytes) {
+  StillReadOptions options;
+  options.symbologyMask = static_cast<uint32_t>(mask);
+  StillReadOutcome still;
+  ScanOutcome outcome;
+  outcome.status = ReadStillImage(image.pixels.data(), image.width, image.height,
+                                  image.bitsPerPixel, &result, options, &still);
+  outcome.frames = still.engineCalls;
+  bytes = std::move(still.bytes);
+  symbol = {};
+  if (outcome.status == 1) symbol = {still.symbology, bytes};
+  return outcome;
+}
 
 ScanOutcome ScanImage(const Image& image, const ScanOptions& options, int32_t mask,
                       std::vector<uint64_t>& workspace, ScanResult& result) {
@@ -83,6 +100,7 @@ int ScanCommand(int argc, char** argv) {
 
   int exitStatus = 0;
   std::vector<uint64_t> workspace;
+  std::vector<uint8_t> stillBytes;  // the still reader's decoded bytes, for `symbol`
   ScanResult result{};
   for (const std::string& file : options.files) {
     Image image;
@@ -93,8 +111,14 @@ int ScanCommand(int argc, char** argv) {
       exitStatus = 2;
       continue;
     }
-    const ScanOutcome outcome = ScanImage(image, options, mask, workspace, result);
-    const DecodedSymbol symbol = LastDecodedSymbol(workspace.data());
+    ScanOutcome outcome;
+    DecodedSymbol symbol;
+    if (options.plain) {
+      outcome = ScanImage(image, options, mask, workspace, result);
+      symbol = LastDecodedSymbol(workspace.data());
+    } else {
+      outcome = ScanStill(image, mask, result, symbol, stillBytes);
+    }
     if (options.json) {
       PrintJson(file, &outcome, symbol, result, {});
     } else {

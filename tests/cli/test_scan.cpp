@@ -49,7 +49,8 @@ TEST(ScanCommand, UnusableFilesGiveOneLineNamingTheFile) {
 
 TEST(ScanCommand, OtherFilesAreStillScannedAfterABadOne) {
   const CliRun run =
-      RunCli("scan --json " + Fixture("corrupt.png") + " " + Fixture("plain.png") + " " + Fixture("plain.pgm"));
+      RunCli("scan --json --plain " + Fixture("corrupt.png") + " " + Fixture("plain.png") + " " +
+             Fixture("plain.pgm"));
   EXPECT_EQ(run.exitStatus, 2);
   std::istringstream lines(run.out);
   std::vector<nlohmann::json> objects;

@@ -1,0 +1,345 @@
+// ReadStillImage: the engine run on several views of one still image, cheapest
+// gain first, stopping at the first decode.
+#include "cordavex/still_reader.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "cordavex/recognizer.h"
+#include "decode/failure.h"
+#include "engine/prepare.h"
+#include "engine/still_reader.h"
+#include "engine/workspace.h"
+
+namespace cordavex {
+namespace {
+
+constexpr int kCropCount = 5;
+// A crop keeps two thirds of each side: five of them (four corners and the
+// centre) overlap so that any symbol smaller than a third of the frame lies
+// wholly inside at least one.
+constexpr int kCropNumerator = 2;
+constexpr int kCropDenominator = 3;
+// Below this many pixels per side a view cannot hold even a version 1 symbol
+// with its finders resolved.
+constexpr int kSmallestViewSide = 32;
+// The border of a padded view: paper white.
+constexpr uint8_t kPadGrey = 255;
+
+// The plan, in the order the views are tried: each view was chosen for what it
+// added, per millisecond spent, to the views before it, over the real photos and
+// camera-like frames of the corpus benchmark. The thorough mode on the whole
+// frame reads most images by itself and costs the least (no tone curve, no
+// sharpening, no enlargement); the centre crop at native resolution recovers
+// small modules that the engine's own reduction would blur away; several calls
+// on one view let the engine's adaptive threshold, tone curve and sharpening
+// phase move as over consecutive camera frames. Reduced copies come into play
+// only for frames the engine does not reduce itself (below 4 x 76800 pixels).
+constexpr StillView kPlan[] = {
+    {ViewKind::kFull, 100, 0, 4, 1},
+    {ViewKind::kCrop, 100, 4, 4, 1},
+    {ViewKind::kScale, 50, 0, 3, 1},
+    {ViewKind::kFull, 100, 0, 3, 4},
+    {ViewKind::kFull, 100, 0, 5, 4},
+    {ViewKind::kCrop, 100, 4, 4, 4},
+    {ViewKind::kCrop, 100, 4, 2, 4},
+    {ViewKind::kFull, 100, 0, 0, 1},
+    {ViewKind::kScale, 50, 0, 4, 4},
+    {ViewKind::kCrop, 100, 0, 2, 4},
+    {ViewKind::kScale, 75, 0, 3, 4},
+    {ViewKind::kCrop, 100, 0, 0, 4},
+    {ViewKind::kCrop, 100, 2, 4, 4},
+    {ViewKind::kScale, 75, 0, 0, 1},
+    {ViewKind::kScale, 110, 0, 3, 1},
+    // A light border moves the engine's threshold towards the paper's white and
+    // gives a symbol cut by the frame's edge a margin to trace around.
+    {ViewKind::kPad, 8, 0, 0, 4},
+};
+// The first views that run (the whole frame, its centre at native resolution,
+// a reduced copy of a small frame, the 5 x 5 sharpening over several calls):
+// when none of them labelled three finder-like components, the later views did
+// not either on the corpus (they only look closer at the same pixels). The
+// sharpened calls come before the tone-curve-only ones so that a photo whose
+// finders only the sharpening separates is not given up.
+constexpr int kFinderProbeViews = 4;
+constexpr int kFindersNeeded = 3;
+
+// Bilinear sample with 8-bit fixed-point weights.
+constexpr int kWeightOne = 256;
+
+void Rescale(const std::vector<uint8_t>& grey, int width, int height, int outWidth,
+             int outHeight, std::vector<uint8_t>& out) {
+  out.resize(static_cast<size_t>(outWidth) * outHeight);
+  for (int y = 0; y < outHeight; ++y) {
+    // Source position of the output pixel's centre, in 1/256 pixel.
+    const int64_t sy = std::max<int64_t>(
+        0, ((2 * int64_t{y} + 1) * height * kWeightOne) / (2 * int64_t{outHeight}) - kWeightOne / 2);
+    const int y0 = std::min(static_cast<int>(sy / kWeightOne), height - 1);
+    const int y1 = std::min(y0 + 1, height - 1);
+    const int fy = static_cast<int>(sy % kWeightOne);
+    const uint8_t* row0 = grey.data() + static_cast<size_t>(y0) * width;
+    const uint8_t* row1 = grey.data() + static_cast<size_t>(y1) * width;
+    uint8_t* dst = out.data() + static_cast<size_t>(y) * outWidth;
+    for (int x = 0; x < outWidth; ++x) {
+      const int64_t sx = std::max<int64_t>(
+          0, ((2 * int64_t{x} + 1) * width * kWeightOne) / (2 * int64_t{outWidth}) - kWeightOne / 2);
+      const int x0 = std::min(static_cast<int>(sx / kWeightOne), width - 1);
+      const int x1 = std::min(x0 + 1, width - 1);
+      const int fx = static_cast<int>(sx % kWeightOne);
+      const int top = row0[x0] * (kWeightOne - fx) + row0[x1] * fx;
+      const int bottom = row1[x0] * (kWeightOne - fx) + row1[x1] * fx;
+      const int value = top * (kWeightOne - fy) + bottom * fy;
+      // Rounded: value is in units of 1/65536 grey level.
+      dst[x] = static_cast<uint8_t>((value + kWeightOne * kWeightOne / 2) / (kWeightOne * kWeightOne));
+    }
+  }
+}
+
+}  // namespace
+
+std::span<const StillView> StillPlan() { return kPlan; }
+
+std::vector<StillView> CandidateViews() {
+  std::vector<StillView> views;
+  for (int8_t mode = 0; mode <= 5; ++mode) {
+    for (int8_t calls : {1, 2, 4, 8}) views.push_back({ViewKind::kFull, 100, 0, mode, calls});
+  }
+  for (int16_t pad : {3, 8}) {
+    for (int8_t mode : {0, 2, 3, 4}) {
+      for (int8_t calls : {1, 4}) views.push_back({ViewKind::kPad, pad, 0, mode, calls});
+    }
+  }
+  for (int8_t turns = 1; turns <= 3; ++turns) {
+    for (int8_t mode : {0, 2, 3, 4}) views.push_back({ViewKind::kTurn, 100, turns, mode, 1});
+  }
+  for (int16_t scale : {33, 40, 60, 66, 85, 90, 110, 125}) {
+    for (int8_t mode : {0, 2, 3, 4}) views.push_back({ViewKind::kScale, scale, 0, mode, 1});
+  }
+  for (int16_t scale : {50, 75, 150, 200}) {
+    for (int8_t mode : {0, 2, 3, 4}) {
+      for (int8_t calls : {1, 4}) views.push_back({ViewKind::kScale, scale, 0, mode, calls});
+    }
+  }
+  for (int8_t crop = 0; crop < kCropCount; ++crop) {
+    for (int8_t mode : {0, 2, 3, 4}) {
+      for (int8_t calls : {1, 4}) views.push_back({ViewKind::kCrop, 100, crop, mode, calls});
+    }
+  }
+  return views;
+}
+
+std::string ViewName(const StillView& view) {
+  std::string name;
+  switch (view.kind) {
+    case ViewKind::kFull:
+      name = "full";
+      break;
+    case ViewKind::kScale:
+      name = "scale " + std::to_string(view.scalePercent) + "%";
+      break;
+    case ViewKind::kCrop:
+      name = "crop " + std::to_string(view.crop);
+      break;
+    case ViewKind::kTurn:
+      name = "turn " + std::to_string(90 * view.crop);
+      break;
+    case ViewKind::kPad:
+      name = "pad " + std::to_string(view.scalePercent) + "%";
+      break;
+  }
+  name += " mode " + std::to_string(view.mode);
+  if (view.calls > 1) name += " x" + std::to_string(view.calls);
+  return name;
+}
+
+std::vector<uint8_t> GreyOfFrame(const uint8_t* image, int32_t width, int32_t height,
+                                 int32_t bitsPerPixel) {
+  const size_t n = static_cast<size_t>(width) * static_cast<size_t>(height);
+  std::vector<uint8_t> grey(n, 0);
+  switch (bitsPerPixel) {
+    case 8:
+      std::memcpy(grey.data(), image, n);
+      break;
+    case 16:
+      for (size_t i = 0; i < n; ++i) {
+        const unsigned word = image[2 * i] | (unsigned{image[2 * i + 1]} << 8);
+        grey[i] = static_cast<uint8_t>(2 * (word >> 11) + 2 * ((word >> 5) & 0x3F) + 2 * (word & 0x1F));
+      }
+      break;
+    case 24:
+      for (size_t i = 0; i < n; ++i) {
+        const uint8_t* p = image + 3 * i;
+        grey[i] = static_cast<uint8_t>((p[0] + 2 * p[1] + p[2]) >> 2);
+      }
+      break;
+    case 32:
+      for (size_t i = 0; i < n; ++i) {
+        const uint8_t* p = image + 4 * i;
+        grey[i] = static_cast<uint8_t>((p[1] + 2 * p[2] + p[3]) >> 2);
+      }
+      break;
+    default:
+      break;  // the engine sees black for formats it does not take
+  }
+  return grey;
+}
+
+bool MakeView(const std::vector<uint8_t>& grey, int width, int height, const StillView& view,
+              std::vector<uint8_t>& out, int& viewWidth, int& viewHeight) {
+  switch (view.kind) {
+    case ViewKind::kFull:
+      viewWidth = width;
+      viewHeight = height;
+      out = grey;
+      return true;
+    case ViewKind::kScale: {
+      // The engine reduces large frames by block averaging itself; a reduced
+      // copy of one would only repeat that.
+      if (view.scalePercent < 100 && ReductionFactor(int64_t{width} * height) > 1) return false;
+      viewWidth = static_cast<int>((int64_t{width} * view.scalePercent + 50) / 100);
+      viewHeight = static_cast<int>((int64_t{height} * view.scalePercent + 50) / 100);
+      if (viewWidth < kSmallestViewSide || viewHeight < kSmallestViewSide) return false;
+      Rescale(grey, width, height, viewWidth, viewHeight, out);
+      return true;
+    }
+    case ViewKind::kCrop: {
+      viewWidth = width * kCropNumerator / kCropDenominator;
+      viewHeight = height * kCropNumerator / kCropDenominator;
+      if (viewWidth < kSmallestViewSide || viewHeight < kSmallestViewSide) return false;
+      const int right = width - viewWidth;
+      const int bottom = height - viewHeight;
+      static constexpr int kLeft[kCropCount] = {0, 2, 0, 2, 1};  // in halves of the free width
+      static constexpr int kTop[kCropCount] = {0, 0, 2, 2, 1};
+      const int crop = std::clamp<int>(view.crop, 0, kCropCount - 1);
+      const int x0 = right * kLeft[crop] / 2;
+      const int y0 = bottom * kTop[crop] / 2;
+      out.resize(static_cast<size_t>(viewWidth) * viewHeight);
+      for (int y = 0; y < viewHeight; ++y) {
+        std::memcpy(out.data() + static_cast<size_t>(y) * viewWidth,
+                    grey.data() + static_cast<size_t>(y0 + y) * width + x0,
+                    static_cast<size_t>(viewWidth));
+      }
+      return true;
+    }
+    case ViewKind::kPad: {
+      const int border = std::max(1, std::min(width, height) * view.scalePercent / 100);
+      viewWidth = width + 2 * border;
+      viewHeight = height + 2 * border;
+      out.assign(static_cast<size_t>(viewWidth) * viewHeight, kPadGrey);
+      for (int y = 0; y < height; ++y) {
+        std::memcpy(out.data() + static_cast<size_t>(y + border) * viewWidth + border,
+                    grey.data() + static_cast<size_t>(y) * width, static_cast<size_t>(width));
+      }
+      return true;
+    }
+    case ViewKind::kTurn: {
+      const int turns = ((view.crop % 4) + 4) % 4;
+      viewWidth = turns % 2 == 0 ? width : height;
+      viewHeight = turns % 2 == 0 ? height : width;
+      out.resize(static_cast<size_t>(width) * height);
+      for (int y = 0; y < viewHeight; ++y) {
+        for (int x = 0; x < viewWidth; ++x) {
+          // The source pixel that lands on (x, y) after `turns` clockwise turns.
+          int sx = x, sy = y;
+          if (turns == 1) {
+            sx = y;
+            sy = height - 1 - x;
+          } else if (turns == 2) {
+            sx = width - 1 - x;
+            sy = height - 1 - y;
+          } else if (turns == 3) {
+            sx = width - 1 - y;
+            sy = x;
+          }
+          out[static_cast<size_t>(y) * viewWidth + x] = grey[static_cast<size_t>(sy) * width + sx];
+        }
+      }
+      return true;
+    }
+  }
+  return false;
+}
+
+ViewRun RunView(const std::vector<uint8_t>& viewGrey, int viewWidth, int viewHeight,
+                const StillView& view, uint32_t mask, std::vector<uint64_t>& workspace,
+                ScanResult& result) {
+  ViewRun run;
+  const auto size = static_cast<size_t>(GetRecognizerSize(viewWidth, viewHeight));
+  if (size == 0) return run;
+  // A fresh workspace for every view: no adaptive state leaks from one view
+  // into the next. Only the persistent header fields matter; the engine clears
+  // what it uses of the rest.
+  if (workspace.size() < size / sizeof(uint64_t) + 1) workspace.resize(size / sizeof(uint64_t) + 1);
+  std::memset(workspace.data(), 0, sizeof(Recognizer));
+  const auto& r = *reinterpret_cast<const Recognizer*>(workspace.data());
+  for (int call = 0; call < view.calls; ++call) {
+    result.mode() = view.mode;
+    result.symbologyMask() = static_cast<int32_t>(mask);
+    run.status = RecognizeImage(viewGrey.data(), workspace.data(), viewWidth, viewHeight, 8,
+                                &result);
+    ++run.calls;
+    if (run.status == 1) break;
+    // The QR locator needs three finders, each a component with a hole.
+    if (r.holeCount >= kFindersNeeded) run.finderLike = true;
+  }
+  return run;
+}
+
+int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int32_t bitsPerPixel,
+                       ScanResult* result, const StillReadOptions& options,
+                       StillReadOutcome* outcome) {
+  StillReadOutcome local;
+  StillReadOutcome& out = outcome != nullptr ? *outcome : local;
+  out = StillReadOutcome{};
+  if (image == nullptr || result == nullptr || width <= 0 || height <= 0 || bitsPerPixel < 8 ||
+      GetRecognizerSize(width, height) == 0) {
+    return 0;
+  }
+  // As the engine reads the mask: a value outside 1..7 means all three.
+  uint32_t mask = options.symbologyMask >= 1 && options.symbologyMask <= kMaskAll
+                            ? options.symbologyMask
+                            : kMaskAll;
+  const std::vector<uint8_t> grey = GreyOfFrame(image, width, height, bitsPerPixel);
+  std::vector<uint8_t> viewGrey;
+  std::vector<uint64_t> workspace;
+  bool finderLike = false;
+  int32_t status = 0;
+  Failure furthest = Failure::kNone;
+  int viewsRun = 0;
+  for (const StillView& view : kPlan) {
+    if (options.maxEngineCalls > 0 && out.engineCalls + view.calls > options.maxEngineCalls) break;
+    int vw = 0, vh = 0;
+    if (!MakeView(grey, width, height, view, viewGrey, vw, vh)) continue;
+    const ViewRun run = RunView(viewGrey, vw, vh, view, mask, workspace, *result);
+    out.engineCalls += run.calls;
+    status = run.status;
+    finderLike = finderLike || run.finderLike;
+    const auto& r = *reinterpret_cast<const Recognizer*>(workspace.data());
+    if (status == 1) {
+      const DecodedSymbol symbol = LastDecodedSymbol(workspace.data());
+      out.symbology = symbol.symbology;
+      out.bytes.assign(symbol.bytes.begin(), symbol.bytes.end());
+      out.view = ViewName(view);
+      out.missCause.clear();
+      break;
+    }
+    // Causes are listed in the order of the stages; the furthest any view got
+    // says most about why the image was lost.
+    const Failure why = r.miss[0] != Failure::kNone ? r.miss[0] : r.miss[kLockQr];
+    if (why > furthest && why <= Failure::kEmptyText) furthest = why;
+    out.missCause = std::string(FailureInfo(furthest).stage) + ": " + std::string(FailureInfo(furthest).cause);
+    ++viewsRun;
+    // Nothing finder-like in the probe views: no QR code in view, and the other
+    // views would only look closer at the same pixels. The probe speaks for QR
+    // code alone, so the other symbologies asked for still get the views.
+    if (options.giveUpEarly && (mask & kMaskQr) != 0 && viewsRun >= kFinderProbeViews &&
+        !finderLike) {
+      mask &= ~kMaskQr;
+      if (mask == 0) break;
+    }
+  }
+  out.status = status;
+  return status;
+}
+
+}  // namespace cordavex

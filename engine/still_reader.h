@@ -1,0 +1,64 @@
+// The views behind ReadStillImage, open to the benchmarks and tests that weigh
+// one view against another. A view is a grey image made from the still (the
+// whole frame, a rescaled copy or a crop) and the processing mode and number of
+// consecutive engine calls it gets.
+//
+// Test and benchmark code may allocate; the reader allocates its buffers once
+// per ReadStillImage call. Calls are independent.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "cordavex/scan_result.h"
+
+namespace cordavex {
+
+enum class ViewKind : uint8_t {
+  kFull,   // the frame as it is
+  kScale,  // bilinear rescale by scalePercent / 100
+  kCrop,   // a crop of two thirds of each side, at native resolution
+  kTurn,   // the frame turned clockwise by crop quarter turns (1..3)
+  kPad,    // the frame inside a light border of scalePercent / 100 of its shorter side
+};
+
+struct StillView {
+  ViewKind kind;
+  int16_t scalePercent;  // kScale only
+  int8_t crop;           // kCrop: 0 top left, 1 top right, 2 bottom left, 3 bottom right,
+                         // 4 centre; kTurn: quarter turns
+  int8_t mode;           // processing mode for every call on this view
+  int8_t calls;          // consecutive engine calls with one workspace
+};
+
+// The order in which ReadStillImage tries its views.
+std::span<const StillView> StillPlan();
+// A wider set of views than the plan, for benchmarks that weigh what each would
+// add.
+std::vector<StillView> CandidateViews();
+std::string ViewName(const StillView& view);
+
+// The frame in the engine's grey levels (the conversion RecognizeImage applies).
+std::vector<uint8_t> GreyOfFrame(const uint8_t* image, int32_t width, int32_t height,
+                                 int32_t bitsPerPixel);
+
+// Renders `view` of a grey image into `out` (resized as needed) and reports its
+// size; false when the view would be empty or too small to hold a symbol.
+bool MakeView(const std::vector<uint8_t>& grey, int width, int height, const StillView& view,
+              std::vector<uint8_t>& out, int& viewWidth, int& viewHeight);
+
+// Runs the engine on one view with a workspace cleared first. Returns the last
+// status; `calls` counts the engine calls made and `finderLike` is set when any
+// call labelled a component with a finder-like hole.
+struct ViewRun {
+  int32_t status = 0;
+  int32_t calls = 0;
+  bool finderLike = false;
+};
+ViewRun RunView(const std::vector<uint8_t>& viewGrey, int viewWidth, int viewHeight,
+                const StillView& view, uint32_t mask, std::vector<uint64_t>& workspace,
+                ScanResult& result);
+
+}  // namespace cordavex

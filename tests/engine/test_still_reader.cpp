@@ -1,0 +1,182 @@
+// ReadStillImage: the still-image reader around the engine. Symbols come from
+// libqrencode and are drawn by the test renderer; the decoded bytes are compared
+// with what was encoded.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cordavex/recognizer.h"
+#include "cordavex/still_reader.h"
+#include "engine/still_reader.h"
+#include "support/qr_symbols.h"
+#include "support/render.h"
+#include "support/workspace.h"
+
+namespace cordavex {
+namespace {
+
+std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+
+test::Frame Draw(const std::vector<uint8_t>& bytes, int version, const test::RenderOptions& o) {
+  const auto symbol = test::EncodeQrBytes(bytes, version, test::kLevelM);
+  EXPECT_TRUE(symbol.has_value());
+  return test::RenderModules(symbol->modules, symbol->size, o);
+}
+
+// Mode 0 up to 8 consecutive calls: what `cordavex scan --plain` does.
+bool PlainReads(const test::Frame& f) {
+  test::Workspace ws(f.width, f.height);
+  auto result = std::make_unique<ScanResult>();
+  for (int call = 0; call < 8; ++call) {
+    result->mode() = 0;
+    result->symbologyMask() = static_cast<int32_t>(kMaskQr);
+    if (RecognizeImage(f.pixels.data(), ws.data(), f.width, f.height, f.bitsPerPixel,
+                       result.get()) == 1) {
+      return true;
+    }
+  }
+  return false;
+}
+
+TEST(StillReader, AnEasyFrameTakesOneEngineCallInEveryPixelFormat) {
+  const std::vector<uint8_t> bytes = Bytes("https://cordavex.example/still?id=42");
+  for (const int bpp : {8, 16, 24, 32}) {
+    test::RenderOptions o;
+    o.bitsPerPixel = bpp;
+    o.moduleSize = 5;
+    o.rotation = 6;
+    o.blur = 0.6;
+    const test::Frame f = Draw(bytes, 3, o);
+    auto result = std::make_unique<ScanResult>();
+    StillReadOutcome outcome;
+    EXPECT_EQ(ReadStillImage(f.pixels.data(), f.width, f.height, bpp, result.get(), {}, &outcome), 1)
+        << bpp;
+    EXPECT_EQ(outcome.engineCalls, 1) << bpp;
+    EXPECT_EQ(outcome.symbology, 1) << bpp;
+    EXPECT_EQ(outcome.bytes, bytes) << bpp;
+    EXPECT_EQ(outcome.view, ViewName(StillPlan()[0])) << bpp;
+    EXPECT_TRUE(outcome.missCause.empty()) << bpp;
+  }
+}
+
+// Small modules in a large frame: the engine halves 640 x 480 before locating,
+// which leaves the finders under two pixels a module; a crop at native
+// resolution keeps them.
+TEST(StillReader, ReadsSmallModulesThatThePlainCallsLose) {
+  const std::vector<uint8_t> bytes = test::RandomBytes(60, 7);
+  test::RenderOptions o;
+  o.width = 640;
+  o.height = 480;
+  o.moduleSize = 2.6;
+  o.rotation = 12;
+  o.blur = 0.5;
+  o.noise = 2;
+  o.centerX = 0.35;
+  o.centerY = 0.4;
+  const test::Frame f = Draw(bytes, 5, o);
+  ASSERT_FALSE(PlainReads(f)) << "the fixture no longer shows the plain calls' limit";
+  auto result = std::make_unique<ScanResult>();
+  StillReadOutcome outcome;
+  ASSERT_EQ(ReadStillImage(f.pixels.data(), f.width, f.height, 8, result.get(), {}, &outcome), 1);
+  EXPECT_EQ(outcome.bytes, bytes);
+  EXPECT_GT(outcome.engineCalls, 1);
+  EXPECT_NE(outcome.view, "full mode 0");
+  EXPECT_EQ(outcome.missCause, "");
+}
+
+TEST(StillReader, GivesUpEarlyWhenNothingFinderLikeIsInView) {
+  // Paper with soft light falling across it and noise, but no symbol.
+  test::RenderOptions o;
+  o.width = 640;
+  o.height = 480;
+  o.noise = 6;
+  o.unevenLight = 0.4;
+  const test::Frame f = test::RenderModules(std::vector<uint8_t>(21 * 21, 0), 21, o);
+  auto result = std::make_unique<ScanResult>();
+  StillReadOptions options;
+  options.symbologyMask = kMaskQr;
+  StillReadOutcome outcome;
+  options.giveUpEarly = false;
+  EXPECT_LE(ReadStillImage(f.pixels.data(), f.width, f.height, 8, result.get(), options, &outcome), 0);
+  const int everyView = outcome.engineCalls;
+
+  options.giveUpEarly = true;
+  EXPECT_LE(ReadStillImage(f.pixels.data(), f.width, f.height, 8, result.get(), options, &outcome), 0);
+  EXPECT_EQ(outcome.symbology, 0);
+  EXPECT_TRUE(outcome.bytes.empty());
+  EXPECT_FALSE(outcome.missCause.empty());
+  // The probe views of a 640 x 480 frame: the whole frame and the centre crop
+  // once each, then the whole frame four times in each of two modes (the
+  // reduced copies are skipped).
+  EXPECT_EQ(outcome.engineCalls, 10);
+  EXPECT_GT(everyView, 3 * outcome.engineCalls) << "without giving up every view is tried";
+
+  options.giveUpEarly = false;
+  // The third view of a 640 x 480 frame is four calls on the whole frame (the
+  // reduced copies are skipped): a limit of 5 stops before it.
+  options.maxEngineCalls = 5;
+  EXPECT_LE(ReadStillImage(f.pixels.data(), f.width, f.height, 8, result.get(), options, &outcome), 0);
+  EXPECT_EQ(outcome.engineCalls, 2);
+  options.maxEngineCalls = 6;
+  EXPECT_LE(ReadStillImage(f.pixels.data(), f.width, f.height, 8, result.get(), options, &outcome), 0);
+  EXPECT_EQ(outcome.engineCalls, 6);
+}
+
+TEST(StillReader, RefusesBadArguments) {
+  const std::vector<uint8_t> pixels(64 * 64, 200);
+  auto result = std::make_unique<ScanResult>();
+  struct Case {
+    const uint8_t* image;
+    int width, height, bpp;
+    ScanResult* result;
+  };
+  const Case cases[] = {
+      {nullptr, 64, 64, 8, result.get()},  {pixels.data(), 0, 64, 8, result.get()},
+      {pixels.data(), 64, -1, 8, result.get()}, {pixels.data(), 64, 64, 4, result.get()},
+      {pixels.data(), 64, 64, 8, nullptr},  {pixels.data(), 1 << 16, 1 << 16, 8, result.get()},
+  };
+  for (const Case& c : cases) {
+    StillReadOutcome outcome;
+    EXPECT_EQ(ReadStillImage(c.image, c.width, c.height, c.bpp, c.result, {}, &outcome), 0);
+    EXPECT_EQ(outcome.engineCalls, 0);
+  }
+}
+
+// The views: a crop is a copy of the frame's pixels, a rescale by 50 % averages
+// each 2 x 2 block, a padded view frames the pixels in white.
+TEST(StillReader, ViewsCropAndRescaleTheGreyImage) {
+  const int w = 120, h = 80;
+  std::vector<uint8_t> grey(static_cast<size_t>(w) * h);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) grey[static_cast<size_t>(y) * w + x] = static_cast<uint8_t>(x + y);
+  }
+  std::vector<uint8_t> out;
+  int vw = 0, vh = 0;
+  ASSERT_TRUE(MakeView(grey, w, h, {ViewKind::kCrop, 100, 3, 2, 1}, out, vw, vh));
+  EXPECT_EQ(vw, 80);
+  EXPECT_EQ(vh, 53);
+  EXPECT_EQ(out[0], grey[27 * w + 40]) << "the bottom right crop ends at the frame's corner";
+  EXPECT_EQ(out.back(), grey.back());
+  ASSERT_TRUE(MakeView(grey, w, h, {ViewKind::kScale, 50, 0, 0, 1}, out, vw, vh));
+  EXPECT_EQ(vw, 60);
+  EXPECT_EQ(vh, 40);
+  // Output pixel (x, y) is the mean of source pixels 2x..2x+1 by 2y..2y+1:
+  // 2x + 2y + 1.
+  EXPECT_EQ(out[static_cast<size_t>(5) * vw + 7], 2 * 7 + 2 * 5 + 1);
+  // A border of 8 % of the shorter side (6 pixels) of paper white.
+  ASSERT_TRUE(MakeView(grey, w, h, {ViewKind::kPad, 8, 0, 0, 1}, out, vw, vh));
+  EXPECT_EQ(vw, w + 12);
+  EXPECT_EQ(vh, h + 12);
+  EXPECT_EQ(out[0], 255);
+  EXPECT_EQ(out[static_cast<size_t>(6) * vw + 5], 255);
+  EXPECT_EQ(out[static_cast<size_t>(6 + 10) * vw + 6 + 20], grey[10 * w + 20]);
+  EXPECT_EQ(out.back(), 255);
+  const std::vector<uint8_t> small(40 * 40, 128);
+  EXPECT_FALSE(MakeView(small, 40, 40, {ViewKind::kScale, 50, 0, 0, 1}, out, vw, vh))
+      << "a view too small to hold a symbol is skipped";
+}
+
+}  // namespace
+}  // namespace cordavex
