@@ -7,6 +7,7 @@
 
 #include "cordavex/recognizer.h"
 #include "decode/failure.h"
+#include "engine/dispatch.h"
 #include "engine/prepare.h"
 #include "engine/still_reader.h"
 #include "engine/workspace.h"
@@ -155,32 +156,9 @@ std::string ViewName(const StillView& view) {
 std::vector<uint8_t> GreyOfFrame(const uint8_t* image, int32_t width, int32_t height,
                                  int32_t bitsPerPixel) {
   const size_t n = static_cast<size_t>(width) * static_cast<size_t>(height);
+  // The engine's own conversion; a format it does not take stays black.
   std::vector<uint8_t> grey(n, 0);
-  switch (bitsPerPixel) {
-    case 8:
-      std::memcpy(grey.data(), image, n);
-      break;
-    case 16:
-      for (size_t i = 0; i < n; ++i) {
-        const unsigned word = image[2 * i] | (unsigned{image[2 * i + 1]} << 8);
-        grey[i] = static_cast<uint8_t>(2 * (word >> 11) + 2 * ((word >> 5) & 0x3F) + 2 * (word & 0x1F));
-      }
-      break;
-    case 24:
-      for (size_t i = 0; i < n; ++i) {
-        const uint8_t* p = image + 3 * i;
-        grey[i] = static_cast<uint8_t>((p[0] + 2 * p[1] + p[2]) >> 2);
-      }
-      break;
-    case 32:
-      for (size_t i = 0; i < n; ++i) {
-        const uint8_t* p = image + 4 * i;
-        grey[i] = static_cast<uint8_t>((p[1] + 2 * p[2] + p[3]) >> 2);
-      }
-      break;
-    default:
-      break;  // the engine sees black for formats it does not take
-  }
+  ConvertToGrey(image, width, height, bitsPerPixel, grey.data());
   return grey;
 }
 
