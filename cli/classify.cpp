@@ -1,8 +1,6 @@
 // `cordavex classify`: classifies a text exactly as a QR code holding those
 // bytes would be classified after a scan: the QR locator's preliminary content
 // kind, then ClassifyResult with the chosen character set as the text's code.
-#include <CLI/CLI.hpp>
-
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -10,18 +8,13 @@
 #include <memory>
 #include <string>
 
+#include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/result_json.h"
 #include "cordavex/content.h"
 
 namespace cordavex::cli {
 namespace {
-
-struct ClassifyOptions {
-  uint32_t charset = 32;
-  bool json = false;
-  std::string text;
-};
 
 bool ReadStandardInput(std::string& bytes) {
   std::ios::sync_with_stdio(false);
@@ -31,15 +24,16 @@ bool ReadStandardInput(std::string& bytes) {
 }
 
 void PrintText(const ScanResult& result) {
-  nlohmann::ordered_json content;
-  AddContent(result, content);
   std::printf("contentType: %d\n", result.contentType);
   std::printf("subType: %u\n", result.subType);
   std::printf("number: %u\n", result.number);
-  std::printf("rawText: %s\n", content["rawText"].get<std::string>().c_str());
-  std::printf("displayText: %s\n", content["displayText"].get<std::string>().c_str());
-  for (const auto& [role, value] : content["fields"].items()) {
-    std::printf("%s: %s\n", role.c_str(), value.get<std::string>().c_str());
+  std::printf("rawText: %s\n", Utf16ToUtf8(result.RawText()).c_str());
+  std::printf("displayText: %s\n", Utf16ToUtf8(result.DisplayText()).c_str());
+  for (int i = 0; i < kFieldCount; ++i) {
+    const std::u16string_view value = result.Get(static_cast<Field>(i));
+    if (value.empty()) continue;
+    std::printf("%s: %s\n", std::string(FieldName(static_cast<Field>(i))).c_str(),
+                Utf16ToUtf8(value).c_str());
   }
 }
 
@@ -47,21 +41,8 @@ void PrintText(const ScanResult& result) {
 
 int ClassifyCommand(int argc, char** argv) {
   ClassifyOptions options;
-  CLI::App app("Classify a text as the content of a scanned QR code", "cordavex classify");
-  app.add_option("--charset", options.charset,
-                 "character set of the text: 1 Shift-JIS, 2 UTF-8, 4 Big5, 8 GB2312, 32 guess")
-      ->check(CLI::IsMember({1, 2, 4, 8, 32}));
-  app.add_flag("--json", options.json, "print one JSON object");
-  app.add_option("TEXT", options.text, "the text, or - to read the bytes of standard input")
-      ->required();
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp&) {
-    std::cout << app.help();
-    return 0;
-  } catch (const CLI::ParseError& e) {
-    std::fprintf(stderr, "cordavex classify: %s\n", e.what());
-    return 2;
+  if (const int status = ParseClassifyArguments(argc, argv, options); status != kParsed) {
+    return status;
   }
 
   std::string bytes = options.text;
@@ -82,9 +63,7 @@ int ClassifyCommand(int argc, char** argv) {
                   *result);
 
   if (options.json) {
-    nlohmann::ordered_json out;
-    AddContent(*result, out);
-    std::cout << out.dump() << '\n';
+    std::cout << ContentJson(*result) << '\n';
   } else {
     PrintText(*result);
   }

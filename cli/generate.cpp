@@ -1,5 +1,3 @@
-#include <CLI/CLI.hpp>
-
 #include <cctype>
 #include <cstdio>
 #include <iostream>
@@ -8,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/generate_cordavex.h"
 #include "cli/image_write.h"
@@ -19,12 +18,6 @@ namespace {
 
 // A picture side beyond this many pixels is almost surely a mistyped scale.
 constexpr int kMaxPictureSide = 16384;
-
-constexpr const char* kGenerateUsage =
-    "usage: cordavex generate qr [--level L|M|Q|H] [--version V] [--allow-larger] [--mask M]\n"
-    "                            [--scale S] [--border B] TEXT|- -o OUT.{png,svg,pgm,txt}\n"
-    "       cordavex generate cordavex [--level 0-3] [--kind K] [--password P] [--secret S]\n"
-    "                            [--parts N] [--scale S] [--border B] TEXT|- -o OUT\n";
 
 int Fail(const std::string& message, int status) {
   std::fprintf(stderr, "cordavex generate qr: %s\n", message.c_str());
@@ -48,36 +41,16 @@ int LevelFromName(const std::string& name) {
 }
 
 int GenerateQr(int argc, char** argv) {
-  CLI::App app{"Generate a QR code", "cordavex generate qr"};
-  std::string levelName = "M";
-  int version = 0;
-  bool allowLarger = false;
-  int mask = -1;
-  int scale = 8;
-  int border = 4;
-  std::string text;
-  std::string output;
-  app.add_option("--level", levelName, "error correction level L, M, Q or H (default M)");
-  app.add_option("--version", version, "symbol version 1-40 (default: the smallest that fits)")
-      ->check(CLI::Range(0, kQrMaxVersion));
-  app.add_flag("--allow-larger", allowLarger, "use a larger version when the text needs one");
-  app.add_option("--mask", mask, "mask pattern 0-7 (default: the lowest penalty)")
-      ->check(CLI::Range(-1, 7));
-  app.add_option("--scale", scale, "pixels per module (default 8; SVG: size of a module)")
-      ->check(CLI::Range(1, 256));
-  app.add_option("--border", border, "light modules around the symbol (default 4)")
-      ->check(CLI::Range(0, 256));
-  app.add_option("TEXT", text, "the text to encode, or - for standard input")->required();
-  app.add_option("-o,--output", output, "output file: .png, .svg, .pgm or .txt")->required();
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp&) {
-    std::fputs(app.help().c_str(), stdout);
-    return 0;
-  } catch (const CLI::ParseError& e) {
-    std::fprintf(stderr, "cordavex generate qr: %s\n%s", e.what(), kGenerateUsage);
-    return 2;
+  GenerateQrOptions options;
+  if (const int status = ParseGenerateQrArguments(argc, argv, options); status != kParsed) {
+    return status;
   }
+  const std::string& levelName = options.levelName;
+  const std::string& output = options.output;
+  std::string& text = options.text;
+  const int version = options.version;
+  const int mask = options.mask;
+  const bool allowLarger = options.allowLarger;
 
   const int level = LevelFromName(levelName);
   if (level < 0) return Fail("--level must be L, M, Q or H, not '" + levelName + "'", 2);
@@ -110,7 +83,7 @@ int GenerateQr(int argc, char** argv) {
                 1);
   }
 
-  const int pictureSide = (context->side + 2 * border) * scale;
+  const int pictureSide = (context->side + 2 * options.border) * options.scale;
   if (ImageKindOf(output) != ImageKind::kText && pictureSide > kMaxPictureSide) {
     return Fail("the picture would be " + std::to_string(pictureSide) +
                     " pixels wide; lower --scale or --border",
@@ -118,7 +91,7 @@ int GenerateQr(int argc, char** argv) {
   }
   const ModuleView view{context->matrix, context->side, kQrMatrixStride};
   std::string error;
-  if (!WriteSymbolImage(output, view, scale, border, error)) return Fail(error, 2);
+  if (!WriteSymbolImage(output, view, options.scale, options.border, error)) return Fail(error, 2);
   return 0;
 }
 

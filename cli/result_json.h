@@ -1,14 +1,14 @@
-// How the command line shows a content record: the JSON keys shared by `scan`
-// and `classify`, and UTF-16 to UTF-8 for printing.
+// How the command line shows a content record: UTF-16 to UTF-8 and hex for
+// printing, and the JSON lines of `scan --json` and `classify --json`. The JSON
+// library stays inside result_json.cpp; callers get finished lines.
 #pragma once
-
-#include <nlohmann/json.hpp>
 
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "cordavex/recognizer.h"
 #include "cordavex/scan_result.h"
 
 namespace cordavex::cli {
@@ -20,13 +20,23 @@ std::string Utf16ToUtf8(std::u16string_view text);
 // Lower-case hexadecimal, two digits a byte.
 std::string Hex(std::span<const uint8_t> bytes);
 
-// "qr", "cv2", "cv3", "dm", or null for no symbology.
-nlohmann::json SymbologyName(int32_t symbology);
+// One object: contentType, subType, number, rawText, displayText and fields
+// (role name to value, non-empty fields only, in record order).
+std::string ContentJson(const ScanResult& result);
 
-// contentType, subType, number, rawText, displayText and fields (role name to
-// value, non-empty fields only, in record order).
-void AddContent(const ScanResult& result, nlohmann::ordered_json& out);
-// The same keys, all null, for an image in which nothing decoded.
-void AddNoContent(nlohmann::ordered_json& out);
+// What `scan --json` prints for one image.
+struct ScanLine {
+  std::string_view file;
+  bool unreadable = false;  // the file could not be read; `error` says why
+  std::string_view error;
+  int32_t status = 0;       // the engine's last return value
+  int frames = 0;           // calls made
+  DecodedSymbol symbol;     // what decoded, when status is 1
+  const ScanResult* result = nullptr;
+};
+
+// One object: file, (error,) status, frames, symbology ("qr", "cv2", "cv3",
+// "dm"), bytes in hex, then the content keys, all null where nothing decoded.
+std::string ScanLineJson(const ScanLine& line);
 
 }  // namespace cordavex::cli

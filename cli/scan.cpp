@@ -1,14 +1,13 @@
 // `cordavex scan`: reads each image, converts it to one of the engine's pixel
 // formats and calls RecognizeImage with a fresh workspace up to --frames times,
 // as consecutive camera frames of the same scene would reach it.
-#include <CLI/CLI.hpp>
-
 #include <cstdio>
 #include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/image_io.h"
 #include "cli/result_json.h"
@@ -17,14 +16,6 @@
 
 namespace cordavex::cli {
 namespace {
-
-struct ScanOptions {
-  int mode = 0;
-  std::string symbologies = "qr,cv,dm";
-  int frames = 8;
-  bool json = false;
-  std::vector<std::string> files;
-};
 
 struct ScanOutcome {
   int32_t status = 0;
@@ -65,47 +56,24 @@ void PrintText(const std::string& file, const ScanOutcome& outcome, const Decode
 
 void PrintJson(const std::string& file, const ScanOutcome* outcome, const DecodedSymbol& symbol,
                const ScanResult& result, const std::string& error) {
-  nlohmann::ordered_json out;
-  out["file"] = file;
-  if (outcome == nullptr) {
-    out["error"] = error;
-    out["status"] = nullptr;
-    out["frames"] = 0;
-  } else {
-    out["status"] = outcome->status;
-    out["frames"] = outcome->frames;
+  ScanLine line;
+  line.file = file;
+  line.unreadable = outcome == nullptr;
+  line.error = error;
+  if (outcome != nullptr) {
+    line.status = outcome->status;
+    line.frames = outcome->frames;
   }
-  const bool decoded = outcome != nullptr && outcome->status == 1;
-  out["symbology"] = decoded ? SymbologyName(symbol.symbology) : nlohmann::json(nullptr);
-  out["bytes"] = decoded ? nlohmann::json(Hex(symbol.bytes)) : nlohmann::json(nullptr);
-  if (decoded) {
-    AddContent(result, out);
-  } else {
-    AddNoContent(out);
-  }
-  std::cout << out.dump() << '\n';
+  line.symbol = symbol;
+  line.result = &result;
+  std::cout << ScanLineJson(line) << '\n';
 }
 
 }  // namespace
 
 int ScanCommand(int argc, char** argv) {
   ScanOptions options;
-  CLI::App app("Scan images for QR code, Cordavex code and Data Matrix symbols", "cordavex scan");
-  app.add_option("--mode", options.mode, "processing mode 0..5")->check(CLI::Range(0, 5));
-  app.add_option("--symbologies", options.symbologies, "comma-separated: qr, cv, dm");
-  app.add_option("--frames", options.frames, "calls per image, stopping at the first success")
-      ->check(CLI::Range(1, 1000));
-  app.add_flag("--json", options.json, "one JSON object per image");
-  app.add_option("IMAGE", options.files, "PNG, JPEG, PGM or PPM files")->required();
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp&) {
-    std::cout << app.help();
-    return 0;
-  } catch (const CLI::ParseError& e) {
-    std::fprintf(stderr, "cordavex scan: %s\n", e.what());
-    return 2;
-  }
+  if (const int status = ParseScanArguments(argc, argv, options); status != kParsed) return status;
   const int32_t mask = static_cast<int32_t>(SymbologyMaskOfList(options.symbologies));
   if (mask == 0) {
     std::fprintf(stderr, "cordavex scan: unknown symbology in '%s' (use qr, cv, dm)\n",

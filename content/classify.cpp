@@ -181,14 +181,14 @@ int32_t ClassifyTextInto(Classification& c, std::string_view text, uint32_t char
   record.Clear();
   c.poolFill = 0;
   text = text.substr(0, std::min(text.find('\0'), text.size()));
-  // One set for the whole text: a guess made value by value could read the
-  // same bytes differently in different fields.
+  // One guess for the whole text, which the field values keep unless their
+  // own bytes refute it (record_fill.h).
   const uint32_t resolved = charset == kCharsetGuess ? GuessCharset(Bytes(text)) : charset;
   DecodeToUnicode(resolved, Bytes(text), {record.rawText(), ScanResult::kRawTextUnits - 1});
 
   const ContentObject* objects = nullptr;
   if (!text.empty() && ParseContent(text, c.pool, &objects) == 1) {
-    ContentFill fill{&record, resolved, 0};
+    ContentFill fill{&record, resolved, 0, charset == kCharsetGuess};
     for (const ContentObject* o = objects; o != nullptr; o = o->next) {
       if (o->Name() == "DOCOMO_MIX") break;
       // The type comes first: a web address's URL field is the whole text.

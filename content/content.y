@@ -10,15 +10,39 @@
  *               A value line may continue on a line that starts with a space
  *               or tab (folding) and, in a quoted-printable value, after "=" LB
  *               (soft line break). Blank lines between properties are skipped.
- *   MECARD      MECARD:{KEY:value;};   keys N TEL EMAIL ADR URL NOTE BDAY NICKNAME
- *                                      TEL-AV SOUND (N and ADR split at ",")
- *   WEBKM       MEBKM:{KEY:value;};    keys TITLE URL
- *   MATMSG      MATMSG:{KEY:value;};   keys TO SUB BODY
- *   BIZCARD     BIZCARD:{KEY:value;};  keys N X T C A B M F E
- *   SMTP        SMTP:address:subject:body
+ *               Properties of vCard 2.1, 3.0 and 4.0 that fill no field are
+ *               kept without one.
+ *   VCALENDAR   BEGIN:VCALENDAR LB { line } END:VCALENDAR, or the bare event
+ *               BEGIN:VEVENT LB { line } END:VEVENT (iCalendar, vCalendar 1.0).
+ *               Lines as in a vCard (parameters such as TZID, folding); nested
+ *               components BEGIN:X ... END:X must match. Only the first VEVENT
+ *               counts, and only its own lines: SUMMARY, LOCATION, DESCRIPTION,
+ *               DTSTART, DTEND (values as written, e.g. 20240115T090000Z),
+ *               URL and GEO; "\n" in a value is a line break. A calendar
+ *               without an event is not accepted.
+ *   MECARD      MECARD:{KEY:value;}[;]  keys N TEL EMAIL ADR URL NOTE BDAY NICKNAME
+ *                                      TEL-AV SOUND ORG TITLE GEO (N and ADR split
+ *                                      at ","; GEO is "lat,lon"); other keys are
+ *                                      skipped. Whether an ADR is the positional
+ *                                      form or one free-form street is the
+ *                                      record walk's decision.
+ *   WEBKM       MEBKM:{KEY:value;}[;]   keys TITLE URL; other keys are skipped
+ *   MATMSG      MATMSG:{KEY:value;}[;]  keys TO SUB BODY; other keys are skipped
+ *   BIZCARD     BIZCARD:{KEY:value;}[;] keys N X T C A B M F E; other keys are skipped
+ *               (each of these four forms may end in ";;" or in the last field's ";")
+ *   SMTP        SMTP:address[:subject[:body]]
  *   SMS / MMS   SMSTO:number[:message]  SMS:number[:message]  MMSTO:number[:message]
- *   VFMAILTO    MAILTO:address LB SUBJECT:subject LB BODY:body [LB]
- *   TEL         TEL:number             digits, letters, "+", "-", space, "*", "#"
+ *               MMS:number[:message]. After "sms:" and "mms:" a number with
+ *               parameters or a query is an RFC 5724 URI:
+ *               sms:number[;param...][,number...][?body=text], percent escapes
+ *               resolved; the recipients are the numbers without parameters.
+ *   VFMAILTO    MAILTO:address LB SUBJECT:subject LB BODY:body [LB], or the
+ *               RFC 6068 URI mailto:[addresses][?hfield=value{&hfield=value}]
+ *               with the fields to (more recipients), subject and body, percent
+ *               escapes resolved (cc, bcc and others fill nothing)
+ *   TEL         TEL:number[;param...]  digits, letters, "+", "-", ".", "(", ")",
+ *                                      space, "*", "#"; RFC 3966 parameters
+ *                                      (";ext=", ";phone-context=") fill nothing
  *   HTTP        http://...  https://...
  *   WTAI        wtai://library/function;param{;param}   library wp vc nt pb cl ms;
  *               the first parameter is the number, the second the name
@@ -26,6 +50,13 @@
  *   MEMORY      MEMORY:memo LB { KEY:value LB }   keys NAME1 NAME2 TEL1-3 MAIL1-3 ADD
  *   CV3ADDRESSBOOK  NAME:name{;KEY:value}   keys TEL EMAIL ADR CITY ZIP URL
  *   VFBOOKMARK  title LB http://address   (nothing after the address)
+ *
+ * Read before the grammar (ParseContent): a text that no form takes is read
+ * again without its trailing spaces, tabs and line breaks; and one that still
+ * fails, made of a title, one line break and an http:// or https:// address,
+ * is a VFBOOKMARK whatever its title begins with (a digit, or a word that
+ * begins another form: "2024 News", "Tel Aviv guide"). That last reading
+ * starts with the marker token S_TITLED_BOOKMARK, so it needs no lookahead.
  *
  * The forms of our own that have no published syntax:
  *
@@ -57,9 +88,10 @@
  *       Examples: "CARD:PHONE;TEL:0955667788;;",
  *       "CARD:AD;TAG:12345678901234;FUNC:52;NUM:1;;".
  *
- * A bookmark title may not begin with a digit or with a word that begins
- * another form (BEGIN, MECARD, NAME, TEL, HTTP, ...): one token of lookahead
- * cannot tell those apart.
+ * Within the grammar itself a bookmark title may not begin with a digit or
+ * with a word that begins another form (BEGIN, MECARD, NAME, TEL, HTTP, ...):
+ * one token of lookahead cannot tell those apart; the marked reading above
+ * takes such titles.
  */
 
 %code top {
@@ -124,7 +156,7 @@ using cordavex::FormKind;
   K_CR K_DG K_CVSID K_IM K_IMAGE_PNG K_HTTP K_HTTPS K_WTAI
   K_WP K_VC K_NT K_PB K_CL K_MS K_MC K_SD
   K_AP K_LAPL K_ADFURL K_CMD K_PARAM K_X_DASH K_CONTENT_ID K_AUDIO_MIDI
-  K_AUDIO_MID K_AUDIO_SP_MIDI K_APPLICATION_X_MLD
+  K_AUDIO_MID K_AUDIO_SP_MIDI K_APPLICATION_X_MLD K_VCALENDAR K_VEVENT K_MMS
 ;
 %token
   L_A L_B L_C L_D L_E L_F L_G L_H
@@ -144,12 +176,15 @@ using cordavex::FormKind;
 /* "=" and a line break inside a quoted-printable vCard value: the scanner
    gives this token only while such a value is being read. */
 %token P_SOFT_BREAK
+/* Marker of the reading as a titled bookmark; the scanner gives it first, and
+   only when ParseContent asks for that reading. */
+%token S_TITLED_BOOKMARK
 
 %%
 
 content
-  : vcard | kv_form | qbcode | smtp | sms | mailto | tel | web | wtai | callto
-  | memory | address_book | bookmark | numbered
+  : vcard | calendar | kv_form | qbcode | smtp | sms | mailto | tel | web | wtai | callto
+  | memory | address_book | bookmark | numbered | titled_bookmark
   ;
 
 /* ---- vCard ---- */
@@ -183,11 +218,36 @@ v_value
   | v_value P_LB P_TAB { $$ = cordavex::Join($1, $3); }
   ;
 
+/* ---- iCalendar ---- */
+
+calendar
+  : K_BEGIN P_COLON calendar_head P_LB c_lines K_END P_COLON key
+      { if (!cordavex::FinishCalendar(*s, $8)) YYABORT; }
+  ;
+calendar_head
+  : K_VCALENDAR { cordavex::BeginCalendar(*s, $1); }
+  | K_VEVENT { cordavex::BeginCalendar(*s, $1); }
+  ;
+c_lines
+  : %empty
+  | c_lines c_prop
+  | c_lines P_LB
+  | c_lines K_END P_COLON key P_LB { if (!cordavex::EndCalendarComponent(*s, $4)) YYABORT; }
+  ;
+c_prop
+  : v_key v_params P_COLON v_value P_LB
+      { s->form = FormKind::vcalendar;
+        s->quotedPrintable = false;
+        if (!cordavex::AddCalendarItem(*s, $1, $4)) YYABORT; }
+  ;
+
 /* ---- KEY:value; forms ---- */
 
 kv_form
   : kv_head P_COLON kv_fields P_SEMI
-      { if (!cordavex::FinishObject(*s, s->objectName)) YYABORT; }
+      { if (!cordavex::FinishKeyedObject(*s)) YYABORT; }
+  | kv_head P_COLON kv_fields
+      { if (!cordavex::FinishKeyedObject(*s)) YYABORT; }
   ;
 kv_head
   : K_MECARD { s->form = FormKind::mecard; s->objectName = "MECARD"; }
@@ -213,22 +273,24 @@ card_kind
 
 smtp
   : K_SMTP P_COLON colon_value1 P_COLON colon_value P_COLON any_value
-      { if (!AddItem(*s, PropKind::email, $3) || !AddItem(*s, PropKind::to, $3) ||
-            !AddItem(*s, PropKind::sub, $5) || !AddItem(*s, PropKind::body, $7) ||
-            !cordavex::FinishObject(*s, "SMTP")) YYABORT; }
+      { if (!cordavex::AddSmtp(*s, $3, $5, $7)) YYABORT; }
+  | K_SMTP P_COLON colon_value1
+      { if (!cordavex::AddSmtp(*s, $3, cordavex::kEmptySpan, cordavex::kEmptySpan)) YYABORT; }
+  | K_SMTP P_COLON colon_value1 P_COLON colon_value
+      { if (!cordavex::AddSmtp(*s, $3, $5, cordavex::kEmptySpan)) YYABORT; }
   ;
 
 sms
   : sms_head P_COLON colon_value1
-      { if (!AddItem(*s, PropKind::sm, $3) || !cordavex::FinishObject(*s, s->objectName)) YYABORT; }
+      { if (!cordavex::AddShortMessage(*s, $3, cordavex::kEmptySpan)) YYABORT; }
   | sms_head P_COLON colon_value1 P_COLON any_value1
-      { if (!AddItem(*s, PropKind::sm, $3) || !AddItem(*s, PropKind::body, $5) ||
-            !cordavex::FinishObject(*s, s->objectName)) YYABORT; }
+      { if (!cordavex::AddShortMessage(*s, $3, $5)) YYABORT; }
   ;
 sms_head
   : K_SMSTO { s->objectName = "SMS"; }
-  | K_SMS { s->objectName = "SMS"; }
+  | K_SMS { s->objectName = "SMS"; s->smsUri = true; }
   | K_MMSTO { s->objectName = "MMS"; }
+  | K_MMS { s->objectName = "MMS"; s->smsUri = true; }
   ;
 
 mailto
@@ -237,6 +299,8 @@ mailto
       { if (!AddItem(*s, PropKind::email, $3) || !AddItem(*s, PropKind::to, $3) ||
             !AddItem(*s, PropKind::sub, $7) || !AddItem(*s, PropKind::body, $11) ||
             !cordavex::FinishObject(*s, "VFMAILTO")) YYABORT; }
+  | K_MAILTO P_COLON line_value1
+      { if (!cordavex::AddMailtoUri(*s, $3)) YYABORT; }
   ;
 
 /* ---- numbers and links ---- */
@@ -244,11 +308,13 @@ mailto
 tel
   : K_TEL P_COLON tel_number
       { if (!AddItem(*s, PropKind::tel, $3) || !cordavex::FinishObject(*s, "TEL")) YYABORT; }
+  | K_TEL P_COLON tel_number P_SEMI line_value
+      { if (!cordavex::AddTelNumber(*s, $3)) YYABORT; }
   ;
 tel_number : tel_tok | tel_number tel_tok { $$ = cordavex::Join($1, $2); } ;
 tel_tok
-  : word | P_PLUS | P_SPACE | P_STAR | P_HASH
-  | P_OTHER { if (!cordavex::IsDash(*s, $1)) YYABORT; }
+  : word | P_PLUS | P_SPACE | P_STAR | P_HASH | P_DOT
+  | P_OTHER { if (!cordavex::IsPhoneSeparator(*s, $1)) YYABORT; }
   ;
 
 web
@@ -311,6 +377,12 @@ bookmark
             !AddItem(*s, PropKind::url, cordavex::Join($3, $7)) ||
             !cordavex::FinishObject(*s, "VFBOOKMARK")) YYABORT; }
   ;
+titled_bookmark
+  : S_TITLED_BOOKMARK line_value1 P_LB web_scheme P_COLON P_SLASH P_SLASH line_value1
+      { if (!AddItem(*s, PropKind::title, $2) ||
+            !AddItem(*s, PropKind::url, cordavex::Join($4, $8)) ||
+            !cordavex::FinishObject(*s, "VFBOOKMARK")) YYABORT; }
+  ;
 title : title_first | title t_noline { $$ = cordavex::Join($1, $2); } ;
 title_first : word_plain | K_END | punct | P_COLON | P_SEMI | P_EQUALS ;
 
@@ -368,6 +440,7 @@ word_plain
   | K_CR | K_DG | K_CVSID | K_IM | K_IMAGE_PNG | K_WP | K_VC | K_NT
   | K_PB | K_CL | K_MS | K_MC | K_SD | K_AP | K_LAPL | K_ADFURL
   | K_CMD | K_PARAM | K_X_DASH | K_CONTENT_ID | K_AUDIO_MIDI | K_AUDIO_MID | K_AUDIO_SP_MIDI | K_APPLICATION_X_MLD
+  | K_VCALENDAR | K_VEVENT
   | L_A | L_B | L_C | L_D | L_E | L_F | L_G | L_H
   | L_I | L_J | L_K | L_L | L_M | L_N | L_O | L_P
   | L_Q | L_R | L_S | L_T | L_U | L_V | L_W | L_X
@@ -376,7 +449,7 @@ word_plain
 starter
   : K_BEGIN | K_MECARD | K_MEBKM | K_MATMSG | K_BIZCARD | K_SMTP | K_SMSTO | K_SMS
   | K_MMSTO | K_MAILTO | K_TEL | K_HTTP | K_HTTPS | K_WTAI | K_CALLTO | K_MEMORY
-  | K_NAME | K_CARD
+  | K_NAME | K_CARD | K_MMS
   ;
 digit
   : D_0 | D_1 | D_2 | D_3 | D_4 | D_5 | D_6 | D_7 | D_8 | D_9

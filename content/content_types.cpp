@@ -1,5 +1,7 @@
 #include "content/content_types.h"
 
+#include "decode/text_routines.h"
+
 namespace cordavex {
 namespace {
 
@@ -27,6 +29,7 @@ constexpr NamedType kObjectTypes[] = {
     {"CALLTO", kTypeSkypeCall},
     {"BIZCARD", kTypeBusinessCard},
     {"CV3ADDRESSBOOK", kTypeUnclassified},
+    {"VCALENDAR", kTypeCalendar},
 };
 
 constexpr NamedType kWtaiLibraries[] = {
@@ -43,29 +46,6 @@ constexpr NamedType kAddressBookKinds[] = {
     {"BM", kTypeBookmark},       {"AD", kTypeAdvert},             {"DTXT", kTypeTextWithSubject},
     {"MEDIA", kTypeMedia},
 };
-
-struct FunctionType {
-  int number;
-  int32_t type;
-};
-
-constexpr FunctionType kFunctionTypes[] = {
-    {1, kTypeSimpleContact}, {2, kTypeContactCard}, {3, kTypeTextMessage},
-    {4, kTypeBookmark},      {5, kTypeMms},         {6, kTypeEmail},
-    {7, kTypeCalendar},      {8, kTypeDatedItem},   {9, kTypePlainText},
-    {10, kTypePlainText},
-};
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 template <size_t N>
 int32_t Find(const NamedType (&table)[N], std::string_view word, bool ignoreCase, int32_t absent) {
@@ -89,11 +69,22 @@ int32_t TypeOfWtaiFunction(std::string_view function) {
   return Find(kWtaiPublicFunctions, function, true, kTypeWtaiLink);
 }
 
-int32_t TypeOfFunctionNumber(int number) {
-  for (const FunctionType& row : kFunctionTypes) {
-    if (row.number == number) return row.type;
+const NumberedFunction* FindNumberedFunction(int number) {
+  for (const NumberedFunction& row : kNumberedFunctions) {
+    if (row.number == number) return &row;
   }
-  return kTypeUnclassified;
+  return nullptr;
+}
+
+PropKind NumberedFunctionValue(int number) {
+  if (number >= kFirstTagFunction && number <= kLastTagFunction) return PropKind::tagId;
+  const NumberedFunction* row = FindNumberedFunction(number);
+  return row != nullptr ? row->value : PropKind::body;
+}
+
+int32_t TypeOfFunctionNumber(int number) {
+  const NumberedFunction* row = FindNumberedFunction(number);
+  return row != nullptr ? row->type : kTypeUnclassified;
 }
 
 int32_t TypeOfAddressBookKind(std::string_view kind) {

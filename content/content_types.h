@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "content/parser.h"
 #include "cordavex/content.h"
 
 namespace cordavex {
@@ -31,12 +32,37 @@ inline constexpr int32_t kWtaiPublicLibrary = 0;  // "wp"
 // 3, "ap" (add to phonebook) 4; kTypeWtaiLink for every other function.
 int32_t TypeOfWtaiFunction(std::string_view function);
 
-// Function numbers 1..10 give a type directly; 51..60 stand for a tag id whose
-// sub-type is the type of the number 50 below. Any other number: 256.
+// The numbered-function form "DD[N...];value", one row per function number:
+// the property its value is stored as and the type the number gives. Numbers
+// 51..60 stand for a tag id whose sub-type is the type of the number 50 below;
+// any number without a row stores its value as the body and gives type 256.
+struct NumberedFunction {
+  int number;
+  PropKind value;
+  int32_t type;
+};
+inline constexpr NumberedFunction kNumberedFunctions[] = {
+    {1, PropKind::tel, kTypeSimpleContact},
+    {2, PropKind::name, kTypeContactCard},
+    {3, PropKind::to, kTypeTextMessage},
+    {4, PropKind::url, kTypeBookmark},
+    {5, PropKind::to, kTypeMms},
+    {6, PropKind::to, kTypeEmail},
+    {7, PropKind::eventSubject, kTypeCalendar},
+    {8, PropKind::eventSubject, kTypeDatedItem},
+    {9, PropKind::body, kTypePlainText},
+    {10, PropKind::tel, kTypePlainText},
+};
 inline constexpr int kFirstTagFunction = 51;
 inline constexpr int kLastTagFunction = 60;
 inline constexpr int kTagFunctionOffset = 50;
 inline constexpr int kTagIdLength = 14;  // units a tag id needs to count as one
+
+// The row of a function number 1..10, or nullptr.
+const NumberedFunction* FindNumberedFunction(int number);
+// The property a function number's value is stored as.
+PropKind NumberedFunctionValue(int number);
+// The type a function number gives (see above).
 int32_t TypeOfFunctionNumber(int number);
 
 // Address-book kind words (any case): "MAIL" 7, "SMS" 5, "PHONE" 3, "BM" 12,

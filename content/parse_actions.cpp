@@ -4,7 +4,9 @@
 #include <iterator>
 #include <string_view>
 
+#include "content/content_types.h"
 #include "content/parse_state.h"
+#include "decode/text_routines.h"
 
 namespace cordavex {
 namespace {
@@ -49,6 +51,10 @@ constexpr FormKey kFormKeys[] = {
     {FormKind::mecard, "NICKNAME", PropKind::nickname},
     {FormKind::mecard, "TEL-AV", PropKind::telAv},
     {FormKind::mecard, "SOUND", PropKind::sound},
+    // Keys that today's generators add to MECARD; other keys are skipped.
+    {FormKind::mecard, "ORG", PropKind::org},
+    {FormKind::mecard, "TITLE", PropKind::title},
+    {FormKind::mecard, "GEO", PropKind::geo},
     {FormKind::mebkm, "TITLE", PropKind::title},
     {FormKind::mebkm, "URL", PropKind::url},
     {FormKind::matmsg, "TO", PropKind::to},
@@ -114,7 +120,23 @@ constexpr FormKey kFormKeys[] = {
     {FormKind::card, "DESCRIPTION", PropKind::eventOther},
     {FormKind::card, "DTSTART", PropKind::eventStart},
     {FormKind::card, "DTEND", PropKind::eventEnd},
+    // iCalendar and vCalendar event properties; other properties are skipped.
+    {FormKind::vcalendar, "SUMMARY", PropKind::eventSubject},
+    {FormKind::vcalendar, "LOCATION", PropKind::eventLocation},
+    {FormKind::vcalendar, "DESCRIPTION", PropKind::eventOther},
+    {FormKind::vcalendar, "DTSTART", PropKind::eventStart},
+    {FormKind::vcalendar, "DTEND", PropKind::eventEnd},
+    {FormKind::vcalendar, "URL", PropKind::url},
+    {FormKind::vcalendar, "GEO", PropKind::geo},
 };
+
+// Forms whose unknown keys are skipped rather than rejecting the text: the
+// published card, bookmark and message forms, which generators extend freely.
+// Our own forms keep their closed key sets.
+bool SkipsUnknownKeys(FormKind form) {
+  return form == FormKind::mecard || form == FormKind::mebkm || form == FormKind::matmsg ||
+         form == FormKind::bizcard || form == FormKind::vcalendar;
+}
 
 // vCard parameter words: the named parameters, then the bare words whose kind
 // is not TYPE.
@@ -136,17 +158,6 @@ constexpr ParamWord kBareParams[] = {
     {"CONTENT-ID", ParamKind::value},          {"CID", ParamKind::value},
 };
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
-}
-
 // Length of the escape at `p` ("\;", "\,", "\:", "\\"), or 0. The scanner
 // takes the same two-byte tokens, so resolving escapes left to right from the
 // start of a value meets them exactly where the scanner did.
@@ -157,10 +168,17 @@ int EscapeAt(const char* p, const char* end) {
 
 // Writes raw[begin, end) to `out` with escapes resolved and returns its length
 // (never more than end - begin). `unfold` removes a line break followed by a
-// space or tab (vCard folding).
-int32_t ResolveEscapes(const char* begin, const char* end, bool unfold, char* out) {
+// space or tab (vCard folding); `textEscapes` also reads "\n" and "\N" as a
+// line break (iCalendar text).
+int32_t ResolveEscapes(const char* begin, const char* end, bool unfold, char* out,
+                       bool textEscapes = false) {
   int32_t n = 0;
   for (const char* p = begin; p < end;) {
+    if (textEscapes && end - p >= 2 && p[0] == '\\' && (p[1] == 'n' || p[1] == 'N')) {
+      out[n++] = '\n';
+      p += 2;
+      continue;
+    }
     if (EscapeAt(p, end) != 0) {
       out[n++] = p[1];
       p += 2;
@@ -181,13 +199,13 @@ int32_t ResolveEscapes(const char* begin, const char* end, bool unfold, char* ou
 // Copies `prefix` and raw[begin, end), escapes resolved, into the pool with a
 // zero after them.
 bool CopyValue(ParserState& s, std::string_view prefix, const char* begin, const char* end,
-               bool unfold, PoolString& out) {
+               bool unfold, PoolString& out, bool textEscapes = false) {
   const size_t size = prefix.size() + static_cast<size_t>(end - begin) + 1;
   char* copy = static_cast<char*>(s.pool->Allocate(size, 1));
   if (copy == nullptr) return false;
   if (!prefix.empty()) std::memcpy(copy, prefix.data(), prefix.size());
   auto n = static_cast<int32_t>(prefix.size());
-  if (begin != end) n += ResolveEscapes(begin, end, unfold, copy + n);
+  if (begin != end) n += ResolveEscapes(begin, end, unfold, copy + n, textEscapes);
   copy[n] = 0;
   out = {copy, n};
   return true;
@@ -251,8 +269,9 @@ bool AddItemFull(ParserState& s, PropKind kind, Span value, char separator) {
   std::string_view raw = SpanText(s, value);
   const char* begin = raw.data();
   const char* end = begin + raw.size();
-  bool unfold = s.form == FormKind::vcard;
-  if (!CopyValue(s, begin, end, unfold, item->value)) return false;
+  bool unfold = s.form == FormKind::vcard || s.form == FormKind::vcalendar;
+  bool textEscapes = s.form == FormKind::vcalendar;
+  if (!CopyValue(s, {}, begin, end, unfold, item->value, textEscapes)) return false;
   if (separator != 0 && !SplitComponents(s, begin, end, separator, unfold, *item)) return false;
   item->params = s.pendingParams;
   s.pendingParams = s.lastParam = nullptr;
@@ -260,84 +279,169 @@ bool AddItemFull(ParserState& s, PropKind kind, Span value, char separator) {
   return true;
 }
 
-// Indexed by PropKind.
-constexpr std::string_view kPropKindNames[] = {
-    "objectName",
-    "other",
-    "n",
-    "fn",
-    "tel",
-    "email",
-    "url",
-    "adr",
-    "note",
-    "title",
-    "org",
-    "geo",
-    "bday",
-    "nickname",
-    "label",
-    "fax",
-    "sound",
-    "telAv",
-    "role",
-    "photo",
-    "logo",
-    "to",
-    "sub",
-    "body",
-    "name",
-    "name1",
-    "name2",
-    "tel1",
-    "tel2",
-    "tel3",
-    "mail1",
-    "mail2",
-    "mail3",
-    "add",
-    "memory",
-    "city",
-    "zip",
-    "ct",
-    "em",
-    "sm",
-    "txt",
-    "intr",
-    "til",
-    "div",
-    "cor",
-    "len",
-    "lng",
-    "file",
-    "cr",
-    "dg",
-    "cvsid",
-    "type",
-    "im",
-    "bizFamilyName",
-    "bizCompanyStreet",
-    "bizCompanyPhone",
-    "bizMobile",
-    "bizCompanyFax",
-    "functionNumber",
-    "number",
-    "tagId",
-    "eventSubject",
-    "eventLocation",
-    "eventOther",
-    "eventStart",
-    "eventEnd",
-    "addressBookKind",
-    "wtaiLibrary",
-    "wtaiFunction",
-    "forceUnclassified",
+void DropPendingParams(ParserState& s) { s.pendingParams = s.lastParam = nullptr; }
+
+// Values of the URI forms are read as written: their escapes are "%XY", which
+// PercentDecode resolves, and a backslash is an ordinary character.
+bool IsHex(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  return (c | 0x20) - 'a' + 10;
+}
+
+// The bytes of `text` with every "%XY" replaced by its byte, in the pool; a "%"
+// not followed by two hexadecimal digits stays. `escapedHigh` tells whether an
+// escape gave a byte of 0x80 or more.
+bool PercentDecode(ParserState& s, std::string_view text, std::string_view& out,
+                   bool& escapedHigh) {
+  char* copy = static_cast<char*>(s.pool->Allocate(text.size() + 1, 1));
+  if (copy == nullptr) return false;
+  size_t n = 0;
+  for (size_t i = 0; i < text.size();) {
+    if (text[i] == '%' && i + 2 < text.size() && IsHex(text[i + 1]) && IsHex(text[i + 2])) {
+      const int byte = HexDigitValue(text[i + 1]) * 16 + HexDigitValue(text[i + 2]);
+      if (byte >= 0x80) escapedHigh = true;
+      copy[n++] = static_cast<char>(byte);
+      i += 3;
+      continue;
+    }
+    copy[n++] = text[i++];
+  }
+  copy[n] = 0;
+  out = {copy, n};
+  return true;
+}
+
+// Percent escapes in a URI stand for UTF-8 (RFC 3986): a value whose high
+// bytes came from escapes says so with this parameter, so that the record walk
+// does not guess its character set.
+constexpr ContentParam kUtf8Charset = {ParamKind::charset, {"UTF-8", 5}, nullptr};
+
+// Adds an item whose value is `bytes` as they are (already in the pool or
+// copied there), with the UTF-8 parameter when `utf8` is set.
+bool AddItemBytes(ParserState& s, PropKind kind, std::string_view bytes, bool utf8) {
+  ContentItem* item = NewItem(s, kind);
+  if (item == nullptr) return false;
+  char* copy = static_cast<char*>(s.pool->Allocate(bytes.size() + 1, 1));
+  if (copy == nullptr) return false;
+  if (!bytes.empty()) std::memcpy(copy, bytes.data(), bytes.size());
+  copy[bytes.size()] = 0;
+  item->value = {copy, static_cast<int32_t>(bytes.size())};
+  if (utf8) item->params = &kUtf8Charset;
+  Append(s, item);
+  return true;
+}
+
+// Splits "name=value&name=value" and hands each pair to `field`.
+template <typename Field>
+bool ForEachQueryField(std::string_view query, Field field) {
+  while (!query.empty()) {
+    const size_t amp = query.find('&');
+    const std::string_view pair = query.substr(0, amp);
+    const size_t equals = pair.find('=');
+    const std::string_view name = pair.substr(0, equals);
+    const std::string_view value =
+        equals == std::string_view::npos ? std::string_view{} : pair.substr(equals + 1);
+    if (!field(name, value)) return false;
+    if (amp == std::string_view::npos) break;
+    query.remove_prefix(amp + 1);
+  }
+  return true;
+}
+
+// One row per property kind, in enum order.
+struct PropKindRow {
+  PropKind kind;
+  std::string_view name;
 };
-static_assert(std::size(kPropKindNames) == static_cast<size_t>(PropKind::forceUnclassified) + 1);
+constexpr PropKindRow kPropKindNames[] = {
+    {PropKind::objectName, "objectName"},
+    {PropKind::other, "other"},
+    {PropKind::n, "n"},
+    {PropKind::fn, "fn"},
+    {PropKind::tel, "tel"},
+    {PropKind::email, "email"},
+    {PropKind::url, "url"},
+    {PropKind::adr, "adr"},
+    {PropKind::note, "note"},
+    {PropKind::title, "title"},
+    {PropKind::org, "org"},
+    {PropKind::geo, "geo"},
+    {PropKind::bday, "bday"},
+    {PropKind::nickname, "nickname"},
+    {PropKind::label, "label"},
+    {PropKind::fax, "fax"},
+    {PropKind::sound, "sound"},
+    {PropKind::telAv, "telAv"},
+    {PropKind::role, "role"},
+    {PropKind::photo, "photo"},
+    {PropKind::logo, "logo"},
+    {PropKind::to, "to"},
+    {PropKind::sub, "sub"},
+    {PropKind::body, "body"},
+    {PropKind::name, "name"},
+    {PropKind::name1, "name1"},
+    {PropKind::name2, "name2"},
+    {PropKind::tel1, "tel1"},
+    {PropKind::tel2, "tel2"},
+    {PropKind::tel3, "tel3"},
+    {PropKind::mail1, "mail1"},
+    {PropKind::mail2, "mail2"},
+    {PropKind::mail3, "mail3"},
+    {PropKind::add, "add"},
+    {PropKind::memory, "memory"},
+    {PropKind::city, "city"},
+    {PropKind::zip, "zip"},
+    {PropKind::ct, "ct"},
+    {PropKind::em, "em"},
+    {PropKind::sm, "sm"},
+    {PropKind::txt, "txt"},
+    {PropKind::intr, "intr"},
+    {PropKind::til, "til"},
+    {PropKind::div, "div"},
+    {PropKind::cor, "cor"},
+    {PropKind::len, "len"},
+    {PropKind::lng, "lng"},
+    {PropKind::file, "file"},
+    {PropKind::cr, "cr"},
+    {PropKind::dg, "dg"},
+    {PropKind::cvsid, "cvsid"},
+    {PropKind::type, "type"},
+    {PropKind::im, "im"},
+    {PropKind::bizFamilyName, "bizFamilyName"},
+    {PropKind::bizCompanyStreet, "bizCompanyStreet"},
+    {PropKind::bizCompanyPhone, "bizCompanyPhone"},
+    {PropKind::bizMobile, "bizMobile"},
+    {PropKind::bizCompanyFax, "bizCompanyFax"},
+    {PropKind::functionNumber, "functionNumber"},
+    {PropKind::number, "number"},
+    {PropKind::tagId, "tagId"},
+    {PropKind::eventSubject, "eventSubject"},
+    {PropKind::eventLocation, "eventLocation"},
+    {PropKind::eventOther, "eventOther"},
+    {PropKind::eventStart, "eventStart"},
+    {PropKind::eventEnd, "eventEnd"},
+    {PropKind::addressBookKind, "addressBookKind"},
+    {PropKind::wtaiLibrary, "wtaiLibrary"},
+    {PropKind::wtaiFunction, "wtaiFunction"},
+    {PropKind::forceUnclassified, "forceUnclassified"},
+};
+
+constexpr bool PropKindRowsInOrder() {
+  for (size_t i = 0; i < std::size(kPropKindNames); ++i) {
+    if (static_cast<size_t>(kPropKindNames[i].kind) != i) return false;
+  }
+  return std::size(kPropKindNames) == static_cast<size_t>(PropKind::forceUnclassified) + 1;
+}
+static_assert(PropKindRowsInOrder(), "one name row per property kind, in enum order");
 
 }  // namespace
 
-std::string_view PropKindName(PropKind kind) { return kPropKindNames[static_cast<size_t>(kind)]; }
+std::string_view PropKindName(PropKind kind) {
+  return kPropKindNames[static_cast<size_t>(kind)].name;
+}
 
 std::string_view SpanText(const ParserState& s, Span span) {
   if (span.begin < 0) return {};
@@ -362,6 +466,10 @@ bool AddKeyedItem(ParserState& s, Span key, Span value) {
     return AddItemFull(s, row.kind, value, separator);
   }
   if (s.form == FormKind::vcard) return AddItemFull(s, PropKind::other, value, 0);
+  if (SkipsUnknownKeys(s.form)) {
+    DropPendingParams(s);
+    return true;
+  }
   return false;
 }
 
@@ -428,18 +536,8 @@ bool AddCallto(ParserState& s, Span value) {
 
 bool AddNumberedField(ParserState& s, Span code, Span value) {
   std::string_view digits = SpanText(s, code);
-  int function = (digits[0] - '0') * 10 + (digits[1] - '0');
-  PropKind kind = PropKind::body;
-  switch (function) {
-    case 1: case 10: kind = PropKind::tel; break;
-    case 2: kind = PropKind::name; break;
-    case 3: case 5: case 6: kind = PropKind::to; break;
-    case 4: kind = PropKind::url; break;
-    case 7: case 8: kind = PropKind::eventSubject; break;
-    default:
-      if (function >= 51 && function <= 60) kind = PropKind::tagId;
-      break;
-  }
+  const int function = (digits[0] - '0') * 10 + (digits[1] - '0');
+  const PropKind kind = NumberedFunctionValue(function);
   if (kind == PropKind::url) {
     // The first character of a web address is a prefix digit.
     static constexpr std::string_view kPrefixes[] = {"http://", "http://www.", "https://",
@@ -462,6 +560,156 @@ bool AddNumberedField(ParserState& s, Span code, Span value) {
 }
 
 bool IsDash(const ParserState& s, Span token) { return SpanText(s, token) == "-"; }
+
+bool IsPhoneSeparator(const ParserState& s, Span token) {
+  const std::string_view text = SpanText(s, token);
+  return text == "-" || text == "(" || text == ")";
+}
+
+bool AddSmtp(ParserState& s, Span address, Span subject, Span body) {
+  return AddItem(s, PropKind::email, address) && AddItem(s, PropKind::to, address) &&
+         AddItem(s, PropKind::sub, subject) && AddItem(s, PropKind::body, body) &&
+         FinishObject(s, "SMTP");
+}
+
+bool AddShortMessage(ParserState& s, Span recipient, Span message) {
+  const std::string_view number = SpanText(s, recipient);
+  if (!s.smsUri || number.find_first_of("?;") == std::string_view::npos) {
+    // SMSTO:number:message, and an sms: URI that is nothing more than a number.
+    if (!AddItem(s, PropKind::sm, recipient)) return false;
+    if (message.begin >= 0 && !AddItem(s, PropKind::body, message)) return false;
+    return FinishObject(s, s.objectName);
+  }
+  // sms:number[;param][,number...][?body=text]: a ":" belongs to the URI.
+  const std::string_view uri = SpanText(s, message.begin >= 0 ? Join(recipient, message) : recipient);
+  const size_t question = uri.find('?');
+  std::string_view numbers = uri.substr(0, question);
+  char* joined = static_cast<char*>(s.pool->Allocate(numbers.size() + 1, 1));
+  if (joined == nullptr) return false;
+  size_t n = 0;
+  while (true) {
+    const size_t comma = numbers.find(',');
+    std::string_view one = numbers.substr(0, comma);
+    one = one.substr(0, one.find(';'));  // RFC 3966 parameters name no field
+    if (!one.empty()) {
+      if (n > 0) joined[n++] = ',';
+      std::memcpy(joined + n, one.data(), one.size());
+      n += one.size();
+    }
+    if (comma == std::string_view::npos) break;
+    numbers.remove_prefix(comma + 1);
+  }
+  std::string_view decodedNumbers;
+  bool high = false;
+  if (!PercentDecode(s, {joined, n}, decodedNumbers, high) ||
+      !AddItemBytes(s, PropKind::sm, decodedNumbers, high)) {
+    return false;
+  }
+  if (question != std::string_view::npos) {
+    const bool ok = ForEachQueryField(uri.substr(question + 1), [&](std::string_view name,
+                                                                    std::string_view value) {
+      if (!EqualsNoCase(name, "body")) return true;
+      std::string_view body;
+      bool escapedHigh = false;
+      return PercentDecode(s, value, body, escapedHigh) &&
+             AddItemBytes(s, PropKind::body, body, escapedHigh);
+    });
+    if (!ok) return false;
+  }
+  return FinishObject(s, s.objectName);
+}
+
+bool AddMailtoUri(ParserState& s, Span uri) {
+  const std::string_view text = SpanText(s, uri);
+  const size_t question = text.find('?');
+  const std::string_view query =
+      question == std::string_view::npos ? std::string_view{} : text.substr(question + 1);
+  // Recipients: the addresses before "?" and those of every "to" field, as one
+  // comma-separated list.
+  std::string_view addresses = text.substr(0, question);
+  bool addressesHigh = false;
+  if (!PercentDecode(s, addresses, addresses, addressesHigh)) return false;
+  std::string_view subject, body;
+  bool subjectHigh = false, bodyHigh = false;
+  const bool ok = ForEachQueryField(query, [&](std::string_view name, std::string_view value) {
+    if (EqualsNoCase(name, "subject")) return PercentDecode(s, value, subject, subjectHigh);
+    if (EqualsNoCase(name, "body")) return PercentDecode(s, value, body, bodyHigh);
+    if (!EqualsNoCase(name, "to") || value.empty()) return true;  // cc, bcc, ...: no field
+    std::string_view more;
+    if (!PercentDecode(s, value, more, addressesHigh)) return false;
+    const size_t size = addresses.size() + 1 + more.size();
+    char* list = static_cast<char*>(s.pool->Allocate(size + 1, 1));
+    if (list == nullptr) return false;
+    size_t n = 0;
+    if (!addresses.empty()) {
+      std::memcpy(list, addresses.data(), addresses.size());
+      n = addresses.size();
+      list[n++] = ',';
+    }
+    std::memcpy(list + n, more.data(), more.size());
+    addresses = {list, n + more.size()};
+    return true;
+  });
+  return ok && AddItemBytes(s, PropKind::email, addresses, addressesHigh) &&
+         AddItemBytes(s, PropKind::to, addresses, addressesHigh) &&
+         AddItemBytes(s, PropKind::sub, subject, subjectHigh) &&
+         AddItemBytes(s, PropKind::body, body, bodyHigh) && FinishObject(s, "VFMAILTO");
+}
+
+bool AddTelNumber(ParserState& s, Span number) {
+  return AddItem(s, PropKind::tel, number) && FinishObject(s, "TEL");
+}
+
+bool FinishKeyedObject(ParserState& s) {
+  return s.firstItem != nullptr && FinishObject(s, s.objectName);
+}
+
+void BeginCalendar(ParserState& s, Span name) {
+  s.form = FormKind::vcalendar;
+  s.calendarName = name;
+  s.calendarDepth = 0;
+  // A bare VEVENT is itself the event.
+  s.eventDepth = EqualsNoCase(SpanText(s, name), "VEVENT") ? 0 : -1;
+  s.eventRead = false;
+}
+
+bool AddCalendarItem(ParserState& s, Span key, Span value) {
+  if (EqualsNoCase(SpanText(s, key), "BEGIN")) {
+    DropPendingParams(s);
+    ++s.calendarDepth;
+    if (!s.eventRead && s.eventDepth < 0 && EqualsNoCase(SpanText(s, value), "VEVENT")) {
+      s.eventDepth = s.calendarDepth;
+    }
+    return true;
+  }
+  // Lines of the calendar itself, of a later event, of a time zone or of an
+  // alarm inside the event fill nothing.
+  if (s.calendarDepth != s.eventDepth || s.eventRead) {
+    DropPendingParams(s);
+    return true;
+  }
+  return AddKeyedItem(s, key, value);
+}
+
+bool EndCalendarComponent(ParserState& s, Span name) {
+  // The outermost component ends only at the end of the text.
+  if (s.calendarDepth == 0) return false;
+  if (s.calendarDepth == s.eventDepth) {
+    if (!EqualsNoCase(SpanText(s, name), "VEVENT")) return false;
+    s.eventRead = true;
+    s.eventDepth = -1;
+  }
+  --s.calendarDepth;
+  return true;
+}
+
+bool FinishCalendar(ParserState& s, Span name) {
+  if (s.calendarDepth != 0 || !EqualsNoCase(SpanText(s, name), SpanText(s, s.calendarName))) {
+    return false;
+  }
+  if (s.eventDepth == 0) s.eventRead = true;
+  return s.eventRead && FinishObject(s, "VCALENDAR");
+}
 
 bool FinishObject(ParserState& s, const char* name) {
   ContentItem* head = NewItem(s, PropKind::objectName);

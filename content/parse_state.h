@@ -29,7 +29,9 @@ inline Span Join(Span a, Span b) {
 }
 
 // The forms whose fields are KEY:value pairs; each has its own key table.
-enum class FormKind : uint8_t { vcard, mecard, mebkm, matmsg, bizcard, card, memory, addressBook };
+enum class FormKind : uint8_t {
+  vcard, mecard, mebkm, matmsg, bizcard, card, memory, addressBook, vcalendar,
+};
 
 struct ParserState {
   ParsePool* pool;
@@ -46,6 +48,19 @@ struct ParserState {
   // The vCard property being read is quoted-printable: the scanner then takes
   // "=" and a line break as one soft-break token.
   bool quotedPrintable;
+  // The message head was an RFC 5724 scheme ("sms:", "mms:"), whose recipient
+  // may carry parameters and a query.
+  bool smsUri;
+  // Marker token the scanner hands out first (0: none): set for the parse
+  // that reads the text as a titled bookmark whatever its title.
+  int startToken;
+  // Components of an iCalendar text: how deep the line being read is nested
+  // below the outermost one, the depth of the event whose properties count
+  // (-1 while none is open), and whether that event has been read.
+  Span calendarName;
+  int32_t calendarDepth;
+  int32_t eventDepth;
+  bool eventRead;
   // Where a scanner failure returns to (see ScannerFatalError).
   std::jmp_buf fatal;
 };
@@ -64,6 +79,26 @@ bool AddWtaiParam(ParserState& s, Span value);
 bool AddCallto(ParserState& s, Span value);
 bool AddNumberedField(ParserState& s, Span code, Span value);
 bool IsDash(const ParserState& s, Span token);
+// A bracket or dash between the digits of a telephone number.
+bool IsPhoneSeparator(const ParserState& s, Span token);
+// SMTP:address[:subject[:body]].
+bool AddSmtp(ParserState& s, Span address, Span subject, Span body);
+// SMSTO/SMS/MMSTO/MMS number and message; the message span is empty when the
+// text has none.
+bool AddShortMessage(ParserState& s, Span recipient, Span message);
+// mailto:addresses[?hfields] (RFC 6068).
+bool AddMailtoUri(ParserState& s, Span uri);
+// The number of a tel: text, without its parameters.
+bool AddTelNumber(ParserState& s, Span number);
+// iCalendar: the outermost component, one property line, the end of a nested
+// component, and the end of the outermost one.
+void BeginCalendar(ParserState& s, Span name);
+bool AddCalendarItem(ParserState& s, Span key, Span value);
+bool EndCalendarComponent(ParserState& s, Span name);
+bool FinishCalendar(ParserState& s, Span name);
 bool FinishObject(ParserState& s, const char* name);
+// Ends a MECARD, MEBKM, MATMSG or BIZCARD object; one whose keys were all
+// skipped is no object of its kind.
+bool FinishKeyedObject(ParserState& s);
 
 }  // namespace cordavex

@@ -9,6 +9,7 @@
 #include "content/content_parser.h"
 #include "content/content_scanner.h"
 #include "content/parse_state.h"
+#include "decode/text_routines.h"
 
 namespace cordavex {
 namespace {
@@ -62,26 +63,22 @@ void* ParsePool::Allocate(size_t size, size_t align) {
 }
 
 const ContentParam* ContentItem::FindParam(std::string_view text) const {
-  auto fold = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; };
   for (const ContentParam* p = params; p != nullptr; p = p->next) {
-    std::string_view have = p->text.View();
-    if (have.size() != text.size()) continue;
-    size_t i = 0;
-    while (i < have.size() && fold(have[i]) == fold(text[i])) ++i;
-    if (i == have.size()) return p;
+    if (EqualsNoCase(p->text.View(), text)) return p;
   }
   return nullptr;
 }
 
-int ParseContent(std::string_view text, ParsePool& pool, const ContentObject** objects) {
+// One run of the generated parser over `text`, starting with `startToken`
+// when it is not 0.
+static int ParseOnce(std::string_view text, ParsePool& pool, const ContentObject** objects,
+              int startToken) {
   *objects = nullptr;
   pool.used = 0;
   pool.exhausted = false;
-  text = UpToZero(text);
-  if (text.empty() || text.size() > static_cast<size_t>(kMaxParseTextBytes)) return 0;
-
   ParserState state{};
   state.pool = &pool;
+  state.startToken = startToken;
   yyscan_t scanner = nullptr;
   // Nothing with a destructor lives between here and the scanner and parser
   // frames that a fatal scanner error unwinds.
@@ -92,6 +89,24 @@ int ParseContent(std::string_view text, ParsePool& pool, const ContentObject** o
   if (cvxparse(scanner, &state) != 0 || state.firstObject == nullptr) return 0;
   *objects = state.firstObject;
   return 1;
+}
+
+static bool IsTrailingSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+int ParseContent(std::string_view text, ParsePool& pool, const ContentObject** objects) {
+  *objects = nullptr;
+  text = UpToZero(text);
+  if (text.empty() || text.size() > static_cast<size_t>(kMaxParseTextBytes)) return 0;
+  // A text the grammar takes as it is keeps that reading.
+  if (ParseOnce(text, pool, objects, 0) == 1) return 1;
+  // Generators and editors leave spaces and line breaks behind the content.
+  std::string_view trimmed = text;
+  while (!trimmed.empty() && IsTrailingSpace(trimmed.back())) trimmed.remove_suffix(1);
+  if (trimmed.empty()) return 0;
+  if (trimmed.size() != text.size() && ParseOnce(trimmed, pool, objects, 0) == 1) return 1;
+  // A title and an address on the next line, whatever the title begins with.
+  if (trimmed.find_first_of("\r\n") == std::string_view::npos) return 0;
+  return ParseOnce(trimmed, pool, objects, S_TITLED_BOOKMARK);
 }
 
 int ScanTokens(std::string_view text, ParsePool& pool, std::span<int> codes) {

@@ -1,10 +1,12 @@
 #include "content/record_fill.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <span>
 
 #include "decode/charset.h"
+#include "decode/text_routines.h"
 
 namespace cordavex {
 namespace {
@@ -19,6 +21,15 @@ struct Walk {
   ParsePool& pool;
   const ContentItem* item = nullptr;
   int transferMode = -1;  // of the current item: 0 Base64, 1 quoted-printable
+  uint32_t itemCharset = 0;  // of the current item's CHARSET parameter; 0 none
+  // The set every piece of the current item is read in: chosen once, on the
+  // whole value, when the item first stores a string, since one component
+  // alone ("=A4=FD", one Big5 character) may fit a set that the whole value
+  // refutes. The decoded whole value is kept for Value().
+  uint32_t valueCharset = 32;
+  bool charsetChosen = false;
+  bool wholeDecoded = false;
+  std::string_view whole{};
 
   ScanResult& Record() { return *fill.record; }
 
@@ -44,14 +55,38 @@ struct Walk {
 
   // Converts the bytes into the record's pool; the offset of the string, or the
   // shared empty string when it is empty or does not fit whole.
-  uint16_t Store(std::string_view raw) {
-    std::string_view bytes = Decode(raw);
+  uint16_t Store(std::string_view raw) { return StoreBytes(Decode(raw)); }
+
+  // The item's value with its transfer encoding undone, decoded once.
+  std::string_view WholeValue() {
+    if (!wholeDecoded) {
+      whole = Decode(item->value.View());
+      wholeDecoded = true;
+    }
+    return whole;
+  }
+
+  uint32_t ItemValueCharset() {
+    if (!charsetChosen) {
+      charsetChosen = true;
+      valueCharset = fill.charset;
+      if (itemCharset != 0) {
+        valueCharset = itemCharset;
+      } else if (fill.guessed && fill.charset != kCharsetGuess) {
+        const std::string_view bytes = WholeValue();
+        valueCharset = ValueCharset({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
+      }
+    }
+    return valueCharset;
+  }
+
+  uint16_t StoreBytes(std::string_view bytes) {
     int room = kFieldPoolUnits - fill.poolFill - 1;  // one unit for the terminator
     if (bytes.empty() || room <= 0) return ScanResult::kEmptyString;
     char16_t* at = Record().pool() + fill.poolFill;
     std::span<char16_t> out(at, static_cast<size_t>(room));
     auto in = std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-    int n = DecodeToUnicode(fill.charset, in, out);
+    int n = DecodeToUnicode(ItemValueCharset(), in, out);
     // The output never has more units than the input has bytes, so only a
     // completely filled window can mean a cut value.
     if (n <= 0 || (n == room && bytes.size() > static_cast<size_t>(room))) {
@@ -64,7 +99,14 @@ struct Walk {
     return offset;
   }
 
-  uint16_t Value() { return Store(item->value.View()); }
+  // The set of a value read under a guessed set (see ContentFill).
+  uint32_t ValueCharset(std::span<const uint8_t> bytes) const {
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b < 0x80; });
+    if (ascii || CharsetAccepts(fill.charset, bytes)) return fill.charset;
+    return GuessCharset(bytes);
+  }
+
+  uint16_t Value() { return StoreBytes(WholeValue()); }
   uint16_t Component(int i) {
     return i < item->componentCount ? Store(item->components[i].View()) : ScanResult::kEmptyString;
   }
@@ -77,11 +119,7 @@ struct Walk {
     if (joined == nullptr) return ScanResult::kEmptyString;
     std::memcpy(joined, family.data(), family.size());
     std::memcpy(joined + family.size(), given.data(), given.size());
-    int mode = transferMode;
-    transferMode = -1;  // the parts are decoded already
-    uint16_t offset = Store({joined, family.size() + given.size()});
-    transferMode = mode;
-    return offset;
+    return StoreBytes({joined, family.size() + given.size()});  // the parts are decoded already
   }
 
   void Tel() {
@@ -91,13 +129,13 @@ struct Walk {
     for (const ContentParam* p = item->params; p != nullptr; p = p->next) {
       if (p->kind != ParamKind::type) continue;
       std::string_view word = p->text.View();
-      if (EqualsWord(word, "HOME")) {
+      if (EqualsNoCase(word, "HOME")) {
         bits |= kHome;
-      } else if (EqualsWord(word, "WORK")) {
+      } else if (EqualsNoCase(word, "WORK")) {
         bits |= kWork;
-      } else if (EqualsWord(word, "FAX")) {
+      } else if (EqualsNoCase(word, "FAX")) {
         bits |= kFax;
-      } else if (EqualsWord(word, "CELL")) {
+      } else if (EqualsNoCase(word, "CELL")) {
         if (IsEmpty(F::mobiles)) Set(F::mobiles, value);
         bits |= kCell;
       } else {
@@ -130,17 +168,22 @@ struct Walk {
     }
   }
 
-  static bool EqualsWord(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-      char c = a[i];
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-      if (c != b[i]) return false;
-    }
-    return true;
+  // An address written as one piece of text: a vCard or MECARD ADR without
+  // separators, and a MECARD ADR whose commas are not the positional form
+  // (seven parts, or a first part -- the post-office box -- left empty):
+  // "123 Main St, Springfield, IL 62701" is one street address.
+  bool FreeFormAddress() const {
+    if (item->componentCount <= 1) return true;
+    if (!NameIs(object, "MECARD")) return false;
+    return item->componentCount < kMaxComponents && !item->components[0].View().empty();
   }
 
   void Adr() {
+    if (FreeFormAddress() && (item->params != nullptr || NameIs(object, "VCARD") ||
+                              NameIs(object, "MECARD"))) {
+      Set(item->FindParam("WORK") != nullptr ? F::companyStreet : F::street, Value());
+      return;
+    }
     if (item->FindParam("WORK") != nullptr) {
       Set(F::companyOfficeLocation, Component(1));
       Set(F::companyStreet, Component(2));
@@ -175,18 +218,22 @@ struct Walk {
 
   void Geo() {
     std::string_view v = item->value.View();
-    size_t cut = v.find(';');
+    // MECARD ends its fields at ";", so its two numbers stand apart by ",".
+    size_t cut = v.find(NameIs(object, "MECARD") ? ',' : ';');
     Set(F::longitude, Store(v.substr(0, cut)));
     if (cut != std::string_view::npos) Set(F::latitude, Store(v.substr(cut + 1)));
   }
 
   void Item() {
     transferMode = -1;
+    itemCharset = 0;
     for (const ContentParam* p = item->params; p != nullptr; p = p->next) {
+      if (p->kind == ParamKind::charset) itemCharset = CharsetOfName(p->text.View());
       if (p->kind != ParamKind::encoding) continue;
-      if (EqualsWord(p->text.View(), "BASE64") || EqualsWord(p->text.View(), "B")) transferMode = 0;
-      if (EqualsWord(p->text.View(), "QUOTED-PRINTABLE")) transferMode = 1;
+      if (EqualsNoCase(p->text.View(), "BASE64") || EqualsNoCase(p->text.View(), "B")) transferMode = 0;
+      if (EqualsNoCase(p->text.View(), "QUOTED-PRINTABLE")) transferMode = 1;
     }
+    charsetChosen = wholeDecoded = false;
     using K = PropKind;
     switch (item->kind) {
       case K::objectName: Set(F::keyword, Value()); break;

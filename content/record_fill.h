@@ -21,10 +21,18 @@ namespace cordavex {
 inline constexpr int kFieldPoolUnits = ScanResult::kKeyAreaStart - ScanResult::kPoolStart;
 
 // The state of one record's filling.
+//
+// Character sets are chosen value by value: a CHARSET parameter that names a
+// known set decides; otherwise `charset`, the code the whole text was read
+// in. When that code was a guess (`guessed`), a value whose own bytes -- after
+// its transfer encoding is undone -- fail the guessed set's test is guessed
+// again on its own: quoted-printable and Base64 values hide their bytes from
+// the guess over the whole text.
 struct ContentFill {
   ScanResult* record;
   uint32_t charset = 32;  // character-set code of the decoded text
   uint16_t poolFill = 0;  // units of the string pool in use
+  bool guessed = false;   // `charset` was guessed from the whole text
 };
 
 // Copies `text` and a terminating zero to the end of the record's string pool

@@ -8,7 +8,6 @@ namespace {
 
 constexpr int kLength = 15;  // also the order of GF(16)'s multiplicative group
 constexpr int kZero = -1;    // the exponent that stands for the field's zero
-constexpr uint32_t kGenerator = 0x537;
 
 // GF(16) from x^4 + x + 1: element i is alpha^i as a 4-bit vector, and the
 // inverse table turns a vector back into its exponent.
@@ -100,10 +99,7 @@ int Bch15Correct(std::span<int32_t, 15> word) {
 void Bch15Encode(std::span<uint8_t, 15> bits) {
   uint32_t data = 0;
   for (int i = 0; i < 5; ++i) data |= (bits[i] != 0 ? 1u : 0u) << i;
-  uint32_t v = data << 10;
-  for (int bit = 14; bit >= 10; --bit) {
-    if (v & (1u << bit)) v ^= kGenerator << (bit - 10);
-  }
+  const uint32_t v = BchRemainder(data, kBch15Generator, 10);
   for (int k = 0; k < 10; ++k) bits[5 + k] = static_cast<uint8_t>((v >> k) & 1u);
 }
 

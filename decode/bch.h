@@ -11,6 +11,18 @@
 
 namespace cordavex {
 
+inline constexpr uint32_t kBch15Generator = 0x537;
+
+// Remainder of data * x^(generatorDegree) modulo the generator, over GF(2):
+// the check bits of a systematic BCH word.
+constexpr uint32_t BchRemainder(uint32_t data, uint32_t generator, int generatorDegree) {
+  uint32_t value = data << generatorDegree;
+  for (int bit = 31; bit >= generatorDegree; --bit) {
+    if ((value >> bit) & 1u) value ^= generator << (bit - generatorDegree);
+  }
+  return value;
+}
+
 // Corrects a 15-bit word in place; word[i] is the coefficient of x^i (0 or 1; any
 // non-zero value counts as 1). The five data bits are x^10..x^14, the ten check
 // bits x^0..x^9. Returns 1 when the word is now a codeword (unchanged when it

@@ -42,8 +42,12 @@ bool LooksLikeUtf8(std::span<const uint8_t> s) {
       continuations = 1;
     } else if (InRange(s[i], 0xE0, 0xEF)) {
       continuations = 2;
+    } else if (InRange(s[i], 0xF0, 0xF4)) {
+      // Four-byte sequences (emoji, rarer CJK) are valid UTF-8 too; refusing
+      // them sent a whole text with one emoji to Shift-JIS.
+      continuations = 3;
     } else {
-      return false;  // a stray continuation, or a four-byte lead
+      return false;  // a stray continuation, or a lead no sequence starts with
     }
     if (s.size() - i - 1 < continuations) return false;
     for (size_t k = 1; k <= continuations; ++k) {
@@ -201,6 +205,39 @@ uint32_t GuessCharset(std::span<const uint8_t> bytes, uint16_t uiLanguage) {
     if (candidate.accepts(bytes)) return candidate.charset;
   }
   return kCharsetGuess;
+}
+
+bool CharsetAccepts(uint32_t charset, std::span<const uint8_t> bytes) {
+  for (const GuessCandidate& candidate : kOtherCandidates) {
+    if (candidate.charset == charset) return candidate.accepts(bytes);
+  }
+  return false;
+}
+
+uint32_t CharsetOfName(std::string_view name) {
+  struct Named {
+    std::string_view name;
+    uint32_t charset;
+  };
+  // MIME and IANA names as vCard and iCalendar writers spell them.
+  static constexpr Named kNames[] = {
+      {"UTF-8", kCharsetUtf8},        {"UTF8", kCharsetUtf8},
+      {"SHIFT_JIS", kCharsetShiftJis}, {"SHIFT-JIS", kCharsetShiftJis},
+      {"SJIS", kCharsetShiftJis},      {"CP932", kCharsetShiftJis},
+      {"WINDOWS-31J", kCharsetShiftJis}, {"MS_KANJI", kCharsetShiftJis},
+      {"BIG5", kCharsetBig5},          {"BIG-5", kCharsetBig5},
+      {"CP950", kCharsetBig5},         {"BIG5-HKSCS", kCharsetBig5},
+      {"GB2312", kCharsetGb2312},      {"GBK", kCharsetGb2312},
+      {"CP936", kCharsetGb2312},       {"GB18030", kCharsetGb2312},
+      {"EUC-CN", kCharsetGb2312},
+  };
+  for (const Named& row : kNames) {
+    if (row.name.size() != name.size()) continue;
+    size_t i = 0;
+    while (i < name.size() && (name[i] >= 'a' && name[i] <= 'z' ? name[i] - 32 : name[i]) == row.name[i]) ++i;
+    if (i == name.size()) return row.charset;
+  }
+  return 0;
 }
 
 uint32_t GuessCharset(std::span<const uint8_t> bytes) {

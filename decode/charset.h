@@ -44,8 +44,18 @@ int DecodeToUnicode(uint32_t charset, std::span<const uint8_t> bytes, std::span<
 // The set whose test accepts the whole string: with UI language 1028 (Chinese,
 // Taiwan) trying UTF-8, Big5, Shift-JIS; otherwise GB2312, UTF-8, Big5,
 // Shift-JIS. 32 when none accepts it; the first candidate for an empty string.
+// The UTF-8 test takes well-formed four-byte sequences.
 uint32_t GuessCharset(std::span<const uint8_t> bytes);
 uint32_t GuessCharset(std::span<const uint8_t> bytes, uint16_t uiLanguage);
+
+// Whether the guess test of the set `charset` (1, 2, 4 or 8) accepts the whole
+// string; false for any other code.
+bool CharsetAccepts(uint32_t charset, std::span<const uint8_t> bytes);
+
+// The code of a character set named as in a vCard's CHARSET parameter
+// ("UTF-8", "Shift_JIS", "BIG5", "GB2312" and their usual aliases, any case);
+// 0 for a set without a code.
+uint32_t CharsetOfName(std::string_view name);
 
 // The single conversions. Each returns the number of units written, 0 when it
 // failed (a missing or unreadable table file); after a failure every unit it had

@@ -2,7 +2,9 @@
 //
 // Locators sample a symbol into it; decoders read only it and its dimension, so
 // every decoder can be tested from a hand-built or independently encoded grid.
-// Row r, column c; true = dark module. Up to 70 x 70 modules (QR version 13 is 69).
+// Row r, column c; true = dark module. Up to 70 x 70 modules: the largest
+// symbols read are QR code version 13 (69), the 57 x 57 Cordavex code and the
+// 48 x 48 Data Matrix symbol.
 //
 // Stored one bit per module (70 rows of two 64-bit words, 1120 bytes) so that it
 // fits in the engine workspace beside the contour and component tables. Plain

@@ -5,12 +5,12 @@
 #include <cstring>
 
 #include "decode/bch.h"
+#include "decode/qr_layout.h"
 #include "decode/qr_tables.h"
 
 namespace cordavex {
 namespace {
 
-constexpr uint32_t kFormatMask = 0x5412;  // ISO/IEC 18004 7.9.1
 // Mode indicators not in the segment table (ISO/IEC 18004 Table 2).
 constexpr uint32_t kModeTerminator = 0;
 constexpr uint32_t kModeStructuredAppend = 3;
@@ -27,41 +27,8 @@ const QrModeInfo* FindMode(uint32_t indicator) {
   return nullptr;
 }
 
-// Modules that carry no codeword bits: finders with separators and format
-// information, the timing row and column, and the version information.
-bool IsFunctionModule(int row, int column, int n, int version) {
-  if (row < 9 && column < 9) return true;
-  if (row < 9 && column >= n - 8) return true;
-  if (row >= n - 8 && column < 9) return true;
-  if (row == 6 || column == 6) return true;
-  if (version >= 7) {
-    if (row < 6 && column >= n - 11) return true;
-    if (column < 6 && row >= n - 11) return true;
-  }
-  return false;
-}
-
-bool InAlignmentPattern(int row, int column, const int* centres, int count) {
-  const int last = count - 1;
-  for (int a = 0; a < count; ++a) {
-    if (std::abs(row - centres[a]) > 2) continue;
-    for (int b = 0; b < count; ++b) {
-      if (std::abs(column - centres[b]) > 2) continue;
-      // The three pairs on the finders hold no alignment pattern.
-      const bool onFinder = (a == 0 && b == 0) || (a == 0 && b == last) || (a == last && b == 0);
-      if (!onFinder) return true;
-    }
-  }
-  return false;
-}
-
 // One format copy: bit i of the result is the module for x^i of the BCH word.
-struct ModuleRef {
-  int row;
-  int column;
-};
-
-uint32_t ReadFormatBits(const ModuleMatrix& grid, const ModuleRef (&cells)[15]) {
+uint32_t ReadFormatBits(const ModuleMatrix& grid, const QrCell (&cells)[15]) {
   uint32_t bits = 0;
   for (int i = 0; i < 15; ++i) {
     if (grid.Get(cells[i].row, cells[i].column)) bits |= 1u << i;
@@ -72,7 +39,7 @@ uint32_t ReadFormatBits(const ModuleMatrix& grid, const ModuleRef (&cells)[15]) 
 // Unmasks and corrects one format copy; on success returns the five data bits
 // (x^10..x^14 as bits 0..4), else -1.
 int CorrectFormat(uint32_t bits) {
-  bits ^= kFormatMask;
+  bits ^= kQrFormatMask;
   int32_t word[15];
   for (int i = 0; i < 15; ++i) word[i] = static_cast<int32_t>((bits >> i) & 1u);
   if (Bch15Correct(word) != 1) return -1;
@@ -84,19 +51,10 @@ int CorrectFormat(uint32_t bits) {
 // Reads the format information, the top-right/bottom-left copy first. Returns
 // the five data bits (level in bits 4..3, mask in bits 2..0), or -1.
 int ReadFormat(const ModuleMatrix& grid, int n) {
-  ModuleRef outer[15];
-  for (int i = 0; i < 8; ++i) outer[i] = {8, n - 1 - i};
-  for (int i = 8; i < 15; ++i) outer[i] = {n - 15 + i, 8};
-  int data = CorrectFormat(ReadFormatBits(grid, outer));
+  const QrFormatCells cells = QrFormatPositions(n);
+  const int data = CorrectFormat(ReadFormatBits(grid, cells.split));
   if (data >= 0) return data;
-
-  ModuleRef inner[15];
-  for (int i = 0; i < 6; ++i) inner[i] = {i, 8};
-  inner[6] = {7, 8};
-  inner[7] = {8, 8};
-  inner[8] = {8, 7};
-  for (int i = 9; i < 15; ++i) inner[i] = {8, 14 - i};
-  return CorrectFormat(ReadFormatBits(grid, inner));
+  return CorrectFormat(ReadFormatBits(grid, cells.corner));
 }
 
 // Level code in the format word (ISO/IEC 18004 Table 12): 01 L, 00 M, 11 Q, 10 H.
@@ -105,59 +63,37 @@ int LevelFromBits(int bits) {
   return kLevels[bits & 3];
 }
 
-// Walks the two-column zig-zag from the bottom-right module and packs the
-// bits of the data modules into codewords, most significant bit first.
-int ReadCodewords(const ModuleMatrix& grid, int n, int version, int total, uint8_t* codewords) {
-  int centres[kQrMaxAlignment + 1];
-  const int centreCount = QrAlignmentCentres(version, centres);
+// Unmasks the data modules and packs their bits into codewords in placement
+// order, most significant bit first.
+int ReadCodewords(const ModuleMatrix& grid, int version, int mask, int total, uint8_t* codewords) {
   int count = 0;
   int bit = 0;
   uint32_t current = 0;
-  bool upwards = true;
-  for (int right = n - 1; right > 0 && count < total; right -= 2) {
-    if (right == 6) right = 5;  // the vertical timing column is skipped whole
-    for (int step = 0; step < n && count < total; ++step) {
-      const int row = upwards ? n - 1 - step : step;
-      for (int c = 0; c < 2 && count < total; ++c) {
-        const int column = right - c;
-        if (IsFunctionModule(row, column, n, version)) continue;
-        if (InAlignmentPattern(row, column, centres, centreCount)) continue;
-        current = (current << 1) | (grid.Get(row, column) ? 1u : 0u);
-        if (++bit == 8) {
-          codewords[count++] = static_cast<uint8_t>(current);
-          current = 0;
-          bit = 0;
-        }
-      }
+  QrForEachDataModule(version, [&](int row, int column) {
+    const bool dark = grid.Get(row, column) != QrMaskCondition(mask, row, column);
+    current = (current << 1) | (dark ? 1u : 0u);
+    if (++bit == 8) {
+      codewords[count++] = static_cast<uint8_t>(current);
+      current = 0;
+      bit = 0;
     }
-    upwards = !upwards;
-  }
+    return count < total;
+  });
   return count;
 }
 
 // Separates the interleaved blocks, corrects each and concatenates their data
 // codewords into decoder.data. Returns 1, or 0 when a block is uncorrectable.
-int CorrectBlocks(QrDecoder& d, int blocks, int checkTotal) {
-  const int total = d.totalCodewords;
-  const int dataTotal = d.dataCodewords;
-  const int checkPerBlock = checkTotal / blocks;
-  const int shortLength = total / blocks;
-  const int longCount = total % blocks;
-  const int shortCount = blocks - longCount;
+int CorrectBlocks(QrDecoder& d, const QrBlockLayout& layout) {
   int written = 0;
-  for (int j = 0; j < blocks; ++j) {
-    const int length = shortLength + (j >= shortCount ? 1 : 0);
-    const int dataLength = length - checkPerBlock;
-    const int shortData = shortLength - checkPerBlock;
-    for (int k = 0; k < shortData; ++k) d.block[k] = d.codewords[k * blocks + j];
-    if (dataLength > shortData) {
-      d.block[shortData] = d.codewords[shortData * blocks + (j - shortCount)];
-    }
-    for (int e = 0; e < checkPerBlock; ++e) {
-      d.block[dataLength + e] = d.codewords[dataTotal + e * blocks + j];
+  for (int j = 0; j < layout.blocks; ++j) {
+    const int dataLength = layout.DataLength(j);
+    for (int k = 0; k < dataLength; ++k) d.block[k] = d.codewords[layout.DataIndex(j, k)];
+    for (int e = 0; e < layout.check; ++e) {
+      d.block[dataLength + e] = d.codewords[layout.CheckIndex(j, e)];
     }
     d.rs.variant = kRsQrCode;
-    RsInit(d.rs, d.block, length, checkPerBlock);
+    RsInit(d.rs, d.block, dataLength + layout.check, layout.check);
     if (RsCorrect(d.rs) != 1) return 0;
     for (int k = 0; k < dataLength; ++k) d.data[written++] = static_cast<uint8_t>(d.block[k]);
   }
@@ -302,22 +238,15 @@ int DecodeOnce(QrDecoder& d, const ModuleMatrix& grid, int n, std::span<uint8_t>
   if (format < 0) return 0;
   d.level = LevelFromBits(format >> 3);
   d.mask = format & 7;
-  const int blocks = QrBlockCount(info, d.level);
-  const int checkTotal = QrCheckCodewords(info, d.level);
-  d.dataCodewords = d.totalCodewords - checkTotal;
+  const QrBlockLayout layout = QrBlocks(info, d.level);
+  d.dataCodewords = layout.dataTotal;
 
-  d.unmasked = grid;
-  for (int i = 0; i < n; ++i) {
-    for (int j = 0; j < n; ++j) {
-      if (!IsFunctionModule(i, j, n, d.version) && QrMaskCondition(d.mask, i, j)) d.unmasked.Flip(i, j);
-    }
-  }
   d.failure = Failure::kCodewordCount;
-  if (ReadCodewords(d.unmasked, n, d.version, d.totalCodewords, d.codewords) != d.totalCodewords) {
+  if (ReadCodewords(grid, d.version, d.mask, d.totalCodewords, d.codewords) != d.totalCodewords) {
     return 0;
   }
   d.failure = Failure::kUncorrectable;
-  if (!CorrectBlocks(d, blocks, checkTotal)) return 0;
+  if (!CorrectBlocks(d, layout)) return 0;
   d.failure = Failure::kMalformedStream;
 
   BitReader in(d.data, d.dataCodewords);

@@ -31,7 +31,6 @@ struct QrDecoder {
   int32_t dataCodewords;   // D
   int32_t textLength;      // bytes written to the text buffer by the last success
   Failure failure;         // why the last QrDecodeGrid returned 0
-  ModuleMatrix unmasked;
   ModuleMatrix transposed;  // the grid read as its mirror image
   uint8_t codewords[kQrReadableCodewords];  // in placement order
   uint8_t data[kQrReadableCodewords];       // data codewords after correction, block order

@@ -1,5 +1,7 @@
 #include "decode/qr_tables.h"
 
+#include "decode/bch.h"
+
 namespace cordavex {
 
 namespace {
@@ -131,17 +133,40 @@ constexpr QrVersionInfo kQrVersions[kQrMaxVersion] = {
      0x28C69},
 };
 
-// Remainder of data * x^(generatorDegree) modulo the generator, over GF(2).
-constexpr uint32_t BchRemainder(uint32_t data, uint32_t generator, int generatorDegree) {
-  uint32_t value = data << generatorDegree;
-  for (int bit = 31; bit >= generatorDegree; --bit) {
-    if ((value >> bit) & 1u) value ^= generator << (bit - generatorDegree);
+// The largest figures over all rows, which the buffers sized by the public
+// constants must hold.
+struct QrTableMaxima {
+  int codewords = 0;
+  int dataCodewords = 0;
+  int blocks = 0;
+  int blockCodewords = 0;
+};
+
+constexpr QrTableMaxima TableMaxima() {
+  QrTableMaxima m;
+  for (const QrVersionInfo& info : kQrVersions) {
+    m.codewords = info.totalCodewords > m.codewords ? info.totalCodewords : m.codewords;
+    for (int level = 0; level < 4; ++level) {
+      const int data = info.dataCodewords[level];
+      m.dataCodewords = data > m.dataCodewords ? data : m.dataCodewords;
+      const QrLevelBlocks& groups = info.levels[level];
+      const int blocks = groups.groups[0].blocks + groups.groups[1].blocks;
+      m.blocks = blocks > m.blocks ? blocks : m.blocks;
+      for (const QrBlockGroup& g : groups.groups) {
+        m.blockCodewords = g.codewords > m.blockCodewords ? g.codewords : m.blockCodewords;
+      }
+    }
   }
-  return value;
+  return m;
 }
 
+static_assert(TableMaxima().codewords == kQrMaxCodewords);
+static_assert(TableMaxima().dataCodewords == kQrMaxDataCodewords);
+static_assert(TableMaxima().blocks == kQrMaxBlocks);
+static_assert(TableMaxima().blockCodewords == kQrMaxBlockCodewords);
+
 constexpr uint16_t FormatWord(uint32_t data) {
-  return static_cast<uint16_t>(((data << 10) | BchRemainder(data, 0x537, 10)) ^ 0x5412);
+  return static_cast<uint16_t>(((data << 10) | BchRemainder(data, kBch15Generator, 10)) ^ kQrFormatMask);
 }
 
 }  // namespace

@@ -10,23 +10,14 @@
 
 #include <cstdint>
 
+// The version range, the level numbering and the largest symbol's sizes.
+#include "cordavex/qr_code.h"
+
 namespace cordavex {
 
-inline constexpr int kQrMinVersion = 1;
-inline constexpr int kQrMaxVersion = 40;
-inline constexpr int kQrMaxSide = 177;            // 4 * 40 + 17
-inline constexpr int kQrMaxCodewords = 3706;      // version 40
-inline constexpr int kQrMaxDataCodewords = 2956;  // version 40-L
 inline constexpr int kQrMaxBlocks = 81;           // version 40-H
-inline constexpr int kQrMaxBlockCodewords = 153;  // longest block of any version and level
 // Alignment coordinates other than 6; the full list of centres adds 6 in front.
 inline constexpr int kQrMaxAlignment = 6;
-
-// Error-correction levels are numbered 0 = L, 1 = M, 2 = Q, 3 = H throughout.
-inline constexpr int kQrLevelL = 0;
-inline constexpr int kQrLevelM = 1;
-inline constexpr int kQrLevelQ = 2;
-inline constexpr int kQrLevelH = 3;
 
 // One group of equally long blocks: `blocks` blocks of `codewords` codewords,
 // `dataCodewords` of them data. A level's second group has one more data
@@ -57,6 +48,7 @@ const QrVersionInfo* QrVersion(int version);
 
 // Side of the symbol in modules.
 constexpr int QrSide(int version) { return 4 * version + 17; }
+static_assert(QrSide(kQrMaxVersion) == kQrMaxSide);
 
 // Count-field width group: 0 for versions 1-9 (and 0, "not chosen yet"), 1 for
 // 10-26, 2 for 27-40.
@@ -108,6 +100,10 @@ int QrAlphanumericValue(uint8_t c);
 
 // Level indicator bits of the format information: L 01, M 00, Q 11, H 10.
 inline constexpr int kQrLevelIndicator[4] = {0b01, 0b00, 0b11, 0b10};
+
+// The pattern XORed into the format-information word (ISO/IEC 18004 7.9.1), so
+// that no level and mask gives an all-light word.
+inline constexpr uint16_t kQrFormatMask = 0x5412;
 
 // The 15-bit format-information word for a level and mask, BCH(15,5) with
 // generator 0x537, XORed with 0x5412.

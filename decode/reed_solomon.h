@@ -21,7 +21,9 @@ inline constexpr int32_t kRsCordavexCode = 0;  // 0x11D, b = 1
 inline constexpr int32_t kRsQrCode = 1;        // 0x11D, b = 0 (ISO/IEC 18004)
 inline constexpr int32_t kRsDataMatrix = 2;    // 0x12D, b = 1 (ISO/IEC 16022)
 
-inline constexpr int kRsMaxCheck = 68;  // check codewords per block (Data Matrix 96x96)
+// Check codewords per block: the most any symbol this system reads or writes
+// uses (a 48 x 48 Data Matrix symbol's single block).
+inline constexpr int kRsMaxCheck = 68;
 inline constexpr int kRsMaxBlock = 255;
 inline constexpr int kRsPolynomialLength = 2 * kRsMaxCheck;
 

@@ -84,6 +84,10 @@ int FindNarrow(std::u16string_view text, std::string_view needle) {
   return -1;
 }
 
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && PrefixEqualsNoCaseImpl(a, b) == 1;
+}
+
 int PrefixEqualsNoCase(std::u16string_view a, std::u16string_view b) { return PrefixEqualsNoCaseImpl(a, b); }
 int PrefixEqualsNoCase(std::u16string_view a, std::string_view b) { return PrefixEqualsNoCaseImpl(a, b); }
 int PrefixEqualsNoCase(std::string_view a, std::string_view b) { return PrefixEqualsNoCaseImpl(a, b); }

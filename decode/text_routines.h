@@ -31,6 +31,8 @@ int FindNarrow(std::u16string_view text, std::string_view needle);
 // 1 when the shorter of the two strings equals the start of the other, ignoring
 // the case of ASCII letters; 0 otherwise. Two empty strings are equal; an empty and
 // a non-empty one are not.
+// Equal length and equal but for the case of ASCII letters.
+bool EqualsNoCase(std::string_view a, std::string_view b);
 int PrefixEqualsNoCase(std::u16string_view a, std::u16string_view b);
 int PrefixEqualsNoCase(std::u16string_view a, std::string_view b);
 int PrefixEqualsNoCase(std::string_view a, std::string_view b);

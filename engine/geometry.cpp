@@ -9,16 +9,11 @@
 namespace cordavex {
 namespace {
 
-constexpr int64_t kOne = 1024;  // 10-bit fixed point
 constexpr int kMaxGridIndex = ModuleMatrix::kSize - 1;
 
 // Sample positions are formed as 16 (1024 N x0 + j Ax + i Bx); corner sets whose
 // terms could exceed this are treated as degenerate rather than overflowing.
 constexpr double kMagnitudeLimit = 4.0e18;  // below 2^62
-
-// Directions 0..7: east, then clockwise as seen on screen (y grows downwards).
-constexpr int kDirectionX[8] = {1, 1, 0, -1, -1, -1, 0, 1};
-constexpr int kDirectionY[8] = {0, 1, 1, 1, 0, -1, -1, -1};
 
 struct Image {
   const uint8_t* pixels;

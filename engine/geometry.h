@@ -9,12 +9,27 @@
 // Nothing is allocated. Threads: one workspace, one thread at a time.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <span>
 
 #include "engine/workspace.h"
 
 namespace cordavex {
+
+// 10-bit fixed point: 1024 is 1.0, and (v + 512) >> 10 rounds back to pixels.
+inline constexpr int64_t kOne = 1024;
+inline constexpr int64_t kHalf = 512;
+
+// The eight neighbour directions: 0 east, then clockwise as seen on screen (y
+// grows downwards). Contour traces, searches and retries all count them so.
+inline constexpr int kDirectionX[8] = {1, 1, 0, -1, -1, -1, 0, 1};
+inline constexpr int kDirectionY[8] = {0, 1, 1, 1, 0, -1, -1, -1};
+
+// Euclidean length truncated to an integer.
+inline int32_t TruncatedLength(int64_t dx, int64_t dy) {
+  return static_cast<int32_t>(std::sqrt(static_cast<double>(dx * dx + dy * dy)));
+}
 
 // The image points at which the corner modules of an (N + 1) x (N + 1) grid are
 // sampled: points[0] module (row 0, column 0), points[1] (0, N), points[2]

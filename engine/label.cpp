@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "engine/geometry.h"
+
 namespace cordavex {
 namespace {
 
@@ -26,21 +28,8 @@ constexpr int kMaxCoordinate = 32767;    // contour points are 16-bit
 // The eight neighbours, clockwise on screen (y grows downwards), and where the
 // search for the next contour pixel starts after a step in that direction: the
 // neighbours before it were already seen light from the previous pixel.
-struct Direction {
-  int dx;
-  int dy;
-  int searchFrom;
-};
-constexpr Direction kDirections[8] = {
-    {+1, 0, 7},   // 0 east
-    {+1, +1, 7},  // 1 south-east
-    {0, +1, 1},   // 2 south
-    {-1, +1, 1},  // 3 south-west
-    {-1, 0, 3},   // 4 west
-    {-1, -1, 3},  // 5 north-west
-    {0, -1, 5},   // 6 north
-    {+1, -1, 5},  // 7 north-east
-};
+// Indexed by the direction of the step just taken (0 east, clockwise).
+constexpr int kSearchFrom[8] = {7, 7, 1, 1, 3, 3, 5, 5};
 constexpr int kProbesPerPixel = 7;
 constexpr int kNoDarkNeighbour = -1;
 constexpr int kLeftImage = -2;
@@ -62,7 +51,7 @@ int Probe(uint8_t* img, int w, int h, int x, int y, uint8_t* centre, int from,
   }
   for (int i = 0; i < kProbesPerPixel; ++i) {
     const int d = (from + i) & 7;
-    const int nx = x + kDirections[d].dx, ny = y + kDirections[d].dy;
+    const int nx = x + kDirectionX[d], ny = y + kDirectionY[d];
     if (nx < 0 || ny < 0 || nx >= w || ny >= h) return kLeftImage;
     uint8_t& v = img[static_cast<size_t>(ny) * w + nx];
     if (IsDark(v)) return d;
@@ -128,11 +117,7 @@ int64_t SquaredDistance(Point16 a, int ax, int ay) {
   return dx * dx + dy * dy;
 }
 
-// Euclidean distance truncated to an integer.
-int32_t Distance(int ax, int ay, int bx, int by) {
-  const double dx = ax - bx, dy = ay - by;
-  return static_cast<int32_t>(std::sqrt(dx * dx + dy * dy));
-}
+int32_t Distance(int ax, int ay, int bx, int by) { return TruncatedLength(ax - bx, ay - by); }
 int32_t Distance(Point16 a, Point16 b) { return Distance(a.x, a.y, b.x, b.y); }
 
 // Size unit for the shape limits: 1 up to 320 x 240, 4 at 640 x 480.
@@ -242,10 +227,9 @@ int TraceContour(Recognizer& r, ComponentRecord* record, int row, int column, in
   bool complete = false;
 
   // Each direction's step in bytes; written out so that the table folds to constants.
-  auto step = [w](const Direction& dir) { return ptrdiff_t{dir.dy} * w + dir.dx; };
-  const ptrdiff_t offsets[8] = {step(kDirections[0]), step(kDirections[1]), step(kDirections[2]),
-                                step(kDirections[3]), step(kDirections[4]), step(kDirections[5]),
-                                step(kDirections[6]), step(kDirections[7])};
+  auto step = [w](int d) { return ptrdiff_t{kDirectionY[d]} * w + kDirectionX[d]; };
+  const ptrdiff_t offsets[8] = {step(0), step(1), step(2), step(3),
+                                step(4), step(5), step(6), step(7)};
   uint8_t* const startAt = &startPixel;
   uint8_t* at = startAt;
   uint8_t* second = nullptr;
@@ -258,8 +242,8 @@ int TraceContour(Recognizer& r, ComponentRecord* record, int row, int column, in
     const int d = Probe(img, w, h, x, y, at, from, offsets);
     if (d < 0 || steps >= maxSteps) break;
     uint8_t* const next = at + offsets[d];
-    x += kDirections[d].dx;
-    y += kDirections[d].dy;
+    x += kDirectionX[d];
+    y += kDirectionY[d];
     *next = static_cast<uint8_t>(label);
     ++steps;
     sumX += x;
@@ -276,7 +260,7 @@ int TraceContour(Recognizer& r, ComponentRecord* record, int row, int column, in
       break;
     }
     at = next;
-    from = kDirections[d].searchFrom;
+    from = kSearchFrom[d];
   }
 
   if (record != nullptr && recording) {

@@ -19,10 +19,6 @@ namespace {
 
 int Miss(Recognizer& r, Failure why) { return MissAs(r, Symbology::kQr, why); }
 
-// 10-bit fixed point: 1024 = 1.0.
-constexpr int64_t kOne = 1024;
-constexpr int64_t kHalf = 512;
-
 constexpr int kVersion1Dimension = 22;  // below: version 1, no alignment pattern
 constexpr int kVersion7Dimension = 45;  // from here: six alignment patterns around the centre
 constexpr int kEdgeProbePasses = 32;
@@ -32,8 +28,6 @@ constexpr int kTimingStart = 12;  // the finders' own transitions along a timing
 
 // Direction offsets 0..7: east, south-east, south, south-west, west, north-west,
 // north, north-east (y downwards).
-constexpr int kDirX[8] = {1, 1, 0, -1, -1, -1, 0, 1};
-constexpr int kDirY[8] = {0, 1, 1, 1, 0, -1, -1, -1};
 
 struct Point {
   int32_t x;
@@ -50,11 +44,7 @@ int32_t RoundedQuotient(int64_t a, int64_t b) {
   return static_cast<int32_t>(((kOne * a) / b + kHalf) >> 10);
 }
 
-// Truncated Euclidean length.
-int32_t Length(int64_t dx, int64_t dy) {
-  return static_cast<int32_t>(std::sqrt(static_cast<double>(dx * dx + dy * dy)));
-}
-int32_t Distance(Point a, Point b) { return Length(a.x - b.x, a.y - b.y); }
+int32_t Distance(Point a, Point b) { return TruncatedLength(a.x - b.x, a.y - b.y); }
 
 int Pixel(const Recognizer& r, int x, int y) { return r.image()[y * r.imageWidth + x]; }
 
@@ -367,7 +357,7 @@ Point ScoreSearch(const Recognizer& r, const QrLocation& loc, Point alignment) {
     int moveTo = -1;
     int moveScore = bestScore;
     for (int dir = 0; dir < 8; ++dir) {
-      const Point c = {best.x + kDirX[dir], best.y + kDirY[dir]};
+      const Point c = {best.x + kDirectionX[dir], best.y + kDirectionY[dir]};
       if (!InsideWithMargin(r, c)) continue;
       const int score = GridScore(r, loc, c);
       if (score > moveScore) {
@@ -376,7 +366,7 @@ Point ScoreSearch(const Recognizer& r, const QrLocation& loc, Point alignment) {
       }
     }
     if (moveTo < 0) break;
-    best = {best.x + kDirX[moveTo], best.y + kDirY[moveTo]};
+    best = {best.x + kDirectionX[moveTo], best.y + kDirectionY[moveTo]};
     bestScore = moveScore;
   }
   return best;
@@ -707,8 +697,8 @@ int LocateQrCodeWith(Recognizer& r, QrLocation& loc, const QrLocatorHooks& hooks
     // The fourth corner is the least certain: try it one pixel away in each
     // direction, each from the unshifted point.
     for (int dir = 0; dir < 8 && loc.decodeAttempt < 0; ++dir) {
-      loc.shiftX = kDirX[dir];
-      loc.shiftY = kDirY[dir];
+      loc.shiftX = kDirectionX[dir];
+      loc.shiftY = kDirectionY[dir];
       if (!SampleQrGrid(r, loc, loc.shiftX, loc.shiftY)) return 0;
       std::memset(r.decodedText, 0, sizeof r.decodedText);
       std::memset(r.secondString, 0, sizeof r.secondString);

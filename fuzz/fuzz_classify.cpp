@@ -33,7 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static constexpr uint32_t kCharsets[] = {1, 2, 4, 8, 32, 0};
   const int32_t lockedKind = data[0] % 5;
   const int32_t contentKind = kKinds[data[1] % (sizeof kKinds / sizeof kKinds[0])];
-  const uint32_t charset = kCharsets[data[2] % 6];
+  const uint32_t charset = kCharsets[(data[2] & 0x7F) % 6];
+  // A guess follows the UI language; values are guessed again on their own.
+  setenv("CORDAVEX_UI_LANGUAGE", (data[2] & 0x80) ? "0409" : "0404", 1);
   data += 3;
   size -= 3;
 

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "cordavex/qr_encoder.h"
+#include "decode/qr_tables.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;

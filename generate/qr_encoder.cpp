@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "decode/qr_layout.h"
+#include "decode/qr_tables.h"
 #include "decode/reed_solomon.h"
 
 namespace cordavex {
@@ -25,6 +27,14 @@ constexpr uint8_t kAlignmentRows[5] = {31, 17, 21, 17, 31};
 // ---------------------------------------------------------------- segments
 
 constexpr int kNoRun = -1;
+
+// A run record keeps its mode as the mode's number, so the public header needs
+// no mode table.
+QrMode ModeOf(const QrRun& run) { return static_cast<QrMode>(run.mode); }
+constexpr uint8_t ModeNumber(QrMode mode) { return static_cast<uint8_t>(mode); }
+static_assert(ModeNumber(QrMode::kNumeric) == 0 && ModeNumber(QrMode::kAlphanumeric) == 1 &&
+                  ModeNumber(QrMode::kByte) == 2 && ModeNumber(QrMode::kKanji) == 3,
+              "QrRun::mode numbers the modes as its comment in the header says");
 
 bool IsKanjiPair(uint8_t lead, uint8_t trail) {
   if (!((lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xEB))) return false;
@@ -96,9 +106,9 @@ struct Segmenter {
   int group;
 
   QrRun& Run(int index) { return c.runs[index]; }
-  int Cost(int index) const { return SegmentCost(c.runs[index].mode, c.runs[index].length, group); }
+  int Cost(int index) const { return SegmentCost(ModeOf(c.runs[index]), c.runs[index].length, group); }
   int ByteNeighbour(int index) const {
-    return index != kNoRun && c.runs[index].mode == QrMode::kByte ? index : kNoRun;
+    return index != kNoRun && ModeOf(c.runs[index]) == QrMode::kByte ? index : kNoRun;
   }
 
   void Unlink(int index) {
@@ -138,8 +148,8 @@ struct Segmenter {
     int a = c.firstRun;
     while (a != kNoRun && Run(a).next != kNoRun) {
       const int b = Run(a).next;
-      const QrMode ma = Run(a).mode;
-      const QrMode mb = Run(b).mode;
+      const QrMode ma = ModeOf(Run(a));
+      const QrMode mb = ModeOf(Run(b));
       const bool pair = (ma == QrMode::kNumeric && mb == QrMode::kAlphanumeric) ||
                         (ma == QrMode::kAlphanumeric && mb == QrMode::kNumeric);
       const int merged = SegmentCost(QrMode::kAlphanumeric, Run(a).length + Run(b).length, group);
@@ -170,7 +180,7 @@ struct Segmenter {
         // a now faces the byte run; nothing more to do for it here.
         a = n;
       } else {
-        Run(a).mode = QrMode::kAlphanumeric;
+        Run(a).mode = ModeNumber(QrMode::kAlphanumeric);
         Absorb(a, b);
         a = StepBack(Coalesce(a));
       }
@@ -199,7 +209,7 @@ struct Segmenter {
         a = b;
         continue;
       }
-      Run(a).mode = QrMode::kByte;
+      Run(a).mode = ModeNumber(QrMode::kByte);
       Absorb(a, b);
       a = StepBack(Coalesce(a));
     }
@@ -224,11 +234,11 @@ void BuildRuns(QrEncoder& c, const uint8_t* text, int length, bool kanjiAllowed)
     } else {
       mode = QrMode::kByte;
     }
-    if (last != kNoRun && c.runs[last].mode == mode) {
+    if (last != kNoRun && ModeOf(c.runs[last]) == mode) {
       c.runs[last].length = static_cast<int16_t>(c.runs[last].length + width);
     } else {
       const int index = c.runCount++;
-      c.runs[index] = QrRun{mode, static_cast<int16_t>(last), static_cast<int16_t>(kNoRun),
+      c.runs[index] = QrRun{ModeNumber(mode), static_cast<int16_t>(last), static_cast<int16_t>(kNoRun),
                             static_cast<int16_t>(width)};
       if (last != kNoRun) c.runs[last].next = static_cast<int16_t>(index);
       if (c.firstRun == kNoRun) c.firstRun = index;
@@ -266,9 +276,9 @@ bool EncodeRuns(QrEncoder& c, const uint8_t* text, int group) {
   int offset = 0;
   for (int index = c.firstRun; index != kNoRun; index = c.runs[index].next) {
     const QrRun& run = c.runs[index];
-    const QrModeInfo& mode = kQrModes[static_cast<int>(run.mode)];
+    const QrModeInfo& mode = QrModeRow(ModeOf(run));
     const int countBits = mode.countBits[group];
-    const int count = run.mode == QrMode::kKanji ? run.length / 2 : run.length;
+    const int count = ModeOf(run) == QrMode::kKanji ? run.length / 2 : run.length;
     // A count too wide for this group's field means the group's versions are
     // too small anyway; the next group has wider fields.
     if (count >= (1 << countBits)) return false;
@@ -277,7 +287,7 @@ bool EncodeRuns(QrEncoder& c, const uint8_t* text, int group) {
     const uint8_t* p = text + offset;
     const int n = run.length;
     bool ok = true;
-    switch (run.mode) {
+    switch (ModeOf(run)) {
       case QrMode::kNumeric:
         for (int i = 0; ok && i < n; i += 3) {
           const int digits = n - i < 3 ? n - i : 3;
@@ -363,15 +373,14 @@ void DrawAlignment(Matrix& m, int row, int column) {
 // Figure 25) and the dark module beside the bottom-left copy.
 void DrawFormat(Matrix& m, int level, int mask) {
   const uint32_t word = QrFormatInformation(level, mask);
-  auto bit = [word](int i) { return ((word >> i) & 1u) != 0; };
-  for (int i = 0; i <= 5; ++i) m.SetFunction(i, 8, bit(i));
-  m.SetFunction(7, 8, bit(6));
-  m.SetFunction(8, 8, bit(7));
-  m.SetFunction(8, 7, bit(8));
-  for (int i = 9; i < 15; ++i) m.SetFunction(8, 14 - i, bit(i));
-  for (int i = 0; i < 8; ++i) m.SetFunction(8, m.n - 1 - i, bit(i));
-  for (int i = 8; i < 15; ++i) m.SetFunction(m.n - 15 + i, 8, bit(i));
-  m.SetFunction(m.n - 8, 8, true);
+  const QrFormatCells cells = QrFormatPositions(m.n);
+  for (int i = 0; i < 15; ++i) {
+    const bool dark = ((word >> i) & 1u) != 0;
+    m.SetFunction(cells.corner[i].row, cells.corner[i].column, dark);
+    m.SetFunction(cells.split[i].row, cells.split[i].column, dark);
+  }
+  const QrCell darkModule = QrDarkModule(m.n);
+  m.SetFunction(darkModule.row, darkModule.column, true);
 }
 
 void DrawFunctionPatterns(Matrix& m, int version) {
@@ -407,29 +416,21 @@ void DrawFunctionPatterns(Matrix& m, int version) {
   }
 }
 
-// The two-column zig-zag from the bottom-right corner; modules left over after
-// the last codeword (remainder bits) stay light.
-void PlaceCodewords(Matrix& m, const uint8_t* codewords, int count) {
+// Codeword bits into the data modules in placement order; modules left over
+// after the last codeword (remainder bits) stay light.
+void PlaceCodewords(Matrix& m, int version, const uint8_t* codewords, int count) {
   const int totalBits = count * 8;
   int bit = 0;
-  bool upward = true;
-  for (int right = m.n - 1; right >= 1; right -= 2) {
-    if (right == 6) right = 5;  // the vertical timing pattern takes column 6
-    for (int step = 0; step < m.n; ++step) {
-      const int row = upward ? m.n - 1 - step : step;
-      for (int k = 0; k < 2; ++k) {
-        uint8_t& module = m.At(row, right - k);
-        if (IsFunction(module)) continue;
-        if (bit < totalBits) {
-          module = (codewords[bit >> 3] >> (7 - (bit & 7))) & 1;
-          ++bit;
-        } else {
-          module = 0;
-        }
-      }
+  QrForEachDataModule(version, [&](int row, int column) {
+    uint8_t& module = m.At(row, column);
+    if (bit < totalBits) {
+      module = (codewords[bit >> 3] >> (7 - (bit & 7))) & 1;
+      ++bit;
+    } else {
+      module = 0;
     }
-    upward = !upward;
-  }
+    return true;
+  });
 }
 
 // Every mask repeats within 12 rows and 12 columns (mask 4 has period 4 by 6,
@@ -501,26 +502,17 @@ int LinePenalty(const uint8_t* padded, int n) {
 // Splits the padded data codewords into the level's blocks, appends each
 // block's check codewords and interleaves both column by column.
 void Interleave(QrEncoder& c, const QrVersionInfo& info) {
-  const QrBlockGroup& first = info.levels[c.level].groups[0];
-  const QrBlockGroup& second = info.levels[c.level].groups[1];
-  const int blocks = first.blocks + second.blocks;
-  const int checkCount = first.codewords - first.dataCodewords;
-  const int dataTotal = info.dataCodewords[c.level];
+  const QrBlockLayout layout = QrBlocks(info, c.level);
   RsGenerator generator;
-  RsMakeGenerator(generator, kRsQrCode, checkCount);
+  RsMakeGenerator(generator, kRsQrCode, layout.check);
   int offset = 0;
-  for (int j = 0; j < blocks; ++j) {
-    const bool longBlock = j >= first.blocks;
-    const int dataCount = longBlock ? second.dataCodewords : first.dataCodewords;
+  for (int j = 0; j < layout.blocks; ++j) {
+    const int dataCount = layout.DataLength(j);
     const uint8_t* data = c.bits + offset;
-    for (int k = 0; k < first.dataCodewords; ++k) c.codewords[k * blocks + j] = data[k];
-    // The one extra codeword of a long block follows all the short columns.
-    if (longBlock) {
-      c.codewords[first.dataCodewords * blocks + (j - first.blocks)] = data[first.dataCodewords];
-    }
+    for (int k = 0; k < dataCount; ++k) c.codewords[layout.DataIndex(j, k)] = data[k];
     RsEncode(generator, {data, static_cast<size_t>(dataCount)},
-             {c.block, static_cast<size_t>(checkCount)});
-    for (int e = 0; e < checkCount; ++e) c.codewords[dataTotal + e * blocks + j] = c.block[e];
+             {c.block, static_cast<size_t>(layout.check)});
+    for (int e = 0; e < layout.check; ++e) c.codewords[layout.CheckIndex(j, e)] = c.block[e];
     offset += dataCount;
   }
 }
@@ -562,7 +554,7 @@ int Encode(QrEncoder& c, int level, int version, int allowLarger, int mask, cons
 
   Matrix m{c.matrix, c.side};
   DrawFunctionPatterns(m, chosen);
-  PlaceCodewords(m, c.codewords, info.totalCodewords);
+  PlaceCodewords(m, c.version, c.codewords, info.totalCodewords);
   if (mask < 0) {
     int bestScore = 0;
     for (int candidate = 0; candidate < 8; ++candidate) {

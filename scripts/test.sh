@@ -1,9 +1,20 @@
 #!/usr/bin/env bash
-# Runs every test: installs what is missing, builds the default preset and runs
-# the suite with ctest.
+# Runs every test: installs what is missing, configures and builds a preset and
+# runs its tests with ctest.
+#
+#   scripts/test.sh                        the default preset (RelWithDebInfo)
+#   scripts/test.sh asan                   under AddressSanitizer and UBSan
+#   scripts/test.sh fuzz                   the fuzz targets replaying fuzz/corpus (clang)
+#   scripts/test.sh asan -DCORDAVEX_WERROR=ON   further arguments go to cmake
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
-cmake --preset default >/dev/null
-cmake --build --preset default
-ctest --preset default -j2
+preset="${1:-default}"
+[[ $# -gt 0 ]] && shift
+if [[ "$preset" == "fuzz" ]]; then
+  scripts/setup.sh --fuzz
+else
+  scripts/setup.sh
+fi
+cmake --preset "$preset" "$@" >/dev/null
+cmake --build --preset "$preset"
+ctest --preset "$preset" -j2

@@ -14,7 +14,7 @@
 
 #include <cstdint>
 
-#include "decode/qr_tables.h"
+#include "cordavex/qr_code.h"
 
 namespace cordavex {
 
@@ -28,7 +28,7 @@ inline constexpr int kQrMaxTextLength = 7089;
 // One segment of the text: `length` bytes of one mode (a kanji counts 2).
 // Segments are kept as a list threaded through the array while merging.
 struct QrRun {
-  QrMode mode;
+  uint8_t mode;  // the segment mode: 0 numeric, 1 alphanumeric, 2 byte, 3 kanji
   int16_t prev;  // index of the previous run, -1 at the start
   int16_t next;  // index of the next run, -1 at the end
   int16_t length;

@@ -63,14 +63,17 @@ TEST(ClassifyCommand, PrintsTheContentKeys) {
 
 TEST(ClassifyCommand, ReadsStandardInputAsBytesInTheNamedSet) {
   // 王 in GB2312 (0xCD 0xF5) with --charset 8; the trailing line break is part
-  // of the bytes, as a symbol would hold it, so a MECARD with one is rejected.
+  // of the bytes, as a symbol would hold it: the raw text keeps it, the fields
+  // do not.
   const std::string gb = WriteTemp("cordavex_gb.txt", "MECARD:N:\xCD\xF5;;");
   nlohmann::ordered_json json = ClassifyJson("--charset 8 - < " + gb);
   EXPECT_EQ(json["contentType"], 14);
   EXPECT_EQ(json["fields"]["shortName"], "\xE7\x8E\x8B");
   const std::string withNewline = WriteTemp("cordavex_nl.txt", "MECARD:N:Doe;;\n");
   json = ClassifyJson("- < " + withNewline);
-  EXPECT_EQ(json["contentType"], 0);
+  EXPECT_EQ(json["contentType"], 14);
+  EXPECT_EQ(json["rawText"], "MECARD:N:Doe;;\n");
+  EXPECT_EQ(json["fields"]["shortName"], "Doe");
   // "PE:" content is enciphered: type 23 and no fields.
   const std::string pe = WriteTemp("cordavex_pe.bin", std::string("PE:\x5A\x01\x00\x02", 7));
   json = ClassifyJson("- < " + pe);

@@ -13,21 +13,13 @@
 #include <vector>
 
 #include "content/content_types.h"
+#include "support/content_fields.h"
 
 namespace cordavex {
 namespace {
 
-using Fields = std::map<Field, std::u16string>;
-
-// Every non-empty field of a record.
-Fields NonEmptyFields(const ScanResult& r) {
-  Fields out;
-  for (int i = 0; i < kFieldCount; ++i) {
-    const auto f = static_cast<Field>(i);
-    if (!r.Get(f).empty()) out[f] = std::u16string(r.Get(f));
-  }
-  return out;
-}
+using test::Fields;
+using test::NonEmptyFields;
 
 std::u16string Wide(std::string_view ascii) { return {ascii.begin(), ascii.end()}; }
 
@@ -167,8 +159,8 @@ TEST(ClassifyResult, ScannedTextByContent) {
        {{Field::keyword, u"CALLTO"}, {Field::shortName, u"anna.b"},
         {Field::webAddress, u"callto://anna.b"}},
        nullptr},
-      // Rejected by the parser (a single closing ";"): plain text.
-      {"MECARD:N:Doe;", kTypePlainText, 0, {}, "MECARD:N:Doe;"},
+      // Rejected by the parser (no closing ";"): plain text.
+      {"MECARD:N:Doe", kTypePlainText, 0, {}, "MECARD:N:Doe"},
   };
   for (const TextCase& c : cases) {
     SCOPED_TRACE(c.text);

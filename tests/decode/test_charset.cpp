@@ -13,9 +13,12 @@
 #include "decode/charset_tables.h"
 #include "platform/codepage.h"
 #include "platform/platform.h"
+#include "support/content_fields.h"
 
 namespace cordavex {
 namespace {
+
+using test::ScopedUiLanguage;
 
 namespace tables = charset_tables;
 using Bytes = std::vector<uint8_t>;
@@ -71,26 +74,6 @@ class Iconv {
 
  private:
   iconv_t cd_;
-};
-
-// Sets CORDAVEX_UI_LANGUAGE for one scope.
-class ScopedUiLanguage {
- public:
-  explicit ScopedUiLanguage(const char* value) {
-    if (const char* old = std::getenv("CORDAVEX_UI_LANGUAGE")) saved_ = old, hadValue_ = true;
-    setenv("CORDAVEX_UI_LANGUAGE", value, 1);
-  }
-  ~ScopedUiLanguage() {
-    if (hadValue_) {
-      setenv("CORDAVEX_UI_LANGUAGE", saved_.c_str(), 1);
-    } else {
-      unsetenv("CORDAVEX_UI_LANGUAGE");
-    }
-  }
-
- private:
-  std::string saved_;
-  bool hadValue_ = false;
 };
 
 // A scratch folder for table files of our own making.
@@ -156,7 +139,10 @@ TEST(GuessCharset, FollowsTheCandidateOrderOfTheUiLanguage) {
       {B({0x81, 0x7F}), kCharsetGuess, kCharsetGuess},                      // 0x7F is never a trail
       {B({0xFF}), kCharsetGuess, kCharsetGuess},
       {B({0xA4}), kCharsetShiftJis, kCharsetShiftJis},                      // cut off for all but Shift-JIS
-      {B({0xF0, 0x9F, 0x98, 0x80}), kCharsetShiftJis, kCharsetShiftJis},   // four-byte UTF-8 is not accepted
+      {B({0xF0, 0x9F, 0x98, 0x80}), kCharsetUtf8, kCharsetUtf8},           // four-byte UTF-8 is UTF-8
+      {B({0x61, 0xF0, 0x9F, 0x98, 0x80, 0xE4, 0xB8, 0xAD}), kCharsetUtf8, kCharsetUtf8},
+      {B({0xF0, 0x9F, 0x98}), kCharsetGuess, kCharsetGuess},                // cut off: not UTF-8
+      {B({0xF8, 0x88, 0x80, 0x80}), kCharsetShiftJis, kCharsetShiftJis},   // no UTF-8 sequence starts with 0xF8
   };
   for (const Case& c : cases) {
     EXPECT_EQ(GuessCharset(c.bytes, 1028), c.taiwan) << ::testing::PrintToString(c.bytes);

@@ -1,4 +1,5 @@
 #include "decode/qr_decoder.h"
+#include "decode/qr_layout.h"
 
 #include <gtest/gtest.h>
 
@@ -26,6 +27,7 @@ struct Decoded {
   std::string text;
   std::string second;
   int length = 0;
+  Failure failure = Failure::kNone;
 };
 
 Decoded Decode(const QrSymbol& symbol, int dimension = -1) {
@@ -36,6 +38,7 @@ Decoded Decode(const QrSymbol& symbol, int dimension = -1) {
   Decoded d;
   d.status = QrDecodeGrid(*decoder, m, dimension >= 0 ? dimension : symbol.size, text, second);
   d.length = decoder->textLength;
+  d.failure = decoder->failure;
   d.text.assign(reinterpret_cast<const char*>(text.data()),
                 static_cast<size_t>(d.status ? decoder->textLength : 0));
   d.second = reinterpret_cast<const char*>(second.data());
@@ -337,33 +340,14 @@ uint32_t UncorrectableFormatPattern() {
   return 0;
 }
 
-void OverwriteOuterFormat(QrSymbol& s, uint32_t bits) {
-  const int n = s.size;
-  for (int i = 0; i < 15; ++i) {
-    const bool b = (bits >> i) & 1u;
-    if (i < 8) {
-      s.Set(8, n - 1 - i, b);
-    } else {
-      s.Set(n - 15 + i, 8, b);
-    }
-  }
+void OverwriteFormat(QrSymbol& s, const QrCell (&cells)[15], uint32_t bits) {
+  for (int i = 0; i < 15; ++i) s.Set(cells[i].row, cells[i].column, (bits >> i) & 1u);
 }
-
+void OverwriteOuterFormat(QrSymbol& s, uint32_t bits) {
+  OverwriteFormat(s, QrFormatPositions(s.size).split, bits);
+}
 void OverwriteInnerFormat(QrSymbol& s, uint32_t bits) {
-  for (int i = 0; i < 15; ++i) {
-    const bool b = (bits >> i) & 1u;
-    if (i < 6) {
-      s.Set(i, 8, b);
-    } else if (i == 6) {
-      s.Set(7, 8, b);
-    } else if (i == 7) {
-      s.Set(8, 8, b);
-    } else if (i == 8) {
-      s.Set(8, 7, b);
-    } else {
-      s.Set(8, 14 - i, b);
-    }
-  }
+  OverwriteFormat(s, QrFormatPositions(s.size).corner, bits);
 }
 
 TEST(QrDecodeGrid, DestroyedFirstFormatCopyDecodesFromTheSecond) {
@@ -379,25 +363,26 @@ TEST(QrDecodeGrid, DestroyedFirstFormatCopyDecodesFromTheSecond) {
 }
 
 TEST(QrDecodeGrid, CorrectsUpToTheBlockLimitAndNoFurther) {
-  // Version 1-H: one block of 26 codewords with 17 check codewords corrects 8
-  // codeword errors. Damage whole codewords by flipping the first bit of each
-  // of the first k codewords' modules in placement order (the bottom-right
-  // 2 x 4 areas of the upward column pair).
+  // Version 1-H: one block of 26 codewords, 17 of them check codewords, corrects
+  // 8 codeword errors (ISO/IEC 18004 Table 9). One bit of each of the first k
+  // codewords is flipped, found through the placement order.
   const std::string text = "damage";
   const auto clean = test::EncodeQrBytes({reinterpret_cast<const uint8_t*>(text.data()), text.size()},
                                          1, test::kLevelH);
   ASSERT_TRUE(clean.has_value());
-  // Codewords 0..2 sit in columns 19-20 rows 20..9 (4 rows each), upwards.
-  auto damaged = *clean;
-  for (int row = 20; row >= 9; --row) {
-    damaged.Set(row, 20, !damaged.Dark(row, 20));
-  }
-  EXPECT_EQ(Decode(damaged).text, text);  // 3 codewords: within reach
-  auto ruined = *clean;
-  for (int row = 9; row < 21; ++row) {
-    for (int column = 9; column < 21; ++column) ruined.Set(row, column, (row * 7 + column * 3) % 5 == 0);
-  }
-  EXPECT_EQ(Decode(ruined).status, 0);  // far more than 8
+  auto damage = [&](int codewords) {
+    auto symbol = *clean;
+    int module = 0;
+    QrForEachDataModule(1, [&](int row, int column) {
+      if (module % 8 == 3) symbol.Set(row, column, !symbol.Dark(row, column));
+      return ++module < 8 * codewords;
+    });
+    return symbol;
+  };
+  EXPECT_EQ(Decode(damage(8)).text, text);
+  const auto beyond = Decode(damage(9));
+  EXPECT_EQ(beyond.status, 0);
+  EXPECT_EQ(beyond.failure, Failure::kUncorrectable);
 }
 
 TEST(QrDecodeGrid, MirroredSymbolIsReadFromItsTransposedGrid) {

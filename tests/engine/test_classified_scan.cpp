@@ -16,6 +16,7 @@
 #include "support/cli_runner.h"
 #include "support/qr_symbols.h"
 #include "support/render.h"
+#include "support/workspace.h"
 
 namespace cordavex {
 namespace {
@@ -43,8 +44,7 @@ TEST(ClassifiedScan, MecardFrameComesOutAsAContactWithoutAllocating) {
   for (int bits : {8, 24}) {
     SCOPED_TRACE(bits);
     const test::Frame frame = MecardFrame(bits);
-    std::vector<uint64_t> workspace(
-        static_cast<size_t>(GetRecognizerSize(frame.width, frame.height)) / 8 + 1, 0);
+    test::Workspace workspace(frame.width, frame.height);
     auto result = std::make_unique<ScanResult>();
     int32_t status = 0;
     size_t allocations = 0;

@@ -9,6 +9,7 @@
 
 #include "engine/geometry.h"
 #include "cordavex/recognizer.h"
+#include "support/workspace.h"
 
 namespace cordavex {
 namespace {
@@ -16,35 +17,19 @@ namespace {
 constexpr uint8_t kWhite = 255;
 constexpr uint8_t kBlack = 0;
 
-// A workspace holding a grey image of its own, drawn pixel by pixel.
-class Frame {
+// A workspace holding a grey image of its own, drawn pixel by pixel, white
+// until drawn on.
+class Frame : public test::Workspace {
  public:
-  Frame(int width, int height)
-      : storage_(static_cast<size_t>(GetRecognizerSize(width, height)) / 8 + 1, 0) {
-    r().imageWidth = width;
-    r().imageHeight = height;
-    Fill(kWhite);
-  }
+  Frame(int width, int height) : Workspace(width, height) { Fill(kWhite); }
   // Rows of '#' (dark) and '.' (light); the image takes their size.
   explicit Frame(const std::vector<std::string>& rows)
-      : Frame(static_cast<int>(rows[0].size()), static_cast<int>(rows.size())) {
-    for (size_t y = 0; y < rows.size(); ++y) {
-      for (size_t x = 0; x < rows[y].size(); ++x) {
-        if (rows[y][x] == '#') Set(static_cast<int>(x), static_cast<int>(y), kBlack);
-      }
-    }
+      : Workspace(static_cast<int>(rows[0].size()), static_cast<int>(rows.size())) {
+    Draw(rows);
   }
-
-  Recognizer& r() { return *reinterpret_cast<Recognizer*>(storage_.data()); }
   int width() { return r().imageWidth; }
   int height() { return r().imageHeight; }
-  void Fill(uint8_t v) {
-    std::fill(r().image(), r().image() + static_cast<size_t>(width()) * height(), v);
-  }
-  void Set(int x, int y, uint8_t v) { r().image()[y * width() + x] = v; }
-
- private:
-  std::vector<uint64_t> storage_;
+  void Set(int x, int y, uint8_t v) { at(x, y) = v; }
 };
 
 SampleCorners Corners(Point16 p0, Point16 p1, Point16 p2, Point16 p3) { return {{p0, p1, p2, p3}}; }

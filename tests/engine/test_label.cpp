@@ -10,23 +10,23 @@
 
 #include "engine/label.h"
 #include "engine/prepare.h"
-#include "engine_workspace.h"
+#include "support/workspace.h"
 #include "support/qr_symbols.h"
 #include "support/render.h"
 
 namespace cordavex {
 namespace {
 
-using test::EngineWorkspace;
+using test::Workspace;
 
 // Draws a filled rectangle of dark pixels.
-void Rect(EngineWorkspace& ws, int x0, int y0, int w, int h, uint8_t value = 0) {
+void Rect(Workspace& ws, int x0, int y0, int w, int h, uint8_t value = 0) {
   for (int y = y0; y < y0 + h; ++y)
     for (int x = x0; x < x0 + w; ++x) ws.at(x, y) = value;
 }
 
 // A QR finder pattern (7 x 7 modules: ring, light ring, 3 x 3 centre) at `scale`.
-void Finder(EngineWorkspace& ws, int x0, int y0, int scale) {
+void Finder(Workspace& ws, int x0, int y0, int scale) {
   Rect(ws, x0, y0, 7 * scale, 7 * scale, 0);
   Rect(ws, x0 + scale, y0 + scale, 5 * scale, 5 * scale, 255);
   Rect(ws, x0 + 2 * scale, y0 + 2 * scale, 3 * scale, 3 * scale, 0);
@@ -34,10 +34,10 @@ void Finder(EngineWorkspace& ws, int x0, int y0, int scale) {
 
 TEST(Labelling, FinderRingHasExactlyOneHoleEntry) {
   // Wide enough that the 81-point outline is below 1.5 image widths.
-  EngineWorkspace ws(64, 40);
+  Workspace ws(64, 40);
   ws.Fill(255);
   Finder(ws, 5, 5, 3);
-  Recognizer& r = ws.recognizer();
+  Recognizer& r = ws.r();
   ASSERT_EQ(LabelComponents(r), 1);
   EXPECT_EQ(r.labelCount, 3);  // ring, centre
   ASSERT_EQ(r.holeCount, 1);
@@ -57,12 +57,12 @@ TEST(Labelling, FinderRingHasExactlyOneHoleEntry) {
 }
 
 TEST(Labelling, TwoHolesCountTwice) {
-  EngineWorkspace ws(48, 20);
+  Workspace ws(48, 20);
   ws.Fill(255);
   Rect(ws, 4, 4, 20, 12);
   Rect(ws, 7, 8, 4, 4, 255);
   Rect(ws, 15, 8, 4, 4, 255);
-  Recognizer& r = ws.recognizer();
+  Recognizer& r = ws.r();
   ASSERT_EQ(LabelComponents(r), 1);
   EXPECT_EQ(r.labelCount, 2);
   ASSERT_EQ(r.holeCount, 1);
@@ -72,7 +72,7 @@ TEST(Labelling, TwoHolesCountTwice) {
 
 TEST(Labelling, SmallRingGetsWrongHoleClass) {
   // 5 x 5 ring: compact, but 17 outline points are too few for a finder ring.
-  EngineWorkspace ws(12, 12);
+  Workspace ws(12, 12);
   ws.Draw({
       "............",
       "............",
@@ -87,7 +87,7 @@ TEST(Labelling, SmallRingGetsWrongHoleClass) {
       "............",
       "............",
   });
-  Recognizer& r = ws.recognizer();
+  Recognizer& r = ws.r();
   ASSERT_EQ(LabelComponents(r), 1);
   EXPECT_EQ(r.components[1].pointCount, 17);
   EXPECT_EQ(r.components[1].shapeClass, 1000);
@@ -101,10 +101,10 @@ TEST(Labelling, BarIsElongatedWithOrderedEnds) {
   // centroid); half way round: (5, 5); diagonal = sqrt(29^2 + 3^2) = 29.
   // Near: (19, 5); half way round: (20, 8); mid of the diagonal (19, 6);
   // crossWidth = 2 + 1 = 3. Elongated (29 >= 9): class max(6, 14) = 14.
-  EngineWorkspace ws(50, 14);
+  Workspace ws(50, 14);
   ws.Fill(255);
   Rect(ws, 5, 5, 30, 4);
-  Recognizer& r = ws.recognizer();
+  Recognizer& r = ws.r();
   ASSERT_EQ(LabelComponents(r), 1);
   const ComponentRecord& bar = r.components[1];
   EXPECT_EQ(bar.pointCount, 65);
@@ -124,7 +124,7 @@ TEST(Labelling, BarIsElongatedWithOrderedEnds) {
 }
 
 TEST(Labelling, TinyComponentsStayUnclassified) {
-  EngineWorkspace ws(12, 8);
+  Workspace ws(12, 8);
   ws.Draw({
       "............",
       ".#..........",
@@ -135,7 +135,7 @@ TEST(Labelling, TinyComponentsStayUnclassified) {
       "...#........",
       "............",
   });
-  Recognizer& r = ws.recognizer();
+  Recognizer& r = ws.r();
   ASSERT_EQ(LabelComponents(r), 1);
   EXPECT_EQ(r.labelCount, 4);
   for (int label = 1; label <= 3; ++label) EXPECT_EQ(r.components[label].shapeClass, 0);
@@ -151,30 +151,30 @@ TEST(Labelling, TinyComponentsStayUnclassified) {
 }
 
 // Dots two pixels apart, `count` of them.
-void Dots(EngineWorkspace& ws, int count) {
+void Dots(Workspace& ws, int count) {
   ws.Fill(255);
-  const int w = ws.recognizer().imageWidth;
+  const int w = ws.r().imageWidth;
   for (int i = 0; i < count; ++i) ws.at(1 + 2 * (i % ((w - 2) / 2)), 1 + 2 * (i / ((w - 2) / 2))) = 0;
 }
 
 TEST(Labelling, LabelSpaceHolds253Components) {
-  EngineWorkspace ws(42, 40);
+  Workspace ws(42, 40);
   Dots(ws, 253);
-  ASSERT_EQ(LabelComponents(ws.recognizer()), 1);
-  EXPECT_EQ(ws.recognizer().labelCount, 254);
+  ASSERT_EQ(LabelComponents(ws.r()), 1);
+  EXPECT_EQ(ws.r().labelCount, 254);
   Dots(ws, 254);
-  EXPECT_EQ(LabelComponents(ws.recognizer()), 0);
+  EXPECT_EQ(LabelComponents(ws.r()), 0);
 }
 
 TEST(Labelling, ContourLongerThanTheBufferStillLabelsEverything) {
   // A comb: a spine with 50 teeth 150 pixels long has about 15000 outline
   // points. Its trace fails (unclassified) but every pixel gets label 1, and
   // the gaps between the teeth, open below, are no holes.
-  EngineWorkspace ws(210, 170);
+  Workspace ws(210, 170);
   ws.Fill(255);
   Rect(ws, 2, 2, 200, 4);
   for (int i = 0; i < 50; ++i) Rect(ws, 2 + 4 * i, 6, 2, 150);
-  Recognizer& r = ws.recognizer();
+  Recognizer& r = ws.r();
   ASSERT_EQ(LabelComponents(r), 1);
   EXPECT_EQ(r.labelCount, 2);
   EXPECT_EQ(r.components[1].pointCount, 5000);
@@ -185,10 +185,10 @@ TEST(Labelling, ContourLongerThanTheBufferStillLabelsEverything) {
 }
 
 TEST(Labelling, TraceRefusesBadArguments) {
-  EngineWorkspace ws(10, 10);
+  Workspace ws(10, 10);
   ws.Fill(255);
   Rect(ws, 3, 3, 3, 3);
-  Recognizer& r = ws.recognizer();
+  Recognizer& r = ws.r();
   ComponentRecord record{};
   EXPECT_EQ(TraceContour(r, &record, 1, 1, 1, 0, 1), 0);    // light start pixel
   EXPECT_EQ(TraceContour(r, &record, -1, 3, 1, 0, 1), 0);   // outside
@@ -239,7 +239,7 @@ TEST(Labelling, AgreesWithFloodFillOnRandomImages) {
   for (unsigned seed = 1; seed <= 60; ++seed) {
     std::mt19937 rng(seed);
     const int densityPercent = 45 + static_cast<int>(seed % 5) * 10;
-    EngineWorkspace ws(w, h);
+    Workspace ws(w, h);
     std::vector<uint8_t> dark(static_cast<size_t>(w * h), 0);
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) {
@@ -248,13 +248,13 @@ TEST(Labelling, AgreesWithFloodFillOnRandomImages) {
         dark[static_cast<size_t>(y * w + x)] = isDark;
         ws.at(x, y) = isDark ? 0 : 255;
       }
-    if (LabelComponents(ws.recognizer()) == 0) continue;  // more than 253 components
+    if (LabelComponents(ws.r()) == 0) continue;  // more than 253 components
     ++checked;
     const std::vector<int> comp = FloodComponents(dark, w, h);
     std::map<int, int> labelOf;
     std::set<int> labelsSeen;
     for (int i = 0; i < w * h; ++i) {
-      const uint8_t v = ws.recognizer().image()[i];
+      const uint8_t v = ws.r().image()[i];
       if (!dark[static_cast<size_t>(i)]) {
         ASSERT_GE(v, 254) << "seed " << seed << " pixel " << i;
         continue;
@@ -267,7 +267,7 @@ TEST(Labelling, AgreesWithFloodFillOnRandomImages) {
         ASSERT_TRUE(labelsSeen.insert(v).second) << "seed " << seed << ": shared label";
       }
     }
-    EXPECT_EQ(static_cast<int>(labelsSeen.size()), ws.recognizer().labelCount - 1) << seed;
+    EXPECT_EQ(static_cast<int>(labelsSeen.size()), ws.r().labelCount - 1) << seed;
   }
   EXPECT_GE(checked, 30);
 }
@@ -366,7 +366,7 @@ TEST(Labelling, MatchesPixelByPixelReferenceOnSeededScenes) {
   for (const Size s : {Size{64, 48}, Size{101, 67}, Size{320, 240}, Size{9, 9}, Size{250, 13}}) {
     for (unsigned seed = 1; seed <= 8; ++seed) {
       std::mt19937 rng(seed * 977 + static_cast<unsigned>(s.w));
-      EngineWorkspace ws(s.w, s.h);
+      Workspace ws(s.w, s.h);
       ws.Fill(255);
       const int blocks = 3 + static_cast<int>(rng() % 12);
       for (int b = 0; b < blocks; ++b) {
@@ -388,7 +388,7 @@ TEST(Labelling, MatchesPixelByPixelReferenceOnSeededScenes) {
       std::vector<uint8_t> expected = ws.Image();
       std::vector<ReferenceTrace> traces;
       const int labels = ReferenceLabel(expected, s.w, s.h, traces);
-      Recognizer& r = ws.recognizer();
+      Recognizer& r = ws.r();
       const int status = LabelComponents(r);
       ASSERT_EQ(status, labels == 0 ? 0 : 1) << s.w << "x" << s.h << " seed " << seed;
       if (labels == 0) continue;
@@ -431,8 +431,8 @@ TEST(Labelling, QrFindersInACameraFrameBecomeRingsWithOneHole) {
     const double origin = -symbol->size * c.scale / 2.0;
     auto finderX = [&](int m) { return static_cast<int>(c.w / 2.0 + origin + (m + 3.5) * c.scale); };
     auto finderY = [&](int n) { return static_cast<int>(c.h / 2.0 + origin + (n + 3.5) * c.scale); };
-    EngineWorkspace ws(c.w, c.h);
-    Recognizer& r = ws.recognizer();
+    Workspace ws(c.w, c.h);
+    Recognizer& r = ws.r();
     std::memcpy(r.image(), frame.grey.data(), frame.grey.size());
     ASSERT_EQ(PrepareImage(r, c.mode), 1);
     ASSERT_EQ(LabelComponents(r), 1);

@@ -7,12 +7,12 @@
 #include "engine/dispatch.h"
 #include "engine/prepare.h"
 #include "cordavex/recognizer.h"
-#include "engine_workspace.h"
+#include "support/workspace.h"
 
 namespace cordavex {
 namespace {
 
-using test::EngineWorkspace;
+using test::Workspace;
 
 // ---- Reduction -----------------------------------------------------------
 
@@ -29,12 +29,12 @@ TEST(Reduction, FactorFollowsPixelCount) {
 }
 
 TEST(Reduction, AveragesWholeBlocksInPlace) {
-  EngineWorkspace ws(1024, 768);
+  Workspace ws(1024, 768);
   auto value = [](int x, int y) { return static_cast<uint8_t>((x * 7 + y * 13) % 251); };
   for (int y = 0; y < 768; ++y)
     for (int x = 0; x < 1024; ++x) ws.at(x, y) = value(x, y);
-  ReduceImage(ws.recognizer());
-  Recognizer& r = ws.recognizer();
+  ReduceImage(ws.r());
+  Recognizer& r = ws.r();
   ASSERT_EQ(r.imageWidth, 341);
   ASSERT_EQ(r.imageHeight, 256);
   for (int y = 0; y < 256; ++y) {
@@ -48,32 +48,32 @@ TEST(Reduction, AveragesWholeBlocksInPlace) {
 }
 
 TEST(Reduction, MidSizedFramesAreLeftAsTheyAre) {
-  EngineWorkspace ws(400, 400);  // 160000 pixels: factor 1
+  Workspace ws(400, 400);  // 160000 pixels: factor 1
   std::mt19937 rng(7);
   for (int y = 0; y < 400; ++y)
     for (int x = 0; x < 400; ++x) ws.at(x, y) = static_cast<uint8_t>(rng());
   const std::vector<uint8_t> before = ws.Image();
-  ReduceImage(ws.recognizer());
-  EXPECT_EQ(ws.recognizer().imageWidth, 400);
-  EXPECT_EQ(ws.recognizer().imageHeight, 400);
+  ReduceImage(ws.r());
+  EXPECT_EQ(ws.r().imageWidth, 400);
+  EXPECT_EQ(ws.r().imageHeight, 400);
   EXPECT_EQ(ws.Image(), before);
 }
 
 TEST(Reduction, ThinFrameKeepsAtLeastOneColumn) {
   // 1 x 400000 would reduce by 2 to no columns at all.
-  EngineWorkspace ws(1, 400000);
+  Workspace ws(1, 400000);
   ws.Fill(90);
-  ReduceImage(ws.recognizer());
-  EXPECT_EQ(ws.recognizer().imageWidth, 1);
-  EXPECT_EQ(ws.recognizer().imageHeight, 400000);
-  EXPECT_EQ(ApplyThreshold(ws.recognizer()), 1);
-  EXPECT_EQ(ws.recognizer().meanGrey, -90);
+  ReduceImage(ws.r());
+  EXPECT_EQ(ws.r().imageWidth, 1);
+  EXPECT_EQ(ws.r().imageHeight, 400000);
+  EXPECT_EQ(ApplyThreshold(ws.r()), 1);
+  EXPECT_EQ(ws.r().meanGrey, -90);
 }
 
 // Fills the workspace's image with seeded noise and returns a copy of it.
-std::vector<uint8_t> FillNoise(EngineWorkspace& ws, unsigned seed) {
+std::vector<uint8_t> FillNoise(Workspace& ws, unsigned seed) {
   std::mt19937 rng(seed);
-  Recognizer& r = ws.recognizer();
+  Recognizer& r = ws.r();
   const size_t n = static_cast<size_t>(r.imageWidth) * r.imageHeight;
   for (size_t i = 0; i < n; ++i) r.image()[i] = static_cast<uint8_t>(rng());
   return ws.Image();
@@ -88,12 +88,12 @@ TEST(Reduction, MatchesBlockMeansOnNoiseAtEveryFactor) {
   const Case cases[] = {{640, 480, 2}, {643, 481, 2}, {1000, 700, 3},
                         {1281, 963, 4}, {1600, 1200, 5}, {1920, 1080, 5}, {2000, 1500, 6}};
   for (const Case& c : cases) {
-    EngineWorkspace ws(c.w, c.h);
+    Workspace ws(c.w, c.h);
     const std::vector<uint8_t> in = FillNoise(ws, static_cast<unsigned>(c.w + c.h));
-    ReduceImage(ws.recognizer());
+    ReduceImage(ws.r());
     const int w = c.w / c.factor, h = c.h / c.factor;
-    ASSERT_EQ(ws.recognizer().imageWidth, w) << c.w << "x" << c.h;
-    ASSERT_EQ(ws.recognizer().imageHeight, h) << c.w << "x" << c.h;
+    ASSERT_EQ(ws.r().imageWidth, w) << c.w << "x" << c.h;
+    ASSERT_EQ(ws.r().imageHeight, h) << c.w << "x" << c.h;
     std::vector<uint8_t> expected(static_cast<size_t>(w) * h);
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) {
@@ -130,14 +130,14 @@ TEST(ToneCurve, TablesAtSeveralExponents) {
 }
 
 TEST(ToneCurve, ExponentOutOfRangeIsResetAfterUse) {
-  EngineWorkspace ws(4, 4);
+  Workspace ws(4, 4);
   ws.Fill(64);
-  ws.recognizer().toneExponent = 1.7;
-  ApplyToneCurve(ws.recognizer());
+  ws.r().toneExponent = 1.7;
+  ApplyToneCurve(ws.r());
   uint8_t table[256];
   BuildToneTable(1.7, table);
   EXPECT_EQ(ws.at(2, 2), table[64]);
-  EXPECT_EQ(ws.recognizer().toneExponent, 1.0);
+  EXPECT_EQ(ws.r().toneExponent, 1.0);
 }
 
 // ---- Sharpening ----------------------------------------------------------
@@ -177,10 +177,10 @@ TEST(Sharpening, AlternatingWorkedExample) {
   //   (3, 4), (5, 4): (600 - 3*100 - 120) >> 1 = 90 (reads the original 120)
   //   (4, 7): its north neighbour is (4, 4), read before it became 160: 90
   //   (4, 1) lies within 3 of the top edge and keeps its 100.
-  EngineWorkspace ws(9, 12);
+  Workspace ws(9, 12);
   ws.Fill(100);
   ws.at(4, 4) = 120;
-  ASSERT_TRUE(SharpenAlternating(ws.recognizer(), 1));
+  ASSERT_TRUE(SharpenAlternating(ws.r(), 1));
   EXPECT_EQ(ws.at(4, 4), 160);
   EXPECT_EQ(ws.at(3, 4), 90);
   EXPECT_EQ(ws.at(5, 4), 90);
@@ -195,19 +195,19 @@ TEST(Sharpening, FiveByFiveWorkedExample) {
   // A single 160 at the centre of 7 x 7: (17*160 + 2*(8*80 + 160) - (24*80 + 160)) >> 3
   // = (2720 + 1600 - 2080) >> 3 = 280; clamped to 255. Its 3 x 3 neighbours:
   // (17*80 + 2*800 - 2080) >> 3 = 110.
-  EngineWorkspace ws(7, 7);
+  Workspace ws(7, 7);
   ws.Fill(80);
   ws.at(3, 3) = 160;
-  ASSERT_TRUE(SharpenFiveByFive(ws.recognizer()));
+  ASSERT_TRUE(SharpenFiveByFive(ws.r()));
   EXPECT_EQ(ws.at(3, 3), 255);
   EXPECT_EQ(ws.at(2, 2), 110);
   EXPECT_EQ(ws.at(4, 3), 110);
   EXPECT_EQ(ws.at(1, 1), 80);  // within 2 of the edge
   EXPECT_EQ(ws.at(0, 3), 80);
 
-  EngineWorkspace flat(9, 6);
+  Workspace flat(9, 6);
   flat.Fill(80);
-  ASSERT_TRUE(SharpenFiveByFive(flat.recognizer()));
+  ASSERT_TRUE(SharpenFiveByFive(flat.r()));
   for (int y = 0; y < 6; ++y)
     for (int x = 0; x < 9; ++x) {
       const bool inner = x >= 2 && x < 7 && y >= 2 && y < 4;
@@ -221,13 +221,13 @@ TEST(Sharpening, MatchesFullCopyOnNoise) {
   };
   for (const Size s : {Size{7, 7}, Size{31, 17}, Size{320, 240}, Size{5, 40}, Size{517, 11}}) {
     for (int filter = 0; filter <= 3; ++filter) {  // 0: 5 x 5, else d
-      EngineWorkspace ws(s.w, s.h);
+      Workspace ws(s.w, s.h);
       std::mt19937 rng(static_cast<unsigned>(s.w * 100 + filter));
       for (int y = 0; y < s.h; ++y)
         for (int x = 0; x < s.w; ++x) ws.at(x, y) = static_cast<uint8_t>(rng() % 256);
       const std::vector<uint8_t> in = ws.Image();
-      const bool ran = filter == 0 ? SharpenFiveByFive(ws.recognizer())
-                                   : SharpenAlternating(ws.recognizer(), filter);
+      const bool ran = filter == 0 ? SharpenFiveByFive(ws.r())
+                                   : SharpenAlternating(ws.r(), filter);
       ASSERT_TRUE(ran);
       const auto expected = filter == 0 ? ReferenceFiveByFive(in, s.w, s.h)
                                         : ReferenceAlternating(in, s.w, s.h, filter);
@@ -237,31 +237,31 @@ TEST(Sharpening, MatchesFullCopyOnNoise) {
 }
 
 TEST(Sharpening, TooFewRowsLeaveTheImage) {
-  EngineWorkspace ws(20, 6);
+  Workspace ws(20, 6);
   std::mt19937 rng(3);
   for (int y = 0; y < 6; ++y)
     for (int x = 0; x < 20; ++x) ws.at(x, y) = static_cast<uint8_t>(rng());
   const auto before = ws.Image();
-  EXPECT_TRUE(SharpenAlternating(ws.recognizer(), 2));  // needs 7 rows
+  EXPECT_TRUE(SharpenAlternating(ws.r(), 2));  // needs 7 rows
   EXPECT_EQ(ws.Image(), before);
   ws.SetImage(20, 4);
   const auto four = ws.Image();
-  EXPECT_TRUE(SharpenFiveByFive(ws.recognizer()));  // needs 5 rows
+  EXPECT_TRUE(SharpenFiveByFive(ws.r()));  // needs 5 rows
   EXPECT_EQ(ws.Image(), four);
 }
 
 TEST(Sharpening, VeryWideFrameWithoutRoomIsLeftAlone) {
   // 30000 x 8 is not reduced; its spare image area (67200 bytes) and the frame
   // tables are both too small for the working rows, so both filters skip it.
-  EngineWorkspace ws(30000, 8);
+  Workspace ws(30000, 8);
   std::mt19937 rng(5);
   for (int y = 0; y < 8; ++y)
     for (int x = 0; x < 30000; ++x) ws.at(x, y) = static_cast<uint8_t>(rng());
   const auto before = ws.Image();
-  EXPECT_FALSE(SharpenAlternating(ws.recognizer(), 3));
-  EXPECT_FALSE(SharpenFiveByFive(ws.recognizer()));
+  EXPECT_FALSE(SharpenAlternating(ws.r(), 3));
+  EXPECT_FALSE(SharpenFiveByFive(ws.r()));
   EXPECT_EQ(ws.Image(), before);
-  EXPECT_EQ(PrepareImage(ws.recognizer(), 1), 1);
+  EXPECT_EQ(PrepareImage(ws.r(), 1), 1);
 }
 
 TEST(Sharpening, PhaseSchedule) {
@@ -271,23 +271,23 @@ TEST(Sharpening, PhaseSchedule) {
   const Case cases[] = {{0, 0, 3}, {0, 3, 2}, {0, 2, 3}, {0, 1, 2}, {2, 3, 2},
                         {1, 0, 1}, {3, 2, 1}, {5, 2, 2}};
   for (const Case& c : cases) {
-    EngineWorkspace ws(16, 16);
+    Workspace ws(16, 16);
     ws.Fill(50);
-    ws.recognizer().sharpenPhase = c.phaseBefore;
-    Sharpen(ws.recognizer(), c.mode);
-    EXPECT_EQ(ws.recognizer().sharpenPhase, c.phaseAfter) << c.mode << "/" << c.phaseBefore;
+    ws.r().sharpenPhase = c.phaseBefore;
+    Sharpen(ws.r(), c.mode);
+    EXPECT_EQ(ws.r().sharpenPhase, c.phaseAfter) << c.mode << "/" << c.phaseBefore;
   }
 }
 
 // ---- Enlargement ---------------------------------------------------------
 
 TEST(Enlargement, TinyImage) {
-  EngineWorkspace ws(3, 2);
+  Workspace ws(3, 2);
   const uint8_t src[] = {10, 20, 40, 30, 60, 90};
-  std::memcpy(ws.recognizer().image(), src, sizeof src);
-  ASSERT_TRUE(EnlargeImage(ws.recognizer()));
-  EXPECT_EQ(ws.recognizer().imageWidth, 6);
-  EXPECT_EQ(ws.recognizer().imageHeight, 4);
+  std::memcpy(ws.r().image(), src, sizeof src);
+  ASSERT_TRUE(EnlargeImage(ws.r()));
+  EXPECT_EQ(ws.r().imageWidth, 6);
+  EXPECT_EQ(ws.r().imageHeight, 4);
   const std::vector<uint8_t> expected = {
       10, 15, 20, 30, 40, 40,  // source row 0, odd pixels between
       20, 30, 40, 52, 65, 65,  // even pixels from above and below, then across
@@ -298,9 +298,9 @@ TEST(Enlargement, TinyImage) {
 }
 
 TEST(Enlargement, SinglePixel) {
-  EngineWorkspace ws(1, 1);
+  Workspace ws(1, 1);
   ws.at(0, 0) = 77;
-  ASSERT_TRUE(EnlargeImage(ws.recognizer()));
+  ASSERT_TRUE(EnlargeImage(ws.r()));
   EXPECT_EQ(ws.Image(), (std::vector<uint8_t>{77, 77, 77, 77}));
 }
 
@@ -330,26 +330,26 @@ TEST(Enlargement, MatchesReferenceOnNoise) {
   };
   for (const Size s : {Size{1, 1}, Size{1, 9}, Size{9, 1}, Size{2, 2}, Size{17, 5}, Size{320, 240},
                        Size{101, 67}}) {
-    EngineWorkspace ws(s.w, s.h);
+    Workspace ws(s.w, s.h);
     const std::vector<uint8_t> in = FillNoise(ws, static_cast<unsigned>(s.w * 1000 + s.h));
-    ASSERT_TRUE(EnlargeImage(ws.recognizer()));
-    EXPECT_EQ(ws.recognizer().imageWidth, 2 * s.w);
-    EXPECT_EQ(ws.recognizer().imageHeight, 2 * s.h);
+    ASSERT_TRUE(EnlargeImage(ws.r()));
+    EXPECT_EQ(ws.r().imageWidth, 2 * s.w);
+    EXPECT_EQ(ws.r().imageHeight, 2 * s.h);
     EXPECT_EQ(ws.Image(), ReferenceEnlarged(in, s.w, s.h)) << s.w << "x" << s.h;
   }
 }
 
 TEST(Enlargement, RefusedWithoutRoom) {
-  EngineWorkspace ws(400, 400);
-  EXPECT_FALSE(EnlargeImage(ws.recognizer()));
-  EXPECT_EQ(ws.recognizer().imageWidth, 400);
+  Workspace ws(400, 400);
+  EXPECT_FALSE(EnlargeImage(ws.r()));
+  EXPECT_EQ(ws.r().imageWidth, 400);
 }
 
 // ---- Threshold -----------------------------------------------------------
 
 // Sets the first `count` pixels to `level` after `offset` pixels.
-void FillRun(EngineWorkspace& ws, int offset, int count, uint8_t level) {
-  std::memset(ws.recognizer().image() + offset, level, static_cast<size_t>(count));
+void FillRun(Workspace& ws, int offset, int count, uint8_t level) {
+  std::memset(ws.r().image() + offset, level, static_cast<size_t>(count));
 }
 
 TEST(Threshold, ConstructedFrames) {
@@ -377,10 +377,10 @@ TEST(Threshold, ConstructedFrames) {
       {"20/60", 20, 60, 20, 1.0, 40, 20, 0, 1.15, -40},
   };
   for (const Case& c : cases) {
-    EngineWorkspace ws(10, 10);
+    Workspace ws(10, 10);
     FillRun(ws, 0, 50, c.low);
     FillRun(ws, 50, 50, c.high);
-    Recognizer& r = ws.recognizer();
+    Recognizer& r = ws.r();
     r.thresholdOffset = c.offsetBefore;
     r.toneExponent = c.exponentBefore;
     EXPECT_EQ(ApplyThreshold(r), c.t) << c.name;
@@ -399,75 +399,58 @@ TEST(Threshold, TailsTakeWholeLevels) {
   // (40 pixels, sum 1800). The bright tail starts at the first level whose
   // count reaches 80, level 100: the 60 pixels of 100 and 200, sum 8000.
   // T = 9800 / 100 = 98.
-  EngineWorkspace ws(10, 10);
+  Workspace ws(10, 10);
   FillRun(ws, 0, 10, 0);
   FillRun(ws, 10, 30, 60);
   FillRun(ws, 40, 40, 100);
   FillRun(ws, 80, 20, 200);
-  EXPECT_EQ(ApplyThreshold(ws.recognizer()), 98);
-  EXPECT_EQ(ws.recognizer().thresholdMid, 98);
-  EXPECT_EQ(ws.recognizer().meanGrey, -98);
+  EXPECT_EQ(ApplyThreshold(ws.r()), 98);
+  EXPECT_EQ(ws.r().thresholdMid, 98);
+  EXPECT_EQ(ws.r().meanGrey, -98);
 }
 
-TEST(Threshold, MatchesReferenceOnNoise) {
+TEST(Threshold, HandComputedOddSizedFrames) {
+  // Pixel counts that are not multiples of eight, so that the remainders of the
+  // eight-pixel histogram and binarisation steps are exercised.
   struct Case {
-    int w, h;
-    int offset;
+    int w, h, offset;
+    std::vector<uint8_t> pixels;
+    int t, mid, meanGrey, offsetAfter;
   };
-  // Pixel counts that are and are not multiples of eight.
-  const Case cases[] = {{320, 240, 0}, {640, 480, 24}, {33, 7, 8}, {1, 5, 0}, {101, 67, 100}};
+  const Case cases[] = {
+      // 15 pixels, fifth 3. Dark tail: level 10 (3 pixels, sum 30). Bright tail
+      // from level 200, the first whose count reaches 12: 5 pixels, sum 1000.
+      // mid = 1030 / 8 = 128; mean = 1660 / 15 = 110.
+      {3, 5, 0, {10, 10, 10, 50, 50, 50, 120, 120, 120, 120, 200, 200, 200, 200, 200},
+       128, 128, -110, 0},
+      // 7 pixels, fifth 1. The zeros give no dark tail (their sum is 0); level
+      // 40 does: 3 pixels, sum 40. Bright from 250: 2 pixels, sum 505.
+      // mid = 545 / 5 = 109, t = 109 - 8; mean = 725 / 7 = 103.
+      {1, 7, 8, {0, 0, 40, 90, 90, 250, 255}, 101, 109, -103, 8},
+      // 25 pixels, fifth 5: dark 5 x 180, bright 20 x 230; mid = 5500 / 25 = 220
+      // is a bright scene, t = 220 + 10 = 230 runs past 223 and resets the offset.
+      {5, 5, 10, {180, 180, 180, 180, 180, 230, 230, 230, 230, 230, 230, 230, 230,
+                  230, 230, 230, 230, 230, 230, 230, 230, 230, 230, 230, 230},
+       230, 220, -220, 0},
+  };
   for (const Case& c : cases) {
-    EngineWorkspace ws(c.w, c.h);
-    // Noise over a band of levels so that the tails fall on different levels.
-    std::mt19937 rng(static_cast<unsigned>(c.w + 7 * c.h));
-    for (int y = 0; y < c.h; ++y)
-      for (int x = 0; x < c.w; ++x) ws.at(x, y) = static_cast<uint8_t>(30 + rng() % 180 + x % 40);
-    const std::vector<uint8_t> in = ws.Image();
-    Recognizer& r = ws.recognizer();
+    Workspace ws(c.w, c.h);
+    for (int i = 0; i < c.w * c.h; ++i) ws.at(i % c.w, i / c.w) = c.pixels[static_cast<size_t>(i)];
+    Recognizer& r = ws.r();
     r.thresholdOffset = c.offset;
-
-    const int64_t n = static_cast<int64_t>(in.size());
-    int64_t h[256] = {};
-    for (uint8_t v : in) ++h[v];
-    int64_t count[256], weighted[256];
-    count[0] = h[0];
-    weighted[0] = 0;
-    for (int j = 1; j < 256; ++j) {
-      count[j] = count[j - 1] + h[j];
-      weighted[j] = weighted[j - 1] + j * h[j];
-    }
-    int64_t darkCount = n / 5, darkSum = 0, brightCount = n - n / 5, brightSum = 0;
-    bool darkSet = false, brightSet = false;
-    for (int j = 1; j < 256; ++j) {
-      if (!darkSet && count[j] >= n / 5 && weighted[j] != 0) {
-        darkCount = count[j];
-        darkSum = weighted[j];
-        darkSet = true;
-        continue;
-      }
-      if (!brightSet && count[j] >= n - n / 5 && j - 1 > 0) {
-        brightCount = n - count[j - 1];
-        brightSum = weighted[255] - weighted[j - 1];
-        brightSet = true;
-      }
-    }
-    const int64_t mid = darkCount >= 1 && brightCount >= 1
-                            ? (darkSum + brightSum) / (darkCount + brightCount)
-                            : 1;
-    const int t = std::clamp(static_cast<int>(mid > 192 ? mid + c.offset : mid - c.offset), 1, 254);
-
-    EXPECT_EQ(ApplyThreshold(r), t) << c.w << "x" << c.h;
-    EXPECT_EQ(r.thresholdMid, mid) << c.w << "x" << c.h;
-    EXPECT_EQ(r.meanGrey, -(weighted[255] / n)) << c.w << "x" << c.h;
-    std::vector<uint8_t> expected(in.size());
-    for (size_t i = 0; i < in.size(); ++i) expected[i] = in[i] < t ? 0 : 255;
+    EXPECT_EQ(ApplyThreshold(r), c.t) << c.w << "x" << c.h;
+    EXPECT_EQ(r.thresholdMid, c.mid) << c.w << "x" << c.h;
+    EXPECT_EQ(r.meanGrey, c.meanGrey) << c.w << "x" << c.h;
+    EXPECT_EQ(r.thresholdOffset, c.offsetAfter) << c.w << "x" << c.h;
+    std::vector<uint8_t> expected;
+    for (uint8_t v : c.pixels) expected.push_back(v < c.t ? 0 : 255);
     EXPECT_EQ(ws.Image(), expected) << c.w << "x" << c.h;
   }
 }
 
 // ---- Preparation as a whole and through the entry -------------------------
 
-int32_t Recognize(EngineWorkspace& ws, const std::vector<uint8_t>& frame, int w, int h,
+int32_t Recognize(Workspace& ws, const std::vector<uint8_t>& frame, int w, int h,
                   int mode) {
   ScanResult result{};
   result.mode() = mode;
@@ -476,12 +459,12 @@ int32_t Recognize(EngineWorkspace& ws, const std::vector<uint8_t>& frame, int w,
 }
 
 TEST(Preparation, UniformGreyFrameReportsItsMean) {
-  EngineWorkspace ws(320, 240);
+  Workspace ws(320, 240);
   const std::vector<uint8_t> frame(320 * 240, 128);
   EXPECT_EQ(Recognize(ws, frame, 320, 240, 0), -128);
-  EXPECT_EQ(ws.recognizer().thresholdMid, 1);
-  EXPECT_EQ(ws.recognizer().thresholdOffset, 0);
-  EXPECT_DOUBLE_EQ(ws.recognizer().toneExponent, 1.15);
+  EXPECT_EQ(ws.r().thresholdMid, 1);
+  EXPECT_EQ(ws.r().thresholdOffset, 0);
+  EXPECT_DOUBLE_EQ(ws.r().toneExponent, 1.15);
 }
 
 TEST(Preparation, EnlargementByMode) {
@@ -499,21 +482,21 @@ TEST(Preparation, EnlargementByMode) {
       {640, 480, 2, 320, 240, -128},  {1024, 768, 0, 341, 256, -128},
   };
   for (const Case& c : cases) {
-    EngineWorkspace ws(c.w, c.h);
+    Workspace ws(c.w, c.h);
     const std::vector<uint8_t> frame(static_cast<size_t>(c.w * c.h), 128);
     EXPECT_EQ(Recognize(ws, frame, c.w, c.h, c.mode), c.status) << c.w << " mode " << c.mode;
-    EXPECT_EQ(ws.recognizer().imageWidth, c.preparedWidth) << c.w << " mode " << c.mode;
-    EXPECT_EQ(ws.recognizer().imageHeight, c.preparedHeight) << c.w << " mode " << c.mode;
+    EXPECT_EQ(ws.r().imageWidth, c.preparedWidth) << c.w << " mode " << c.mode;
+    EXPECT_EQ(ws.r().imageHeight, c.preparedHeight) << c.w << " mode " << c.mode;
   }
 }
 
 TEST(Preparation, NoImageFails) {
-  EngineWorkspace ws(4, 4);
-  ws.recognizer().imageWidth = 0;
-  EXPECT_EQ(PrepareImage(ws.recognizer(), 0), 0);
+  Workspace ws(4, 4);
+  ws.r().imageWidth = 0;
+  EXPECT_EQ(PrepareImage(ws.r(), 0), 0);
   ws.SetImage(4, 4);
-  ws.recognizer().imageCapacity = 15;  // smaller than the image
-  EXPECT_EQ(PrepareImage(ws.recognizer(), 0), 0);
+  ws.r().imageCapacity = 15;  // smaller than the image
+  EXPECT_EQ(PrepareImage(ws.r(), 0), 0);
 }
 
 // A frame whose left half is `left` and right half `right`.
@@ -546,31 +529,31 @@ TEST(Preparation, FeedbackOverFailedFrames) {
       {4, 50, 150, -100, {12, 24, 36, 48, 60, 72, 12, 24}},
   };
   for (const Case& c : cases) {
-    EngineWorkspace ws(320, 240);
+    Workspace ws(320, 240);
     const auto frame = HalvesFrame(320, 240, c.left, c.right);
     for (size_t i = 0; i < c.offsets.size(); ++i) {
       EXPECT_EQ(Recognize(ws, frame, 320, 240, c.mode), c.status) << c.mode << " frame " << i;
-      EXPECT_EQ(ws.recognizer().thresholdOffset, c.offsets[i]) << c.mode << " frame " << i;
-      EXPECT_DOUBLE_EQ(ws.recognizer().toneExponent, 1.0) << c.mode << " frame " << i;
+      EXPECT_EQ(ws.r().thresholdOffset, c.offsets[i]) << c.mode << " frame " << i;
+      EXPECT_DOUBLE_EQ(ws.r().toneExponent, 1.0) << c.mode << " frame " << i;
     }
   }
 }
 
 TEST(Preparation, ThoroughModeAfterSuccessKeepsTheOffset) {
   // Phase 3 (left by a success) stays 3 in mode 4: no offset growth.
-  EngineWorkspace ws(320, 240);
-  ws.recognizer().sharpenPhase = 3;
+  Workspace ws(320, 240);
+  ws.r().sharpenPhase = 3;
   const auto frame = HalvesFrame(320, 240, 50, 150);
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(Recognize(ws, frame, 320, 240, 4), -100);
-    EXPECT_EQ(ws.recognizer().thresholdOffset, 0);
+    EXPECT_EQ(ws.r().thresholdOffset, 0);
   }
 }
 
 TEST(Preparation, BinarisesTheHalvesAtTheThreshold) {
-  EngineWorkspace ws(320, 240);
+  Workspace ws(320, 240);
   const auto frame = HalvesFrame(320, 240, 50, 150);
-  Recognizer& r = ws.recognizer();
+  Recognizer& r = ws.r();
   std::memcpy(r.image(), frame.data(), frame.size());
   ASSERT_EQ(PrepareImage(r, 4), 1);
   EXPECT_EQ(ws.at(0, 0), 0);

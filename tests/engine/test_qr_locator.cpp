@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,28 +47,6 @@ std::string Payload(int version, int level) {
   return s.substr(0, static_cast<size_t>(capacity));
 }
 
-TEST(QrLocatorEndToEnd, UprightEveryVersionEveryPixelFormat) {
-  for (int version = 1; version <= 13; ++version) {
-    const std::string text = Payload(version, test::kLevelM);
-    const QrSymbol symbol = Symbol(text, version);
-    for (int bpp : {8, 16, 24, 32}) {
-      RenderOptions o;
-      o.width = 640;
-      o.height = 480;
-      o.bitsPerPixel = bpp;
-      o.moduleSize = 360.0 / (symbol.size + 8);
-      o.seed = static_cast<uint32_t>(version * 10 + bpp);
-      o.blur = 0.6;
-      o.noise = 3;
-      const Outcome out = Recognize(test::RenderModules(symbol.modules, symbol.size, o));
-      EXPECT_EQ(out.status, 1) << "version " << version << " bpp " << bpp;
-      EXPECT_EQ(out.bytes, text) << "version " << version << " bpp " << bpp;
-      EXPECT_EQ(out.symbology, kLockQr);
-    }
-  }
-}
-
-
 struct Condition {
   const char* name;
   double rotation;
@@ -77,10 +56,13 @@ struct Condition {
   double unevenLight;
 };
 
-// Every version under each condition; the pixel format cycles with the version
-// so that every format meets every condition.
-TEST(QrLocatorEndToEnd, RotatedMirroredAndInPerspective) {
+// Every version under each condition. The pixel format cycles with the version,
+// shifted by one from condition to condition, so every format meets every
+// condition and every version is read in every format, without rendering every
+// version in every format under every condition.
+TEST(QrLocatorEndToEnd, EveryVersionUprightRotatedMirroredAndInPerspective) {
   const Condition conditions[] = {
+      {"upright", 0, false, 0, 640, 480, 0},
       {"upright 320x240", 0, false, 0, 320, 240, 0},
       {"rotated 30", 30, false, 0, 640, 480, 0},
       {"rotated 90", 90, false, 0, 640, 480, 0},
@@ -94,14 +76,15 @@ TEST(QrLocatorEndToEnd, RotatedMirroredAndInPerspective) {
       {"uneven light", 0, false, 0, 640, 480, 0.4},
   };
   const int formats[4] = {8, 16, 24, 32};
-  for (const Condition& c : conditions) {
+  for (size_t index = 0; index < std::size(conditions); ++index) {
+    const Condition& c = conditions[index];
     for (int version = 1; version <= 13; ++version) {
       const std::string text = Payload(version, test::kLevelM);
       const QrSymbol symbol = Symbol(text, version);
       RenderOptions o;
       o.width = c.width;
       o.height = c.height;
-      o.bitsPerPixel = formats[version % 4];
+      o.bitsPerPixel = formats[(static_cast<size_t>(version) + index) % 4];
       o.moduleSize = c.height * 0.75 / (symbol.size + 8);
       o.rotation = c.rotation;
       o.mirror = c.mirror;
@@ -111,8 +94,9 @@ TEST(QrLocatorEndToEnd, RotatedMirroredAndInPerspective) {
       o.noise = 3;
       o.seed = static_cast<uint32_t>(version);
       const Outcome out = Recognize(test::RenderModules(symbol.modules, symbol.size, o));
-      EXPECT_EQ(out.status, 1) << c.name << ", version " << version;
-      EXPECT_EQ(out.bytes, text) << c.name << ", version " << version;
+      EXPECT_EQ(out.status, 1) << c.name << ", version " << version << ", " << o.bitsPerPixel << " bits";
+      EXPECT_EQ(out.bytes, text) << c.name << ", version " << version << ", " << o.bitsPerPixel << " bits";
+      EXPECT_EQ(out.symbology, kLockQr) << c.name << ", version " << version;
     }
   }
 }
@@ -191,6 +175,29 @@ TEST(QrLocatorStages, OnlyLargerSymbolsSearchForAnAlignmentPattern) {
     EXPECT_EQ(loc.alignmentSearched, version > 1 ? 1 : 0) << version;
     EXPECT_EQ(ws.r().symbolDimension, s.size);
   }
+}
+
+// Version 7 has alignment centres 6, 22 and 38. With the bottom-right pattern
+// painted out no alignment component is found, and the corner comes from the
+// estimates E1 (near the pattern at row 22, column 6), E2 (row 6, column 22) and
+// E3 (the centre), each refined onto its pattern, and E4 = 2 E3 - E1, E5 =
+// 2 E3 - E2, taken as they are: the patterns they point at are not needed. So
+// with the pattern at row 22, column 38 painted out as well the symbol reads.
+TEST(QrLocatorStages, AlignmentFallbackRefinesOnlyTheInnerEstimates) {
+  QrSymbol s = Symbol("fallback", 7);
+  for (auto [row, column] : {std::pair{38, 38}, std::pair{22, 38}, std::pair{38, 22}}) {
+    for (int r = row - 2; r <= row + 2; ++r) {
+      for (int c = column - 2; c <= column + 2; ++c) s.Set(r, c, false);
+    }
+  }
+  Workspace ws(640, 480);
+  PrepareFrame(ws, Render(s.modules, s.size, 300.0 / s.size));
+  QrLocation loc{};
+  ASSERT_EQ(LocateQrCodeWith(ws.r(), loc, kQrDefaultHooks), 1);
+  EXPECT_EQ(loc.alignmentSearched, 1);
+  // The derived corner A lies on the painted-out pattern: light, no label.
+  EXPECT_EQ(loc.alignmentLabel, kLight);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(ws.r().decodedText)), "fallback");
 }
 
 // A decode stand-in that records the fourth-corner shifts it is shown and
@@ -273,6 +280,14 @@ TEST(QrLocatorStages, EciFirstIsRejectedAndGb2312SetsTheTextFlag) {
   r.matrix = plain.ToMatrix();
   ASSERT_EQ(DecodeQrMatrix(r, QrLocation{}, nullptr), 1);
   EXPECT_EQ(r.textFlag, 32u);
+
+  // "Empty" means no bytes decoded: a binary payload that begins with a zero
+  // byte is a sound read whose bytes tools report, though classification sees
+  // an empty text.
+  const QrSymbol leadingZero = Symbol(std::string("\0abc", 4), 1);
+  r.matrix = leadingZero.ToMatrix();
+  ASSERT_EQ(DecodeQrMatrix(r, QrLocation{}, nullptr), 1);
+  EXPECT_EQ(r.decodedLength, 4);
 }
 
 TEST(QrLocatorStages, PreliminaryContentKind) {

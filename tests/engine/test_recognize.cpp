@@ -11,20 +11,12 @@
 #include "engine/locators.h"
 #include "cordavex/recognizer.h"
 #include "support/alloc_counter.h"
+#include "support/workspace.h"
 
 namespace cordavex {
 namespace {
 
-// A caller-owned workspace block, aligned as malloc would give it.
-struct Workspace {
-  explicit Workspace(int32_t width, int32_t height, uint8_t fill = 0)
-      : words(static_cast<size_t>(GetRecognizerSize(width, height)) / 8 + 1) {
-    std::memset(words.data(), fill, words.size() * 8);
-  }
-  Recognizer& r() { return *reinterpret_cast<Recognizer*>(words.data()); }
-  void* data() { return words.data(); }
-  std::vector<uint64_t> words;
-};
+using test::Workspace;
 
 ScanResult Options(int32_t mode, int32_t mask) {
   ScanResult result{};
@@ -53,10 +45,6 @@ TEST(RecognizerSize, FollowsTheFormulaOnBothSidesOfTheSmallFrameLimit) {
   }
 }
 
-TEST(RecognizerLayout, HeaderFitsTheFixedPartOfTheSize) {
-  EXPECT_LE(sizeof(Recognizer), static_cast<size_t>(kWorkspaceHeaderBytes));
-}
-
 TEST(RecognizeImage, RejectsBadArgumentsTouchingOnlyAnOutOfRangeMode) {
   std::vector<uint8_t> frame(16 * 16, 200);
   struct Case {
@@ -73,15 +61,15 @@ TEST(RecognizeImage, RejectsBadArgumentsTouchingOnlyAnOutOfRangeMode) {
   };
   for (const Case& c : cases) {
     for (int32_t mode : {3, 9}) {
-      Workspace ws(16, 16, 0xA5);
-      const std::vector<uint64_t> before = ws.words;
+      Workspace ws(16, 16, Workspace::Filled{0xA5});
+      const std::vector<uint64_t> before = ws.Block();
       ScanResult result = Options(mode, 5);
       result.number = 1234;
       const int32_t status =
           RecognizeImage(c.nullImage ? nullptr : frame.data(), c.nullWorkspace ? nullptr : ws.data(),
                          c.width, c.height, c.bitsPerPixel, &result);
       EXPECT_EQ(status, 0) << c.name;
-      EXPECT_EQ(ws.words, before) << c.name << ": workspace touched";
+      EXPECT_EQ(ws.Block(), before) << c.name << ": workspace touched";
       EXPECT_EQ(result.mode(), mode == 9 ? 0 : 3) << c.name;
       EXPECT_EQ(result.symbologyMask(), 5) << c.name;
       EXPECT_EQ(result.number, 1234u) << c.name;
@@ -244,8 +232,8 @@ TEST_F(Dispatch, LockRunsOnlyItsLocatorAndNeedsExactlyOne) {
 }
 
 TEST(Locators, ReturnAtOnceUnderAnotherSymbologysLock) {
-  std::vector<uint64_t> block(static_cast<size_t>(GetRecognizerSize(8, 8)) / 8 + 1);
-  Recognizer& r = *reinterpret_cast<Recognizer*>(block.data());
+  Workspace ws(8, 8);
+  Recognizer& r = ws.r();
   struct Case {
     int (*locate)(Recognizer&);
     int32_t own, other;
@@ -375,9 +363,9 @@ TEST(RecognizeImage, UniformFrameInEachFormatReturnsMinusItsGrey) {
     const int32_t w = 64, h = 48;
     std::vector<uint8_t> frame;
     for (int i = 0; i < w * h; ++i) frame.insert(frame.end(), c.pixel.begin(), c.pixel.end());
-    std::vector<uint64_t> block(static_cast<size_t>(GetRecognizerSize(w, h)) / 8 + 1);
+    Workspace ws(w, h);
     ScanResult result = Options(4, 7);
-    EXPECT_EQ(RecognizeImage(frame.data(), block.data(), w, h, c.bitsPerPixel, &result), c.status)
+    EXPECT_EQ(RecognizeImage(frame.data(), ws.data(), w, h, c.bitsPerPixel, &result), c.status)
         << c.bitsPerPixel << " bits";
   }
 }
@@ -387,13 +375,13 @@ TEST(RecognizeImage, AllocatesNothing) {
     for (int32_t bits : {8, 16, 24, 32}) {
       std::vector<uint8_t> frame(static_cast<size_t>(w * h * bits / 8));
       for (size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<uint8_t>((i * 7919) >> 3);
-      std::vector<uint64_t> block(static_cast<size_t>(GetRecognizerSize(w, h)) / 8 + 1);
+      Workspace ws(w, h);
       ScanResult result{};
       for (int32_t mode = 0; mode < 6; ++mode) {
         result.mode() = mode;
         result.symbologyMask() = 7;
         const size_t before = test::AllocationCount();
-        RecognizeImage(frame.data(), block.data(), w, h, bits, &result);
+        RecognizeImage(frame.data(), ws.data(), w, h, bits, &result);
         EXPECT_EQ(test::AllocationCount(), before) << w << "x" << h << " " << bits << " mode " << mode;
       }
     }

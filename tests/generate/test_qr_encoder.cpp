@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "cordavex/qr_encoder.h"
+#include "decode/qr_layout.h"
+#include "decode/qr_tables.h"
 #include "decode/reed_solomon.h"
 #include "support/zxing_qr_oracle.h"
 
@@ -35,7 +37,7 @@ class QrEncoderTest : public testing::Test {
   std::vector<Segment> Segments() const {
     std::vector<Segment> segments;
     for (int i = c_->firstRun; i != -1; i = c_->runs[i].next) {
-      segments.push_back({c_->runs[i].mode, c_->runs[i].length});
+      segments.push_back({static_cast<QrMode>(c_->runs[i].mode), c_->runs[i].length});
     }
     return segments;
   }
@@ -192,16 +194,13 @@ TEST_F(QrEncoderTest, VersionInformationFromVersion7) {
 TEST_F(QrEncoderTest, FormatInformationAndDarkModule) {
   ASSERT_EQ(Encode("FORMAT", kQrLevelQ, 1, 0, 5), 1);
   const uint32_t expected = QrFormatInformation(kQrLevelQ, 5);
-  uint32_t nearTopLeft = 0;
-  for (int i = 0; i <= 5; ++i) nearTopLeft |= uint32_t{QrModule(*c_, i, 8)} << i;
-  nearTopLeft |= uint32_t{QrModule(*c_, 7, 8)} << 6;
-  nearTopLeft |= uint32_t{QrModule(*c_, 8, 8)} << 7;
-  nearTopLeft |= uint32_t{QrModule(*c_, 8, 7)} << 8;
-  for (int i = 9; i < 15; ++i) nearTopLeft |= uint32_t{QrModule(*c_, 8, 14 - i)} << i;
-  EXPECT_EQ(nearTopLeft, expected);
-  uint32_t split = 0;
-  for (int i = 0; i < 8; ++i) split |= uint32_t{QrModule(*c_, 8, 20 - i)} << i;
-  for (int i = 8; i < 15; ++i) split |= uint32_t{QrModule(*c_, 21 - 15 + i, 8)} << i;
+  const QrFormatCells cells = QrFormatPositions(21);
+  uint32_t corner = 0, split = 0;
+  for (int i = 0; i < 15; ++i) {
+    corner |= uint32_t{QrModule(*c_, cells.corner[i].row, cells.corner[i].column)} << i;
+    split |= uint32_t{QrModule(*c_, cells.split[i].row, cells.split[i].column)} << i;
+  }
+  EXPECT_EQ(corner, expected);
   EXPECT_EQ(split, expected);
   EXPECT_TRUE(QrModule(*c_, 21 - 8, 8));
 }

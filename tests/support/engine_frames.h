@@ -11,20 +11,9 @@
 #include "cordavex/recognizer.h"
 #include "engine/workspace.h"
 #include "support/render.h"
+#include "support/workspace.h"
 
 namespace cordavex::test {
-
-// A zeroed, 8-byte aligned workspace block for one frame size.
-class Workspace {
- public:
-  Workspace(int width, int height)
-      : block_(static_cast<size_t>(GetRecognizerSize(width, height)) / 8 + 1, 0) {}
-  void* data() { return block_.data(); }
-  Recognizer& r() { return *static_cast<Recognizer*>(data()); }
-
- private:
-  std::vector<uint64_t> block_;
-};
 
 struct Outcome {
   int status = 0;

@@ -1,0 +1,71 @@
+#include "cli/arguments.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <iostream>
+
+#include "cordavex/qr_code.h"
+
+namespace cordavex::cli {
+
+namespace {
+
+// Parses, turning CLI11's help request and parse errors into the exit status.
+int Parse(CLI::App& app, int argc, char** argv, const char* command, const char* usage = "") {
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    std::cout << app.help();
+    std::cout.flush();
+    return 0;
+  } catch (const CLI::ParseError& e) {
+    std::fprintf(stderr, "%s: %s\n%s", command, e.what(), usage);
+    return 2;
+  }
+  return kParsed;
+}
+
+}  // namespace
+
+int ParseScanArguments(int argc, char** argv, ScanOptions& options) {
+  CLI::App app("Scan images for QR code, Cordavex code and Data Matrix symbols", "cordavex scan");
+  app.add_option("--mode", options.mode, "processing mode 0..5")->check(CLI::Range(0, 5));
+  app.add_option("--symbologies", options.symbologies, "comma-separated: qr, cv, dm");
+  app.add_option("--frames", options.frames, "calls per image, stopping at the first success")
+      ->check(CLI::Range(1, 1000));
+  app.add_flag("--json", options.json, "one JSON object per image");
+  app.add_option("IMAGE", options.files, "PNG, JPEG, PGM or PPM files")->required();
+  return Parse(app, argc, argv, "cordavex scan");
+}
+
+int ParseClassifyArguments(int argc, char** argv, ClassifyOptions& options) {
+  CLI::App app("Classify a text as the content of a scanned QR code", "cordavex classify");
+  app.add_option("--charset", options.charset,
+                 "character set of the text: 1 Shift-JIS, 2 UTF-8, 4 Big5, 8 GB2312, 32 guess")
+      ->check(CLI::IsMember({1, 2, 4, 8, 32}));
+  app.add_flag("--json", options.json, "print one JSON object");
+  app.add_option("TEXT", options.text, "the text, or - to read the bytes of standard input")
+      ->required();
+  return Parse(app, argc, argv, "cordavex classify");
+}
+
+int ParseGenerateQrArguments(int argc, char** argv, GenerateQrOptions& options) {
+  CLI::App app{"Generate a QR code", "cordavex generate qr"};
+  app.add_option("--level", options.levelName, "error correction level L, M, Q or H (default M)");
+  app.add_option("--version", options.version,
+                 "symbol version 1-40 (default: the smallest that fits)")
+      ->check(CLI::Range(0, kQrMaxVersion));
+  app.add_flag("--allow-larger", options.allowLarger, "use a larger version when the text needs one");
+  app.add_option("--mask", options.mask, "mask pattern 0-7 (default: the lowest penalty)")
+      ->check(CLI::Range(-1, 7));
+  app.add_option("--scale", options.scale, "pixels per module (default 8; SVG: size of a module)")
+      ->check(CLI::Range(1, 256));
+  app.add_option("--border", options.border, "light modules around the symbol (default 4)")
+      ->check(CLI::Range(0, 256));
+  app.add_option("TEXT", options.text, "the text to encode, or - for standard input")->required();
+  app.add_option("-o,--output", options.output, "output file: .png, .svg, .pgm or .txt")->required();
+  return Parse(app, argc, argv, "cordavex generate qr", kGenerateUsage);
+}
+
+}  // namespace cordavex::cli
