@@ -477,14 +477,26 @@ int FarMarksCurrent(const Recognizer& r, const MarkerList& markers, CordavexLoca
            static_cast<double>(Norm2(t)) * static_cast<double>(Norm2(side));
   };
 
+  // Candidates: the square markers, and compact components, since a large L
+  // seen at a slant can miss the near-pair test of labelling.
+  uint8_t thirds[kMaxLabel + 1];
+  uint8_t fourths[kMaxLabel + 1];
+  int thirdCount = 0, fourthCount = 0;
+  const int labels = std::min(r.labelCount, kMaxLabel + 1);
+  for (int label = 1; label < labels; ++label) {
+    const int32_t shape = r.components[label].shapeClass;
+    if (shape != kShapeCompactPair && shape != kShapeCompact) continue;
+    if (fits(label, f, s, barsTop)) thirds[thirdCount++] = static_cast<uint8_t>(label);
+    if (fits(label, s, f, barsBottom)) fourths[fourthCount++] = static_cast<uint8_t>(label);
+  }
+  (void)markers;
   int64_t bestScore = INT64_MAX;
-  for (int i = 0; i < markers.count; ++i) {
-    const int third = markers.labels[i];
-    if (!fits(third, f, s, barsTop)) continue;
+  for (int i = 0; i < thirdCount; ++i) {
+    const int third = thirds[i];
     const Point t = Centroid(r, third);
-    for (int j = 0; j < markers.count; ++j) {
-      const int fourth = markers.labels[j];
-      if (fourth == third || !fits(fourth, s, f, barsBottom)) continue;
+    for (int j = 0; j < fourthCount; ++j) {
+      const int fourth = fourths[j];
+      if (fourth == third) continue;
       const Point b = Centroid(r, fourth);
       const int64_t score = std::abs(Distance(f, t) - Distance(s, b)) +
                             std::abs(left - Distance(t, b)) +
@@ -527,6 +539,48 @@ int FarMarksOlder(const Recognizer& r, CordavexLocation& loc) {
   loc.topRight = exchanged ? fourth : third;
   loc.bottomRight = exchanged ? third : fourth;
   return 1;
+}
+
+// The dimension of the current layout from the left column, walked up between
+// the sample points of its two corner modules: the centroid of an L-shaped
+// mark lies one to three modules inside the matrix, over data columns.
+//
+// The sample points can sit a third of a module off the column's middle,
+// enough for the walk to graze the light column beside the marks. So the walk
+// is repeated one and two pixels to either side, and the first whose runs give
+// a size that the bar spacing confirms (the run-length size no more than 8
+// below it) is taken; when none is confirmed the unshifted walk decides, by the
+// usual rules.
+int MeasureCurrent(const Recognizer& r, const CordavexLocation& loc) {
+  const int32_t barDistance = Distance(Centroid(r, loc.bars[2]), Centroid(r, loc.bars[3]));
+  if (barDistance <= 0) return 0;
+  const int32_t e =
+      2 * Distance(Centroid(r, loc.topLeft), Centroid(r, loc.bottomLeft)) / barDistance;
+  const Point16 top = loc.samplePoints[0], bottom = loc.samplePoints[2];
+  const bool upright = std::abs(top.y - bottom.y) >= std::abs(top.x - bottom.x);
+  static constexpr int kShifts[] = {0, -1, 1, -2, 2};
+  int fallback = 0;
+  for (int shift : kShifts) {
+    const int16_t dx = static_cast<int16_t>(upright ? shift : 0);
+    const int16_t dy = static_cast<int16_t>(upright ? 0 : shift);
+    const Point16 a{static_cast<int16_t>(top.x + dx), static_cast<int16_t>(top.y + dy)};
+    const Point16 b{static_cast<int16_t>(bottom.x + dx), static_cast<int16_t>(bottom.y + dy)};
+    int32_t runs[72] = {};
+    const int c = CountTransitions(r, a, b, 0, runs);
+    int dimension = 0;
+    bool confirmed = false;
+    if (c >= 16) {
+      dimension = CvDimensionFromCount(kCvVersionCurrent, c);
+    } else {
+      int size = CvSizeFromRuns(runs, c);
+      confirmed = size >= e - 8;
+      if (!confirmed) size = e >= 58 ? 57 : e + 1;
+      dimension = CvDimensionFromCount(kCvVersionCurrent, size);
+    }
+    if (shift == 0) fallback = dimension;
+    if (confirmed && dimension != 0) return dimension;
+  }
+  return fallback;
 }
 
 int TryGroup(Recognizer& r, const MarkerList& markers, const int group[4], CordavexLocation& loc) {
@@ -697,24 +751,7 @@ int TryGroup(Recognizer& r, const MarkerList& markers, const int group[4], Corda
       if (!InsideWithMargin(r, p)) return Miss(r, version, Failure::kCvCorners);
       loc.samplePoints[k] = ToPoint16(p);
     }
-    // The left column, walked up between the sample points of its two corner
-    // modules: the centroid of an L-shaped mark lies one to three modules
-    // inside the matrix, over data columns.
-    int32_t runs[72] = {};
-    const int c = CountTransitions(r, loc.samplePoints[0], loc.samplePoints[2], 0, runs);
-    int dimension = 0;
-    if (c >= 16) {
-      dimension = CvDimensionFromCount(version, c);
-    } else {
-      int size = CvSizeFromRuns(runs, c);
-      const int32_t barDistance = Distance(Centroid(r, loc.bars[2]), Centroid(r, loc.bars[3]));
-      if (barDistance > 0) {
-        const int32_t e =
-            2 * Distance(Centroid(r, loc.topLeft), Centroid(r, loc.bottomLeft)) / barDistance;
-        if (size < e - 8) size = e >= 58 ? 57 : e + 1;
-        dimension = CvDimensionFromCount(version, size);
-      }
-    }
+    const int dimension = MeasureCurrent(r, loc);
     if (dimension == 0) return Miss(r, version, Failure::kCvDimension);
     r.symbolDimension = dimension;
     for (int k = 0; k < 4; ++k) corners.points[k] = loc.samplePoints[k];
