@@ -68,4 +68,23 @@ int ParseGenerateQrArguments(int argc, char** argv, GenerateQrOptions& options) 
   return Parse(app, argc, argv, "cordavex generate qr", kGenerateUsage);
 }
 
+int ParseGenerateCordavexArguments(int argc, char** argv, GenerateCordavexOptions& options) {
+  CLI::App app{"Generate a Cordavex code", "cordavex generate cordavex"};
+  app.add_option("--level", options.level, "error level 0-3 (default 1)")->check(CLI::Range(0, 3));
+  app.add_option("--kind", options.kindName,
+                 "text, bytes, split, encrypted or text+encrypted (default text)");
+  app.add_option("--password", options.password, "password for the encrypted kinds (1-32 bytes)");
+  app.add_option("--secret", options.secret, "text+encrypted: the part to encipher");
+  app.add_option("--parts", options.parts, "split: the number of parts to start from (1-16)")
+      ->check(CLI::Range(1, 16));
+  app.add_option("--scale", options.scale, "pixels per module (default 8; SVG: size of a module)")
+      ->check(CLI::Range(1, 256));
+  app.add_option("--border", options.border, "light modules around the symbol (default 4)")
+      ->check(CLI::Range(0, 256));
+  app.add_option("TEXT", options.text, "the text or bytes to encode, or - for standard input")
+      ->required();
+  app.add_option("-o,--output", options.output, "output file: .png, .svg, .pgm or .txt")->required();
+  return Parse(app, argc, argv, "cordavex generate cordavex", kGenerateUsage);
+}
+
 }  // namespace cordavex::cli

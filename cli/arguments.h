@@ -50,4 +50,18 @@ struct GenerateQrOptions {
 // An error is followed by kGenerateUsage on stderr.
 int ParseGenerateQrArguments(int argc, char** argv, GenerateQrOptions& options);
 
+struct GenerateCordavexOptions {
+  int level = 1;
+  std::string kindName = "text";  // text, bytes, split, encrypted, text+encrypted
+  std::string password;
+  std::string secret;  // text+encrypted: the part to encipher
+  int parts = 1;       // split: the number of parts to start from
+  int scale = 8;
+  int border = 4;
+  std::string text;
+  std::string output;
+};
+// An error is followed by kGenerateUsage on stderr.
+int ParseGenerateCordavexArguments(int argc, char** argv, GenerateCordavexOptions& options);
+
 }  // namespace cordavex::cli

@@ -2,8 +2,6 @@
 // content as Cordavex code symbols.
 #include "cli/generate_cordavex.h"
 
-#include <CLI/CLI.hpp>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/arguments.h"
 #include "cli/image_write.h"
 #include "cordavex/cordavex_code.h"
 
@@ -22,12 +21,6 @@ namespace cordavex::cli {
 namespace {
 
 constexpr int kMaxPictureSide = 16384;
-
-constexpr const char* kUsage =
-    "usage: cordavex generate cordavex [--level 0-3] [--kind text|bytes|split|encrypted|"
-    "text+encrypted]\n"
-    "                                  [--password P] [--secret S] [--parts N] [--scale S]\n"
-    "                                  [--border B] TEXT|- -o OUT.{png,svg,pgm,txt}\n";
 
 int Fail(const std::string& message, int status) {
   std::fprintf(stderr, "cordavex generate cordavex: %s\n", message.c_str());
@@ -124,37 +117,19 @@ bool WriteMapImage(const std::string& path, const char* map, int side, int scale
 }  // namespace
 
 int GenerateCordavex(int argc, char** argv) {
-  CLI::App app{"Generate a Cordavex code", "cordavex generate cordavex"};
-  int level = 1;
-  std::string kindName = "text";
-  std::string password;
-  std::string secret;
-  int parts = 1;
-  int scale = 8;
-  int border = 4;
-  std::string text;
-  std::string output;
-  app.add_option("--level", level, "error level 0-3 (default 1)")->check(CLI::Range(0, 3));
-  app.add_option("--kind", kindName, "text, bytes, split, encrypted or text+encrypted (default text)");
-  app.add_option("--password", password, "password for encrypted kinds (1-32 bytes)");
-  app.add_option("--secret", secret, "text+encrypted: the part to encipher");
-  app.add_option("--parts", parts, "split: the number of parts to start from (1-16)")
-      ->check(CLI::Range(1, kCordavexMaxParts));
-  app.add_option("--scale", scale, "pixels per module (default 8; SVG: size of a module)")
-      ->check(CLI::Range(1, 256));
-  app.add_option("--border", border, "light modules around the symbol (default 4)")
-      ->check(CLI::Range(0, 256));
-  app.add_option("TEXT", text, "the text or bytes to encode, or - for standard input")->required();
-  app.add_option("-o,--output", output, "output file: .png, .svg, .pgm or .txt")->required();
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp&) {
-    std::fputs(app.help().c_str(), stdout);
-    return 0;
-  } catch (const CLI::ParseError& e) {
-    std::fprintf(stderr, "cordavex generate cordavex: %s\n%s", e.what(), kUsage);
-    return 2;
+  GenerateCordavexOptions options;
+  if (const int status = ParseGenerateCordavexArguments(argc, argv, options); status != kParsed) {
+    return status;
   }
+  const int level = options.level;
+  const std::string& kindName = options.kindName;
+  const std::string& password = options.password;
+  const std::string& secret = options.secret;
+  int parts = options.parts;
+  const int scale = options.scale;
+  const int border = options.border;
+  std::string& text = options.text;
+  const std::string& output = options.output;
 
   static const std::map<std::string, int> kKinds = {
       {"text", kCordavexText},           {"bytes", kCordavexBytes},
