@@ -436,18 +436,20 @@ int SampleAndDecode(Recognizer& r, CordavexLocation& loc, const SampleCorners& b
   return 0;
 }
 
-// The third and fourth marks of the current layout, from the square-marker
-// list.
+// The third and fourth marks of the current layout, each searched from its
+// own mark (the third from the top-left, the fourth from the bottom-left).
 //
-// Beyond the stated tests (size close to the first two marks, nearer to its
-// own mark, away from the bars, within 5/4 of the left side) the marks must
-// lie at least half the left side from their own mark and within 45 degrees of
-// the perpendicular to the left side: a square symbol's top and bottom sides
-// are as long as its left side and meet it at a right angle, which mild
-// perspective bends only a little, while data blobs next to the corner marks
-// fail both tests. The pair whose four marks come nearest to a rectangle wins:
-// the differences of the opposite sides and of the diagonals are summed.
-int FarMarksCurrent(const Recognizer& r, const MarkerList& markers, CordavexLocation& loc) {
+// A candidate's contour is within half of the mean size of the first two
+// marks from that mean; it lies at least as near to its own mark as to the
+// other, on the side away from the bars (the vectors to it and to the bars
+// make a right or obtuse angle), no farther than 5/4 of the left side and no
+// nearer than half of it, and within 45 degrees of the perpendicular to the
+// left side: a square symbol's top and bottom sides are as long as its left
+// side and meet it at a right angle, which mild perspective bends only a
+// little, while data blobs near the corner marks fail those two tests. The
+// pair whose four marks come nearest to a rectangle wins: the differences of
+// the opposite sides and of the diagonals are summed.
+int FarMarksCurrent(const Recognizer& r, CordavexLocation& loc) {
   const Point f = Centroid(r, loc.topLeft);
   const Point s = Centroid(r, loc.bottomLeft);
   const Point side = Sub(s, f);
@@ -489,7 +491,6 @@ int FarMarksCurrent(const Recognizer& r, const MarkerList& markers, CordavexLoca
     if (fits(label, f, s, barsTop)) thirds[thirdCount++] = static_cast<uint8_t>(label);
     if (fits(label, s, f, barsBottom)) fourths[fourthCount++] = static_cast<uint8_t>(label);
   }
-  (void)markers;
   int64_t bestScore = INT64_MAX;
   for (int i = 0; i < thirdCount; ++i) {
     const int third = thirds[i];
@@ -704,7 +705,7 @@ int TryGroup(Recognizer& r, const MarkerList& markers, const int group[4], Corda
     r.symbolDimension = CvDimensionFromCount(version, c);
     if (r.symbolDimension == 0) return Miss(r, version, Failure::kCvDimension);
     if (!FarMarksOlder(r, loc)) return Miss(r, version, Failure::kCvFarMarks);
-  } else if (!FarMarksCurrent(r, markers, loc)) {
+  } else if (!FarMarksCurrent(r, loc)) {
     return Miss(r, version, Failure::kCvFarMarks);
   }
   const int32_t marks[4] = {loc.topLeft, loc.topRight, loc.bottomLeft, loc.bottomRight};

@@ -16,6 +16,7 @@
 #include "engine/label.h"
 #include "engine/locators.h"
 #include "engine/prepare.h"
+#include "support/alloc_counter.h"
 #include "support/cv_symbols.h"
 #include "support/engine_frames.h"
 #include "support/render.h"
@@ -345,6 +346,27 @@ TEST(CvLocator, OlderLayoutOnlyWhenAdmitted) {
   const Read read = Recognize(frame, 4, 2);
   EXPECT_EQ(read.outcome.status, 1);
   EXPECT_EQ(read.outcome.symbology, static_cast<int>(Symbology::kCordavex3));
+}
+
+// Locating, sampling and decoding allocate nothing: everything lives in the
+// caller's workspace.
+TEST(CvLocator, DecodingCallsAllocateNothing) {
+  const test::CvSymbol s = test::GenerateCvText(u"MEBKM:TITLE:Cordavex;URL:http://example.org;;", 21, 1);
+  ASSERT_EQ(s.status, 1);
+  const test::Frame frame = Render(s, 0, View(s.side, 30.0, 0.03, 24, 2));
+  test::Workspace ws(frame.width, frame.height);
+  auto result = std::make_unique<ScanResult>();
+  int decoded = 0;
+  for (int call = 0; call < 8; ++call) {
+    result->mode() = call % 2 == 0 ? 0 : 4;
+    result->symbologyMask() = 2;
+    const size_t before = test::AllocationCount();
+    const int32_t status = RecognizeImage(frame.pixels.data(), ws.data(), frame.width,
+                                          frame.height, frame.bitsPerPixel, result.get());
+    EXPECT_EQ(test::AllocationCount(), before) << "call " << call;
+    decoded += status == 1;
+  }
+  EXPECT_GT(decoded, 0) << "the frame must decode, so the whole path is measured";
 }
 
 TEST(CvLocator, NothingInViewIsNotFound) {
