@@ -3,6 +3,7 @@
 // the dimension rules; the early exit; the gate on the older layout.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
@@ -367,6 +368,58 @@ TEST(CvLocator, DecodingCallsAllocateNothing) {
     decoded += status == 1;
   }
   EXPECT_GT(decoded, 0) << "the frame must decode, so the whole path is measured";
+}
+
+// Frames full of finder-like clutter (bars, pairs of bars, squares, rings,
+// L shapes at random) drive every stage of the locator with components that
+// almost fit; whatever they make of it, the answer is a clean "not found".
+TEST(CvLocator, ClutterIsNotFoundCleanly) {
+  uint32_t state = 12345;
+  const auto next = [&](int n) {
+    state = state * 1103515245u + 12345u;
+    return static_cast<int>((state >> 8) % static_cast<uint32_t>(n));
+  };
+  for (int frame = 0; frame < 24; ++frame) {
+    test::Frame f;
+    f.width = 320;
+    f.height = 240;
+    f.bitsPerPixel = 8;
+    f.pixels.assign(320 * 240, 220);
+    const auto box = [&](int x, int y, int w, int h) {
+      for (int yy = std::max(0, y); yy < std::min(240, y + h); ++yy) {
+        for (int xx = std::max(0, x); xx < std::min(320, x + w); ++xx) f.pixels[static_cast<size_t>(yy * 320 + xx)] = 30;
+      }
+    };
+    for (int i = 0; i < 40; ++i) {
+      const int x = next(320), y = next(240), m = 2 + next(5);
+      switch (next(5)) {
+        case 0:  // a pair of bars
+          box(x, y, m, 5 * m);
+          box(x + 2 * m, y, m, 5 * m);
+          break;
+        case 1:  // a ring
+          box(x, y, 3 * m, 3 * m);
+          for (int yy = y + m; yy < y + 2 * m && yy < 240; ++yy) {
+            for (int xx = x + m; xx < x + 2 * m && xx < 320; ++xx) f.pixels[static_cast<size_t>(yy * 320 + xx)] = 220;
+          }
+          break;
+        case 2:  // an L
+          box(x, y, 3 * m, m);
+          box(x, y, m, 3 * m);
+          break;
+        case 3:
+          box(x, y, m, m);
+          break;
+        default:
+          box(x, y, 8 * m, m);
+          break;
+      }
+    }
+    for (int mode : {0, 2, 4}) {
+      const Read read = Recognize(f, mode, frame % 2 == 0 ? 2 : 7);
+      EXPECT_LE(read.outcome.status, 0) << "frame " << frame << " mode " << mode;
+    }
+  }
 }
 
 TEST(CvLocator, NothingInViewIsNotFound) {
