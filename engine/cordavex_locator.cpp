@@ -40,6 +40,11 @@ Point Sub(Point a, Point b) { return {a.x - b.x, a.y - b.y}; }
 int32_t Distance(Point a, Point b) { return TruncatedLength(a.x - b.x, a.y - b.y); }
 int64_t Dot(Point a, Point b) { return int64_t{a.x} * b.x + int64_t{a.y} * b.y; }
 int64_t Norm2(Point a) { return Dot(a, a); }
+// d * num / den rounded to the nearest integer, halves away from zero (den > 0).
+int32_t RoundedShare(int32_t d, int64_t num, int64_t den) {
+  const int64_t twice = 2 * int64_t{d} * num;
+  return static_cast<int32_t>((twice + (twice >= 0 ? den : -den)) / (2 * den));
+}
 
 Point Centroid(const Recognizer& r, int label) {
   return {r.components[label].centroidX, r.components[label].centroidY};
@@ -426,7 +431,9 @@ int SampleAndDecode(Recognizer& r, CordavexLocation& loc, const SampleCorners& b
       p = ToPoint16(q);
     }
     r.matrix.Clear();
-    if (!SampleGrid(r, corners, r.symbolDimension - 1)) return Miss(r, version, Failure::kCvSampling);
+    if (!SampleGrid(r, corners, r.symbolDimension - 1)) {
+      return Miss(r, version, Failure::kCvSampling);
+    }
     r.lockedKind = version;
     if (DecodeMatrix(r, version)) {
       loc.decodeAttempt = t;
@@ -701,7 +708,8 @@ int TryGroup(Recognizer& r, const MarkerList& markers, const int group[4], Corda
   loc.bars[3] = secondAt == 0 ? q1 : q2;
 
   if (version == kCvVersionOlder) {
-    const int c = CountTransitions(r, ToPoint16(Centroid(r, first)), ToPoint16(Centroid(r, second)), 0);
+    const int c =
+        CountTransitions(r, ToPoint16(Centroid(r, first)), ToPoint16(Centroid(r, second)), 0);
     r.symbolDimension = CvDimensionFromCount(version, c);
     if (r.symbolDimension == 0) return Miss(r, version, Failure::kCvDimension);
     if (!FarMarksOlder(r, loc)) return Miss(r, version, Failure::kCvFarMarks);
@@ -746,9 +754,8 @@ int TryGroup(Recognizer& r, const MarkerList& markers, const int group[4], Corda
     for (int k = 0; k < 4; ++k) {
       const Point a = ToPoint(r.components[marks[k]].cornerA);
       const Point o = ToPoint(r.components[opposite[k]].cornerA);
-      const int64_t den = 4 * int64_t{top};
-      const Point p{a.x + static_cast<int32_t>(((o.x - a.x) * int64_t{spacing} * 2 + (o.x > a.x ? den : -den)) / (2 * den)),
-                    a.y + static_cast<int32_t>(((o.y - a.y) * int64_t{spacing} * 2 + (o.y > a.y ? den : -den)) / (2 * den))};
+      const Point p{a.x + RoundedShare(o.x - a.x, spacing, 4 * int64_t{top}),
+                    a.y + RoundedShare(o.y - a.y, spacing, 4 * int64_t{top})};
       if (!InsideWithMargin(r, p)) return Miss(r, version, Failure::kCvCorners);
       loc.samplePoints[k] = ToPoint16(p);
     }
@@ -765,7 +772,9 @@ int TryGroup(Recognizer& r, const MarkerList& markers, const int group[4], Corda
 int LocateCordavexCodeWith(Recognizer& r, CordavexLocation& loc) {
   loc = CordavexLocation{};
   loc.decodeAttempt = -1;
-  if (!LockPermits(r, kLockCordavex2, kLockCordavex3)) return Miss(r, kCvVersionNone, Failure::kLocked);
+  if (!LockPermits(r, kLockCordavex2, kLockCordavex3)) {
+    return Miss(r, kCvVersionNone, Failure::kLocked);
+  }
   if (r.barCount < 4 || r.labelCount < 10) {
     r.lockedKind = kLockNone;
     return Miss(r, kCvVersionNone, Failure::kCvBars);
