@@ -37,6 +37,19 @@ enum class Failure : uint8_t {
   kRsTooManyErrors,   // the error locator's degree exceeds what the check codewords correct
   kRsLocatorRoots,    // the locator's roots do not all fall inside the block
   kRsResidual,        // corrections applied, still not a codeword
+  // Data Matrix location, in the order of its stages: the locator records the
+  // furthest stage any candidate reached.
+  kDmNoCandidate,     // no unclassified component with a long enough outline
+  kDmOutline,         // the outline did not trace or has fewer than 4 pieces
+  kDmArms,            // no two straight runs meeting as the finder's arms
+  kDmOppositeCorner,  // no opposite corner, or no timing edges crossed from it
+  kDmShape,           // the four corners do not form a plausible square
+  kDmInset,           // a corner moved to its module centre fell off the image
+  kDmCornerDark,      // the module at the opposite corner is dark
+  kDmDimension,       // the timing counts give no square size of 10..48
+  kDmSampling,        // a sampling corner off the image, or degenerate corners
+  // Data Matrix decoding.
+  kDmFunctionCodeword,  // FNC1, structured append, reader programming, macro or ECI
   // Cordavex code grid decoding.
   kCvCornerMarks,     // a corner area differs from its marks in more than k modules
   kCvFunctionType,    // an older-layout function type the reader does not take
@@ -78,6 +91,16 @@ inline constexpr FailureRow kFailures[] = {
     {Failure::kRsTooManyErrors, "correction", "too many errors"},
     {Failure::kRsLocatorRoots, "correction", "error positions outside the block"},
     {Failure::kRsResidual, "correction", "still not a codeword"},
+    {Failure::kDmNoCandidate, "outline", "no component large enough"},
+    {Failure::kDmOutline, "outline", "outline not traced or too short"},
+    {Failure::kDmArms, "finder arms", "no pair of arms"},
+    {Failure::kDmOppositeCorner, "opposite corner", "not found"},
+    {Failure::kDmShape, "shape", "corners not a plausible square"},
+    {Failure::kDmInset, "inset", "module centre off the image"},
+    {Failure::kDmCornerDark, "inset", "opposite corner module dark"},
+    {Failure::kDmDimension, "dimension", "timing counts give no square size 10..48"},
+    {Failure::kDmSampling, "sampling", "corner off the image or degenerate"},
+    {Failure::kDmFunctionCodeword, "stream", "function codeword"},
     {Failure::kCvCornerMarks, "corner marks", "corner area damaged"},
     {Failure::kCvFunctionType, "format", "function type not taken"},
     {Failure::kCvOutputFull, "stream", "payload longer than the output"},

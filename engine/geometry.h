@@ -31,6 +31,24 @@ inline int32_t TruncatedLength(int64_t dx, int64_t dy) {
   return static_cast<int32_t>(std::sqrt(static_cast<double>(dx * dx + dy * dy)));
 }
 
+// A point in 32-bit coordinates, for the arithmetic between the 16-bit points
+// that the component records and contours keep.
+struct Point {
+  int32_t x;
+  int32_t y;
+};
+inline Point ToPoint(Point16 p) { return {p.x, p.y}; }
+inline Point16 ToPoint16(Point p) { return {static_cast<int16_t>(p.x), static_cast<int16_t>(p.y)}; }
+inline int32_t Distance(Point a, Point b) {
+  return TruncatedLength(int64_t{a.x} - b.x, int64_t{a.y} - b.y);
+}
+
+// At least one pixel inside the left and top edges and two inside the right and
+// bottom ones: where a corner may lie for sampling around it.
+inline bool InsideWithMargin(const Recognizer& r, Point p) {
+  return p.x >= 1 && p.y >= 1 && p.x + 2 <= r.imageWidth && p.y + 2 <= r.imageHeight;
+}
+
 // The image points at which the corner modules of an (N + 1) x (N + 1) grid are
 // sampled: points[0] module (row 0, column 0), points[1] (0, N), points[2]
 // (N, 0), points[3] (N, N). Laid out as x0, y0, x1, y1, x2, y2, x3, y3.

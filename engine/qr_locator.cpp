@@ -26,17 +26,6 @@ constexpr int kScoreCandidates = 16;
 constexpr int kHillClimbPasses = 17;
 constexpr int kTimingStart = 12;  // the finders' own transitions along a timing line
 
-// Direction offsets 0..7: east, south-east, south, south-west, west, north-west,
-// north, north-east (y downwards).
-
-struct Point {
-  int32_t x;
-  int32_t y;
-};
-
-Point ToPoint(Point16 p) { return {p.x, p.y}; }
-Point16 ToPoint16(Point p) { return {static_cast<int16_t>(p.x), static_cast<int16_t>(p.y)}; }
-
 // rnd(a / b) = ((1024 a) / b + 512) >> 10: the quotient truncated towards zero in
 // 10-bit fixed point, then rounded with an arithmetic shift (towards minus
 // infinity for negative values). Wide so that 1024 a cannot overflow.
@@ -44,17 +33,10 @@ int32_t RoundedQuotient(int64_t a, int64_t b) {
   return static_cast<int32_t>(((kOne * a) / b + kHalf) >> 10);
 }
 
-int32_t Distance(Point a, Point b) { return TruncatedLength(a.x - b.x, a.y - b.y); }
-
 int Pixel(const Recognizer& r, int x, int y) { return r.image()[y * r.imageWidth + x]; }
 
 bool InImage(const Recognizer& r, int x, int y) {
   return x >= 0 && y >= 0 && x < r.imageWidth && y < r.imageHeight;
-}
-
-// Inside with the margin every corner and centroid must keep.
-bool InsideWithMargin(const Recognizer& r, Point p) {
-  return p.x >= 1 && p.y >= 1 && p.x + 2 <= r.imageWidth && p.y + 2 <= r.imageHeight;
 }
 
 ComponentRecord& Record(Recognizer& r, int label) { return r.components[label]; }

@@ -12,9 +12,7 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,7 +22,7 @@
 #include "engine/workspace.h"
 #include "cordavex/qr_encoder.h"
 #include "support/digest.h"
-#include "support/paths.h"
+#include "support/realworld.h"
 #include "support/qr_symbols.h"
 #include "support/render.h"
 #include "support/workspace.h"
@@ -85,36 +83,20 @@ int AddFrame(Digest& d, const uint8_t* pixels, int width, int height, int bitsPe
   return decoded;
 }
 
-std::vector<std::string> ManifestFiles(const std::string& manifest) {
-  std::vector<std::string> files;
-  std::ifstream in(manifest);
-  std::string line;
-  std::getline(in, line);  // header
-  while (std::getline(in, line)) {
-    std::stringstream ss(line);
-    std::string file, symbology;
-    std::getline(ss, file, '\t');
-    std::getline(ss, symbology, '\t');
-    if (symbology == "qr") files.push_back(file);
-  }
-  return files;
-}
-
 void ExpectDigest(const char* group, uint64_t actual, uint64_t recorded) {
   std::printf("%s digest: 0x%016llx\n", group, static_cast<unsigned long long>(actual));
   EXPECT_EQ(actual, recorded) << group << " outputs changed";
 }
 
 TEST(OutputDigest, RealPhotosInEveryMode) {
-  const std::string dir = test::SharedDir() + "/testdata/realworld";
-  const std::vector<std::string> files = ManifestFiles(dir + "/manifest.tsv");
+  const std::vector<test::RealWorldPhoto> files = test::RealWorldPhotos("qr");
   if (files.empty()) GTEST_SKIP() << "no real photos beside the checkout";
   Digest d;
   int decoded = 0;
-  for (const std::string& file : files) {
+  for (const test::RealWorldPhoto& photo : files) {
     cli::Image image;
     std::string error;
-    ASSERT_TRUE(cli::ReadImage(dir + "/images/" + file, image, error)) << error;
+    ASSERT_TRUE(cli::ReadImage(test::RealWorldDir() + "/images/" + photo.file, image, error)) << error;
     decoded += AddFrame(d, image.pixels.data(), image.width, image.height, image.bitsPerPixel, 3);
   }
   std::printf("real photos: %d of %zu photo-mode pairs decoded\n", decoded, 6 * files.size());

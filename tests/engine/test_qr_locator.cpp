@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <iterator>
 #include <memory>
@@ -56,50 +57,70 @@ struct Condition {
   double unevenLight;
 };
 
-// Every version under each condition. The pixel format cycles with the version,
-// shifted by one from condition to condition, so every format meets every
-// condition and every version is read in every format, without rendering every
-// version in every format under every condition.
-TEST(QrLocatorEndToEnd, EveryVersionUprightRotatedMirroredAndInPerspective) {
-  const Condition conditions[] = {
-      {"upright", 0, false, 0, 640, 480, 0},
-      {"upright 320x240", 0, false, 0, 320, 240, 0},
-      {"rotated 30", 30, false, 0, 640, 480, 0},
-      {"rotated 90", 90, false, 0, 640, 480, 0},
-      {"rotated 180", 180, false, 0, 640, 480, 0},
-      {"rotated 270", 270, false, 0, 640, 480, 0},
-      {"rotated -20", -20, false, 0, 640, 480, 0},
-      {"mirrored", 0, true, 0, 640, 480, 0},
-      {"mirrored, rotated 60", 60, true, 0, 640, 480, 0},
-      {"mild perspective", 0, false, 0.1, 640, 480, 0},
-      {"perspective, rotated 15", 15, false, 0.15, 640, 480, 0},
-      {"uneven light", 0, false, 0, 640, 480, 0.4},
-  };
+constexpr Condition kConditions[] = {
+    {"upright", 0, false, 0, 640, 480, 0},
+    {"upright 320x240", 0, false, 0, 320, 240, 0},
+    {"rotated 30", 30, false, 0, 640, 480, 0},
+    {"rotated 90", 90, false, 0, 640, 480, 0},
+    {"rotated 180", 180, false, 0, 640, 480, 0},
+    {"rotated 270", 270, false, 0, 640, 480, 0},
+    {"rotated -20", -20, false, 0, 640, 480, 0},
+    {"mirrored", 0, true, 0, 640, 480, 0},
+    {"mirrored, rotated 60", 60, true, 0, 640, 480, 0},
+    {"mild perspective", 0, false, 0.1, 640, 480, 0},
+    {"perspective, rotated 15", 15, false, 0.15, 640, 480, 0},
+    {"uneven light", 0, false, 0, 640, 480, 0.4},
+};
+
+// Every version under each condition, one test per condition (they run side by
+// side). The pixel format cycles with the version, shifted by one from condition
+// to condition, so every format meets every condition and every version is read
+// in every format, without rendering every version in every format under every
+// condition.
+class QrLocatorConditions : public testing::TestWithParam<size_t> {};
+
+TEST_P(QrLocatorConditions, EveryVersionReads) {
+  const size_t index = GetParam();
+  const Condition& c = kConditions[index];
   const int formats[4] = {8, 16, 24, 32};
-  for (size_t index = 0; index < std::size(conditions); ++index) {
-    const Condition& c = conditions[index];
-    for (int version = 1; version <= 13; ++version) {
-      const std::string text = Payload(version, test::kLevelM);
-      const QrSymbol symbol = Symbol(text, version);
-      RenderOptions o;
-      o.width = c.width;
-      o.height = c.height;
-      o.bitsPerPixel = formats[(static_cast<size_t>(version) + index) % 4];
-      o.moduleSize = c.height * 0.75 / (symbol.size + 8);
-      o.rotation = c.rotation;
-      o.mirror = c.mirror;
-      o.perspective = c.perspective;
-      o.unevenLight = c.unevenLight;
-      o.blur = 0.6;
-      o.noise = 3;
-      o.seed = static_cast<uint32_t>(version);
-      const Outcome out = Recognize(test::RenderModules(symbol.modules, symbol.size, o));
-      EXPECT_EQ(out.status, 1) << c.name << ", version " << version << ", " << o.bitsPerPixel << " bits";
-      EXPECT_EQ(out.bytes, text) << c.name << ", version " << version << ", " << o.bitsPerPixel << " bits";
-      EXPECT_EQ(out.symbology, kLockQr) << c.name << ", version " << version;
-    }
+  for (int version = 1; version <= 13; ++version) {
+    const std::string text = Payload(version, test::kLevelM);
+    const QrSymbol symbol = Symbol(text, version);
+    RenderOptions o;
+    o.width = c.width;
+    o.height = c.height;
+    o.bitsPerPixel = formats[(static_cast<size_t>(version) + index) % 4];
+    o.moduleSize = c.height * 0.75 / (symbol.size + 8);
+    o.rotation = c.rotation;
+    o.mirror = c.mirror;
+    o.perspective = c.perspective;
+    o.unevenLight = c.unevenLight;
+    o.blur = 0.6;
+    o.noise = 3;
+    o.seed = static_cast<uint32_t>(version);
+    const Outcome out = Recognize(test::RenderModules(symbol.modules, symbol.size, o));
+    EXPECT_EQ(out.status, 1) << c.name << ", version " << version << ", " << o.bitsPerPixel << " bits";
+    EXPECT_EQ(out.bytes, text) << c.name << ", version " << version << ", " << o.bitsPerPixel << " bits";
+    EXPECT_EQ(out.symbology, kLockQr) << c.name << ", version " << version;
   }
 }
+
+std::string ConditionName(const testing::TestParamInfo<size_t>& info) {
+  std::string name;
+  for (const char* p = kConditions[info.param].name; *p != '\0'; ++p) {
+    if (std::isalnum(static_cast<unsigned char>(*p))) {
+      name += *p;
+    } else if (*p == '-') {
+      name += "minus";
+    } else if (!name.empty() && name.back() != '_') {
+      name += '_';
+    }
+  }
+  return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(QrLocatorEndToEnd, QrLocatorConditions,
+                         testing::Range(size_t{0}, std::size(kConditions)), ConditionName);
 
 // Prepares and labels a frame the way the dispatch does, for the stage tests.
 void PrepareFrame(Workspace& ws, const Frame& f) {

@@ -7,12 +7,9 @@
 // raise it as the reader improves.
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,35 +18,11 @@
 #include "cordavex/symbology.h"
 #include "decode/failure.h"
 #include "support/cli_runner.h"
-#include "support/paths.h"
+#include "support/realworld.h"
 #include "support/workspace.h"
 
 namespace cordavex {
 namespace {
-
-struct Row {
-  std::string file;
-  std::string expectedHex;  // lower-case, as `scan --json` prints "bytes"
-};
-
-std::vector<Row> QrRows(const std::string& manifest) {
-  std::vector<Row> rows;
-  std::ifstream in(manifest);
-  std::string line;
-  std::getline(in, line);  // header
-  while (std::getline(in, line)) {
-    std::vector<std::string> cols;
-    std::stringstream ss(line);
-    std::string col;
-    while (std::getline(ss, col, '\t')) cols.push_back(col);
-    if (cols.size() >= 6 && cols[1] == "qr") {
-      std::string hex = cols[5];
-      for (char& c : hex) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      rows.push_back({cols[0], hex});
-    }
-  }
-  return rows;
-}
 
 // Why the reader misses a photo: the photo again through RecognizeImage as the
 // command line hands it over, and the cause the last call recorded.
@@ -73,11 +46,11 @@ std::string MissCause(const std::string& path) {
 }
 
 TEST(RealWorldQr, DecodeRateOfListedPhotos) {
-  const std::string dir = test::SharedDir() + "/testdata/realworld";
-  const std::vector<Row> rows = QrRows(dir + "/manifest.tsv");
+  const std::string dir = test::RealWorldDir();
+  const std::vector<test::RealWorldPhoto> rows = test::RealWorldPhotos("qr");
   if (rows.empty()) GTEST_SKIP() << "no QR rows in " << dir << "/manifest.tsv";
   std::string arguments = "scan --json --symbologies qr";
-  for (const Row& row : rows) arguments += " '" + dir + "/images/" + row.file + "'";
+  for (const test::RealWorldPhoto& row : rows) arguments += " '" + dir + "/images/" + row.file + "'";
   const test::CliRun run = test::RunCli(arguments);
   // 0 when every photo decoded, 1 when some did not; 2 would mean an unreadable file.
   ASSERT_LE(run.exitStatus, 1) << run.err;
@@ -85,7 +58,7 @@ TEST(RealWorldQr, DecodeRateOfListedPhotos) {
 
   int decoded = 0, wrong = 0;
   std::map<std::string, int> misses;
-  for (const Row& row : rows) {
+  for (const test::RealWorldPhoto& row : rows) {
     const size_t at = run.out.find("/images/" + row.file + "\"");
     ASSERT_NE(at, std::string::npos) << row.file;
     const std::string line = run.out.substr(at, run.out.find('\n', at) - at);
@@ -93,7 +66,7 @@ TEST(RealWorldQr, DecodeRateOfListedPhotos) {
       ++misses[MissCause(dir + "/images/" + row.file)];
       continue;
     }
-    if (line.find("\"bytes\":\"" + row.expectedHex + "\"") != std::string::npos) {
+    if (line.find("\"bytes\":\"" + test::LowerHex(row.expected) + "\"") != std::string::npos) {
       ++decoded;
     } else {
       ++wrong;
