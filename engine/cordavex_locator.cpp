@@ -28,16 +28,8 @@ constexpr int kMaxPairs = kMaxLabel / 2 + 1;
 constexpr int kMarkPointLimit = 64;   // an older-layout corner mark is small
 constexpr int kFarScore = 32767;
 
-struct Point {
-  int32_t x;
-  int32_t y;
-};
-
-Point ToPoint(Point16 p) { return {p.x, p.y}; }
-Point16 ToPoint16(Point p) { return {static_cast<int16_t>(p.x), static_cast<int16_t>(p.y)}; }
 Point Add(Point a, Point b) { return {a.x + b.x, a.y + b.y}; }
 Point Sub(Point a, Point b) { return {a.x - b.x, a.y - b.y}; }
-int32_t Distance(Point a, Point b) { return TruncatedLength(a.x - b.x, a.y - b.y); }
 int64_t Dot(Point a, Point b) { return int64_t{a.x} * b.x + int64_t{a.y} * b.y; }
 int64_t Norm2(Point a) { return Dot(a, a); }
 // d * num / den rounded to the nearest integer, halves away from zero (den > 0).
@@ -52,11 +44,6 @@ Point Centroid(const Recognizer& r, int label) {
 
 bool InImage(const Recognizer& r, Point p) {
   return p.x >= 0 && p.y >= 0 && p.x < r.imageWidth && p.y < r.imageHeight;
-}
-
-// Inside with the margin every sampling corner must keep.
-bool InsideWithMargin(const Recognizer& r, Point p) {
-  return p.x >= 1 && p.y >= 1 && p.x <= r.imageWidth - 2 && p.y <= r.imageHeight - 2;
 }
 
 int LabelAt(const Recognizer& r, Point p) {
