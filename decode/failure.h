@@ -54,6 +54,15 @@ enum class Failure : uint8_t {
   kCvCornerMarks,     // a corner area differs from its marks in more than k modules
   kCvFunctionType,    // an older-layout function type the reader does not take
   kCvOutputFull,      // the payload is longer than the output buffer
+  // Cordavex code location.
+  kCvBars,            // too few elongated components, or no group of two bar pairs
+  kCvRing,            // no ring marker beside a group
+  kCvFirstMark,       // no corner mark beyond the pair away from the ring
+  kCvSecondMark,      // no corner mark beside the ring
+  kCvFarMarks,        // the two corner marks away from the bars not found
+  kCvCorners,         // an outer corner or sample point off the image
+  kCvDimension,       // the left column gives no size
+  kCvSampling,        // a sampling corner off the image, or degenerate corners
 };
 
 struct FailureRow {
@@ -95,6 +104,14 @@ inline constexpr FailureRow kFailures[] = {
     {Failure::kCvCornerMarks, "corner marks", "corner area damaged"},
     {Failure::kCvFunctionType, "format", "function type not taken"},
     {Failure::kCvOutputFull, "stream", "payload longer than the output"},
+    {Failure::kCvBars, "bars", "no group of two bar pairs"},
+    {Failure::kCvRing, "ring", "no ring marker"},
+    {Failure::kCvFirstMark, "corner marks", "no mark beyond the bars"},
+    {Failure::kCvSecondMark, "corner marks", "no mark beside the ring"},
+    {Failure::kCvFarMarks, "corner marks", "far marks not found"},
+    {Failure::kCvCorners, "corner marks", "outer corner off the image"},
+    {Failure::kCvDimension, "dimension", "left column gives no size"},
+    {Failure::kCvSampling, "sampling", "corner off the image or degenerate"},
 };
 
 constexpr bool FailureRowsInOrder() {
