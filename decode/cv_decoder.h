@@ -96,7 +96,7 @@ int CvSecondString(const CvDecoder& decoder, std::span<const uint8_t> decoderSec
 //     phone number, in the same form (into the second string);
 //   - type 11 also: the e-mail address and the address prefix, each in the same
 //     form (further[0] and further[1]), then the numeric street address:
-//       postal code 10 bits, section 4 bits, lane 10 bits, alley 8 bits,
+//       postal code 10 bits, road section (4 bits), lane 10 bits, alley 8 bits,
 //       house number 10 bits, sub-number 7 bits, floor 7 bits, basement 1 bit,
 //       room 10 bits,
 //     a field of 0 being absent, written into further[2] as

@@ -4,6 +4,8 @@
 
 #include <stdexcept>
 
+#include "support/oracle_parity.h"
+
 namespace cordavex::test {
 namespace {
 
@@ -26,40 +28,8 @@ int SizeIndex(int size) {
   return -1;
 }
 
-// GF(256) with 0x12D, for the builder's own parity.
-struct Gf {
-  uint8_t exp[512];
-  uint8_t log[256];
-  Gf() {
-    int x = 1;
-    for (int i = 0; i < 255; ++i) {
-      exp[i] = static_cast<uint8_t>(x);
-      log[x] = static_cast<uint8_t>(i);
-      x <<= 1;
-      if (x & 0x100) x ^= 0x12D;
-    }
-    for (int i = 255; i < 512; ++i) exp[i] = exp[i - 255];
-  }
-  uint8_t Mul(uint8_t a, uint8_t b) const {
-    return (a == 0 || b == 0) ? 0 : exp[log[a] + log[b]];
-  }
-};
-
-// Check codewords: generator roots alpha^1 .. alpha^E.
 std::vector<uint8_t> Parity(std::span<const uint8_t> data, int e) {
-  static const Gf gf;
-  std::vector<uint8_t> gen(static_cast<size_t>(e) + 1, 0);
-  gen[0] = 1;
-  for (int i = 1; i <= e; ++i) {  // multiply by (x + alpha^i); gen[0] is the top coefficient
-    for (int k = i; k > 0; --k) gen[k] = gen[k] ^ gf.Mul(gen[k - 1], gf.exp[i]);
-  }
-  std::vector<uint8_t> rem(static_cast<size_t>(e), 0);
-  for (uint8_t byte : data) {
-    const uint8_t factor = byte ^ rem[0];
-    for (int k = 0; k + 1 < e; ++k) rem[k] = rem[k + 1] ^ gf.Mul(gen[k + 1], factor);
-    rem[e - 1] = gf.Mul(gen[e], factor);
-  }
-  return rem;
+  return OracleParity(data, e, 0x12D, 1);
 }
 
 struct Layout {
