@@ -15,6 +15,7 @@
 #include "engine/prepare.h"
 #include "engine/workspace.h"
 #include "support/cv_symbols.h"
+#include "recognize_frames.h"
 #include "support/render.h"
 
 namespace cordavex {
@@ -49,17 +50,7 @@ void BM_RecognizeCordavex(benchmark::State& state) {
   const int height = static_cast<int>(state.range(1));
   const bool empty = state.range(2) != 0;
   const test::Frame frame = MakeFrame(width, height, empty);
-  std::vector<uint64_t> workspace(static_cast<size_t>(GetRecognizerSize(width, height)) / 8 + 1);
-  auto result = std::make_unique<ScanResult>();
-  int64_t decoded = 0;
-  for (auto _ : state) {
-    result->mode() = 0;
-    result->symbologyMask() = 2;
-    decoded += RecognizeImage(frame.pixels.data(), workspace.data(), width, height, 8,
-                              result.get()) == 1;
-  }
-  state.counters["decodedShare"] =
-      benchmark::Counter(static_cast<double>(decoded), benchmark::Counter::kAvgIterations);
+  bench::RecognizeRepeatedly(state, frame, 2);
 }
 
 // The locator alone: the prepared and labelled frame is restored before each
@@ -92,8 +83,7 @@ void BM_LocateCordavexCode(benchmark::State& state) {
     state.ResumeTiming();
     decoded += LocateCordavexCode(r);
   }
-  state.counters["decodedShare"] =
-      benchmark::Counter(static_cast<double>(decoded), benchmark::Counter::kAvgIterations);
+  bench::ReportDecodedShare(state, decoded);
 }
 
 // Arguments: width, height, empty (0: a symbol in view, 1: nothing).

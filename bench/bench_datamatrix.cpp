@@ -17,6 +17,7 @@
 #include "decode/dm_decoder.h"
 #include "support/dm_symbols.h"
 #include "support/qr_symbols.h"
+#include "recognize_frames.h"
 #include "support/render.h"
 
 namespace cordavex {
@@ -40,25 +41,11 @@ test::Frame MakeFrame(int width, int height, bool empty) {
   return test::RenderModules(modules, symbol->size, o);
 }
 
-void Counters(benchmark::State& state, int64_t decoded) {
-  state.counters["decodedShare"] =
-      benchmark::Counter(static_cast<double>(decoded), benchmark::Counter::kAvgIterations);
-}
-
 void BM_RecognizeDataMatrix(benchmark::State& state) {
   const int width = static_cast<int>(state.range(0));
   const int height = static_cast<int>(state.range(1));
   const test::Frame frame = MakeFrame(width, height, state.range(2) != 0);
-  std::vector<uint64_t> workspace(static_cast<size_t>(GetRecognizerSize(width, height)) / 8 + 1);
-  auto result = std::make_unique<ScanResult>();
-  int64_t decoded = 0;
-  for (auto _ : state) {
-    result->mode() = 0;
-    result->symbologyMask() = 4;
-    decoded += RecognizeImage(frame.pixels.data(), workspace.data(), width, height, 8,
-                              result.get()) == 1;
-  }
-  Counters(state, decoded);
+  bench::RecognizeRepeatedly(state, frame, 4);
 }
 
 void BM_LibdmtxDecode(benchmark::State& state) {
@@ -84,7 +71,7 @@ void BM_LibdmtxDecode(benchmark::State& state) {
     dmtxDecodeDestroy(&decode);
     dmtxImageDestroy(&image);
   }
-  Counters(state, decoded);
+  bench::ReportDecodedShare(state, decoded);
 }
 
 void BM_ZxingDataMatrix(benchmark::State& state) {
@@ -98,7 +85,7 @@ void BM_ZxingDataMatrix(benchmark::State& state) {
         ZXing::ImageView(frame.grey.data(), width, height, ZXing::ImageFormat::Lum), hints);
     decoded += r.isValid();
   }
-  Counters(state, decoded);
+  bench::ReportDecodedShare(state, decoded);
 }
 
 // Arguments: width, height, empty (0: a symbol in view, 1: nothing).
@@ -121,7 +108,7 @@ void BM_DmDecodeGrid(benchmark::State& state) {
   std::array<uint8_t, kSecondStringBytes> second{};
   int64_t decoded = 0;
   for (auto _ : state) decoded += DmDecodeGrid(*decoder, grid, size, text, second);
-  Counters(state, decoded);
+  bench::ReportDecodedShare(state, decoded);
 }
 BENCHMARK(BM_DmDecodeGrid)->Arg(10)->Arg(24)->Arg(48);
 

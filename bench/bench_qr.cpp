@@ -10,6 +10,7 @@
 
 #include "cordavex/recognizer.h"
 #include "support/qr_symbols.h"
+#include "recognize_frames.h"
 #include "support/render.h"
 
 namespace cordavex {
@@ -38,17 +39,7 @@ void BM_RecognizeQr(benchmark::State& state) {
   const int height = static_cast<int>(state.range(1));
   const bool empty = state.range(2) != 0;
   const test::Frame frame = MakeFrame(width, height, empty);
-  std::vector<uint64_t> workspace(static_cast<size_t>(GetRecognizerSize(width, height)) / 8 + 1);
-  auto result = std::make_unique<ScanResult>();
-  int64_t decoded = 0;
-  for (auto _ : state) {
-    result->mode() = 0;
-    result->symbologyMask() = 1;
-    decoded += RecognizeImage(frame.pixels.data(), workspace.data(), width, height, 8,
-                              result.get()) == 1;
-  }
-  state.counters["decodedShare"] =
-      benchmark::Counter(static_cast<double>(decoded), benchmark::Counter::kAvgIterations);
+  bench::RecognizeRepeatedly(state, frame, 1);
 }
 
 void BM_ZxingReadBarcode(benchmark::State& state) {
@@ -63,8 +54,7 @@ void BM_ZxingReadBarcode(benchmark::State& state) {
         ZXing::ImageView(frame.grey.data(), width, height, ZXing::ImageFormat::Lum), hints);
     decoded += r.isValid();
   }
-  state.counters["decodedShare"] =
-      benchmark::Counter(static_cast<double>(decoded), benchmark::Counter::kAvgIterations);
+  bench::ReportDecodedShare(state, decoded);
 }
 
 // Arguments: width, height, empty (0: a symbol in view, 1: nothing).
