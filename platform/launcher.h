@@ -1,0 +1,28 @@
+// Starting other programs. The phone would run the messaging program, a
+// browser, the help viewer or a navigation program; here every start is
+// written to "launches.log" in the device root, one line each:
+//   2026-12-10T06:50:00Z<TAB>program<TAB>command line
+// and a web address (http:, https:, file:) is also opened in the host's
+// browser with xdg-open unless that is switched off.
+#pragma once
+
+#include <string_view>
+
+#include "platform/device.h"
+#include "platform/status.h"
+
+namespace cordavex::platform {
+
+class Launcher {
+ public:
+  Launcher(Device& device, bool openHostBrowser);
+  // Program and command line as the system gives them (UTF-16); tabs and line
+  // breaks inside them are written as spaces so that one start stays one line.
+  Status Launch(std::u16string_view program, std::u16string_view commandLine);
+
+ private:
+  Device& device_;
+  bool openHostBrowser_;
+};
+
+}  // namespace cordavex::platform
