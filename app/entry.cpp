@@ -1,0 +1,160 @@
+#include "app/entry.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <iostream>
+#include <memory>
+#include <thread>
+
+#include "app/program.h"
+#include "platform/device_profile.h"
+#include "platform/launcher.h"
+#include "platform/linux_device.h"
+#include "platform/single_instance.h"
+#include "ui/scripted_driver.h"
+
+namespace cordavex::app {
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: Cordavex [--device-root DIR] [--ui web|script] [--port N] [--no-browser] "
+    "[--camera SOURCE] [COMMAND-LINE]";
+
+bool ReadValue(int argc, char** argv, int* index, std::string* value, std::string* error) {
+  const std::string name = argv[*index];
+  if (*index + 1 >= argc) {
+    *error = name + " needs a value";
+    return false;
+  }
+  *value = argv[++*index];
+  return true;
+}
+
+std::string ModulePath() {
+  std::string path(4096, '\0');
+  const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size() - 1);
+  if (length <= 0) return "Cordavex";
+  path.resize(static_cast<size_t>(length));
+  return path;
+}
+
+}  // namespace
+
+bool ParseEntryOptions(int argc, char** argv, EntryOptions* options, std::string* error) {
+  bool words = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (!words && argument == "--") {
+      words = true;
+      continue;
+    }
+    if (!words && argument.size() > 2 && argument.compare(0, 2, "--") == 0) {
+      std::string value;
+      if (argument == "--no-browser") {
+        options->noBrowser = true;
+      } else if (argument == "--device-root") {
+        if (!ReadValue(argc, argv, &i, &options->deviceRoot, error)) return false;
+      } else if (argument == "--ui") {
+        if (!ReadValue(argc, argv, &i, &options->ui, error)) return false;
+        if (options->ui != "web" && options->ui != "script") {
+          *error = "--ui must be web or script, not " + options->ui;
+          return false;
+        }
+      } else if (argument == "--port") {
+        if (!ReadValue(argc, argv, &i, &value, error)) return false;
+        char* end = nullptr;
+        const long port = std::strtol(value.c_str(), &end, 10);
+        if (value.empty() || *end != '\0' || port < 0 || port > 65535) {
+          *error = "--port must be a number from 0 to 65535, not " + value;
+          return false;
+        }
+        options->port = static_cast<int>(port);
+      } else if (argument == "--camera") {
+        if (!ReadValue(argc, argv, &i, &options->camera, error)) return false;
+      } else if (argument == "--help") {
+        *error = kUsage;
+        return false;
+      } else {
+        *error = "unknown option " + argument;
+        return false;
+      }
+      continue;
+    }
+    // The rest is the command line another program gave (the Contacts
+    // extension's enciphered card), blanks between its words.
+    if (!options->commandLine.empty()) options->commandLine += ' ';
+    options->commandLine += argument;
+    words = true;
+  }
+  return true;
+}
+
+int RunEntry(const EntryOptions& options, std::istream& input, std::ostream& output, std::ostream& errors) {
+  const std::string root = options.deviceRoot.empty() ? platform::DefaultDeviceRoot() : options.deviceRoot;
+  std::unique_ptr<platform::LinuxDevice> device;
+  if (platform::Status s = platform::LinuxDevice::Open(root, &device); !s.ok()) {
+    errors << "Cordavex: cannot use the device root " << root << ": " << s.message() << '\n';
+    return 2;
+  }
+  if (platform::Status s = platform::PrepareDeviceRoot(*device); !s.ok()) {
+    errors << "Cordavex: cannot prepare the device root " << root << ": " << s.message() << '\n';
+    return 2;
+  }
+
+  // One program per device root: a later start hands its command line over.
+  std::unique_ptr<platform::SingleInstance> instance;
+  if (platform::Status s = platform::SingleInstance::Acquire(device->root(), &instance); !s.ok()) {
+    errors << "Cordavex: " << s.message() << '\n';
+    return 2;
+  }
+  if (instance == nullptr) {
+    if (platform::Status s = platform::SingleInstance::HandOver(device->root(), options.commandLine); !s.ok()) {
+      errors << "Cordavex: another Cordavex runs on " << root << " but did not answer: " << s.message() << '\n';
+      return 1;
+    }
+    return 0;
+  }
+
+  platform::DeviceProfile profile;
+  if (platform::Status s = platform::LoadDeviceProfile(*device, &profile); !s.ok()) {
+    errors << "Cordavex: " << s.message() << "; running with the default device profile\n";
+  }
+  // A registry that cannot be read leaves the settings at their defaults; the
+  // file stays as it is for a person to look at.
+  if (platform::Status s = device->OpenKey(platform::RegistryRoot::kCurrentUser, u""); !s.ok()) {
+    errors << "Cordavex: " << s.message() << "; running with the default settings\n";
+  }
+  // The filter library registers itself in the registry of the device root
+  // named here.
+  ::setenv("CORDAVEX_DEVICE_ROOT", device->root().c_str(), 1);
+
+  if (options.ui != "script") {
+    errors << "Cordavex: the web front end is not part of this build yet; start with --ui script\n";
+    return 2;
+  }
+
+  ui::WindowSystem windows(profile.screenWidth, profile.screenHeight, ui::SteadyClock());
+  platform::Launcher launcher(*device, !options.noBrowser);
+  Program program({device.get(), &windows, &launcher, profile, platform::Utf16(ModulePath())});
+  (void)instance->Listen([&program](std::string commandLine) { program.HandOver(std::move(commandLine)); });
+
+  std::thread driver([&] { ui::RunScript(windows, input, output); });
+  const int code = program.Run(options.commandLine);
+  windows.PostQuitMessage(code);
+  driver.join();
+  return code;
+}
+
+int Main(int argc, char** argv) {
+  EntryOptions options;
+  std::string error;
+  if (!ParseEntryOptions(argc, argv, &options, &error)) {
+    std::cerr << "Cordavex: " << error << '\n';
+    return 2;
+  }
+  return RunEntry(options, std::cin, std::cout, std::cerr);
+}
+
+}  // namespace cordavex::app
