@@ -3,6 +3,9 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <thread>
@@ -140,9 +143,22 @@ int RunEntry(const EntryOptions& options, std::istream& input, std::ostream& out
   Program program({device.get(), &windows, &launcher, profile, platform::Utf16(ModulePath())});
   (void)instance->Listen([&program](std::string commandLine) { program.HandOver(std::move(commandLine)); });
 
-  std::thread driver([&] { ui::RunScript(windows, input, output); });
+  std::atomic<bool> driverDone{false};
+  std::thread driver([&] {
+    ui::RunScript(windows, input, output);
+    driverDone = true;
+  });
   const int code = program.Run(options.commandLine);
   windows.PostQuitMessage(code);
+  // The program ended by itself (its Exit command) while the driver may still
+  // wait for a line on a terminal: give it a moment to print what is left, then
+  // end without it rather than wait for input nobody will type.
+  for (int i = 0; i < 30 && !driverDone; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  if (!driverDone) {
+    output.flush();
+    errors.flush();
+    std::_Exit(code);
+  }
   driver.join();
   return code;
 }
