@@ -223,7 +223,13 @@ Status LoadDeviceProfile(Device& device, DeviceProfile* profile) {
     *profile = DeviceProfile();
     status = Status::InvalidArgument(std::string(kProfileFile) + ": " + parsed.message());
   }
-  if (uint16_t language = 0; UiLanguageFromEnvironment(&language)) profile->uiLanguage = language;
+  if (uint16_t language = 0; UiLanguageFromEnvironment(&language)) {
+    profile->uiLanguage = language;
+  } else if (const char* value = std::getenv("CORDAVEX_UI_LANGUAGE"); value != nullptr && status.ok()) {
+    // Said once, so that a mistyped language is not silently the default.
+    status = Status::InvalidArgument(std::string("CORDAVEX_UI_LANGUAGE is no language id (hexadecimal, "
+                                                 "such as 0404): ") + value);
+  }
   return status;
 }
 

@@ -206,8 +206,10 @@ TEST(DeviceProfile, EnvironmentOverridesTheLanguage) {
     EXPECT_EQ(profile.uiLanguage, 0x0804);
   }
   {
-    ScopedLanguageVariable language("not hex");  // unreadable: the file's language stands
-    ASSERT_TRUE(LoadDeviceProfile(device, &profile).ok());
+    ScopedLanguageVariable language("not hex");  // unreadable: the file's language stands, and it is said
+    const Status status = LoadDeviceProfile(device, &profile);
+    EXPECT_FALSE(status.ok());
+    EXPECT_NE(status.message().find("CORDAVEX_UI_LANGUAGE"), std::string::npos) << status.message();
     EXPECT_EQ(profile.uiLanguage, 0x0409);
   }
 }
