@@ -63,10 +63,16 @@ class ProgramTest : public ::testing::Test {
 };
 
 TEST_F(ProgramTest, FirstStartMakesTheDeviceRootAndWritesTheDefaults) {
-  const test::ProgramRun run = RunProgram(folder_.path(), Args(root()), "wait main\nsnapshot\nquit\n");
+  // About opens over the main window and OK closes it; Exit (1010) ends the
+  // program by itself.
+  const test::ProgramRun run = RunProgram(folder_.path(), Args(root()),
+                                          "wait main\ncommand 40002\nwait about\ncommand 1\nwait main\n"
+                                          "snapshot\ncommand 1010\n");
   ASSERT_EQ(run.exitStatus, 0) << run.err;
   const auto snapshots = run.Snapshots();
-  ASSERT_FALSE(snapshots.empty());
+  ASSERT_GE(snapshots.size(), 3u);
+  EXPECT_EQ(snapshots[1]["window"], "about");
+  EXPECT_EQ(snapshots[1]["dialog"], 103);
   const json& main = snapshots.back();
   EXPECT_EQ(main["window"], "main");
   EXPECT_EQ(main["title"], "Cordavex 3.6");
