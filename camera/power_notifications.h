@@ -9,7 +9,9 @@
 //
 // What the notifications do to the program goes through PowerHandlers,
 // callbacks the caller gives (the real program sends messages to its main
-// window). The thread ends when the object is destroyed.
+// window). The program starts the thread when its main window is created,
+// except on the Smartphone platform; the thread ends when the object is
+// destroyed.
 //
 // Threads: PowerNotifications is made and destroyed on one thread; the
 // handlers run on its own thread. QueuedPowerEvents::Push is safe from any
