@@ -1,5 +1,6 @@
 #include "web/messages.h"
 
+#include <algorithm>
 #include <array>
 #include <nlohmann/json.hpp>
 
@@ -222,10 +223,16 @@ bool ParseInput(std::string_view body, std::string_view snapshot, Input* input, 
   }
   const std::string& text = value.get_ref<const std::string&>();
   for (const AnswerName& answer : kAnswers) {
-    if (text == answer.name) {
-      input->answer = answer.answer;
-      return true;
+    if (text != answer.name) continue;
+    // A box lists the buttons it shows; it takes no other answer.
+    if (const json* buttons = Member(*message, "buttons"); buttons != nullptr && buttons->is_array()) {
+      if (std::find(buttons->begin(), buttons->end(), json(text)) == buttons->end()) {
+        *error = "the message box has no \"" + text + "\" button";
+        return false;
+      }
     }
+    input->answer = answer.answer;
+    return true;
   }
   *error = "unknown answer \"" + text + "\"";
   return false;

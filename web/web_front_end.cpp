@@ -242,9 +242,17 @@ void WebFrontEnd::State::Route() {
     if (path == "/index.html") server.Get("/", serve);
   }
 
+  // The page has no icon of its own; a browser asks anyway.
+  server.Get("/favicon.ico", [](const httplib::Request&, httplib::Response& response) { response.status = 204; });
   server.Get("/phone", [this](const httplib::Request&, httplib::Response& response) {
+    bool camera = false;
+    {
+      std::lock_guard lock(sinkMutex);
+      camera = static_cast<bool>(sink);
+    }
     response.set_content("{\"width\":" + std::to_string(phone->screenWidth()) +
-                             ",\"height\":" + std::to_string(phone->screenHeight()) + "}",
+                             ",\"height\":" + std::to_string(phone->screenHeight()) +
+                             ",\"camera\":" + (camera ? "true" : "false") + "}",
                          "application/json");
   });
   server.Get("/snapshot", [this](const httplib::Request&, httplib::Response& response) {

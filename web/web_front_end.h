@@ -2,7 +2,8 @@
 // page, streams the screen to it and takes its input.
 //
 //   GET  /               the page (index.html, phone.css, phone.js, compiled in)
-//   GET  /phone          {"width": W, "height": H}: the screen's size
+//   GET  /phone          {"width": W, "height": H, "camera": B}: the screen's
+//                        size, and whether the page is to post webcam pictures
 //   GET  /snapshot       the screen snapshot
 //   GET  /events         server-sent events, each `data:` one JSON object: a
 //                        snapshot whenever the screen changes, {"frame": N}

@@ -35,7 +35,7 @@ constexpr const char* kScreen = R"({"window":"message-box","dialog":null,"title"
  "softkeys":{"left":{"text":"OK","command":40005},
              "right":{"text":"Menu","command":0,"menu":[{"text":"About","command":40002,"enabled":true},
                                                         {"text":"Grey","command":40099,"enabled":false}]}},
- "message":{"text":"Hello","caption":"Cordavex","buttons":"ok"}})";
+ "message":{"text":"Hello","caption":"Cordavex","buttons":["ok","cancel"]}})";
 
 // The message of an error answer.
 std::string ErrorOf(const std::string& body) {
@@ -160,7 +160,7 @@ TEST_F(WebServerTest, ServesThePageAndTheScreen) {
   }
   const auto size = client.Get("/phone");
   ASSERT_TRUE(size);
-  EXPECT_EQ(size->body, R"({"width":4,"height":3})");
+  EXPECT_EQ(size->body, R"({"width":4,"height":3,"camera":false})");
   const auto snapshot = client.Get("/snapshot");
   ASSERT_TRUE(snapshot);
   EXPECT_EQ(snapshot->body, kScreen);
@@ -252,6 +252,7 @@ TEST_F(WebServerTest, RefusesBadInputWithAReasonAndDeliversNothing) {
       {R"({"select":2})", "application/json", 400, "\"select\" must be from 0 to 1"},
       {R"({"select":-1})", "application/json", 400, "\"select\" must be from 0 to 1"},
       {R"({"answer":"maybe"})", "application/json", 400, "unknown answer \"maybe\""},
+      {R"({"answer":"yes"})", "application/json", 400, "the message box has no \"yes\" button"},
       {R"({"answer":1})", "application/json", 400, "\"answer\" must be"},
       {R"({"key":"up"})", "text/plain", 415, "application/json"},
       {R"({"key":"up"})", "application/x-www-form-urlencoded", 415, "application/json"},
