@@ -97,6 +97,12 @@ void AppendRecord(std::string* out, std::string_view json) {
 struct WebFrontEnd::State {
   explicit State(std::unique_ptr<Phone> p) : phone(std::move(p)) {}
 
+  // Between the phone's listeners and the state they feed.
+  struct Gate {
+    std::mutex mutex;
+    State* state = nullptr;
+  };
+
   std::unique_ptr<Phone> phone;
   httplib::Server server;
   std::thread thread;
@@ -104,6 +110,7 @@ struct WebFrontEnd::State {
   bool started = false;
   std::atomic<int> port{0};
   int changeListener = -1, eventListener = -1;
+  std::shared_ptr<Gate> gate;
 
   // What the streams wait on: a count of changes, the recent events with
   // their sequence numbers, and the stop.
@@ -442,8 +449,19 @@ bool WebFrontEnd::Start(int port, std::string* error) {
     }
     s.port = port;
   }
-  s.changeListener = s.phone->AddChangeListener([&s] { s.OnChange(); });
-  s.eventListener = s.phone->AddEventListener([&s](const ui::Event& event) { s.OnEvent(event); });
+  // The window model calls a listener on a copy it took under its lock, so a
+  // call may still be under way when RemoveListener returns: the listeners
+  // reach the state only through the gate, which Stop closes.
+  s.gate = std::make_shared<State::Gate>();
+  s.gate->state = &s;
+  s.changeListener = s.phone->AddChangeListener([gate = s.gate] {
+    std::lock_guard lock(gate->mutex);
+    if (gate->state != nullptr) gate->state->OnChange();
+  });
+  s.eventListener = s.phone->AddEventListener([gate = s.gate](const ui::Event& event) {
+    std::lock_guard lock(gate->mutex);
+    if (gate->state != nullptr) gate->state->OnEvent(event);
+  });
   s.started = true;
   s.listenEnded = false;
   s.thread = std::thread([&s] {
@@ -466,6 +484,10 @@ void WebFrontEnd::Stop() {
   s.started = false;
   s.phone->RemoveListener(s.changeListener);
   s.phone->RemoveListener(s.eventListener);
+  {
+    std::lock_guard lock(s.gate->mutex);
+    s.gate->state = nullptr;
+  }
   {
     std::lock_guard lock(s.streamMutex);
     s.stopping = true;
