@@ -160,7 +160,10 @@ int RunEntry(const EntryOptions& options, std::istream& input, std::ostream& out
 
   platform::DeviceProfile profile;
   if (platform::Status s = platform::LoadDeviceProfile(*device, &profile); !s.ok()) {
-    errors << "Cordavex: " << s.message() << "; running with the default device profile\n";
+    // A damaged profile stays as it is for the person to mend; the program runs
+    // on the defaults meanwhile.
+    const bool file = s.message().rfind("device.json", 0) == 0;
+    errors << "Cordavex: " << s.message() << (file ? "; running with the default device profile" : "") << '\n';
   }
   // A registry that cannot be read leaves the settings at their defaults; the
   // file stays as it is for a person to look at.

@@ -54,4 +54,9 @@ inline constexpr uint32_t kControlQrCode = 40174;
 inline constexpr uint32_t kControlDataMatrix = 40175;
 inline constexpr uint32_t kControlCordavexCodeLabel = 40148;
 
+// About dialog controls (labels; distinct ids so that a snapshot can name them).
+inline constexpr uint32_t kControlAboutTitle = 1101;      // "Cordavex 3.6"
+inline constexpr uint32_t kControlAboutVersion = 1102;
+inline constexpr uint32_t kControlAboutCopyright = 1103;
+
 }  // namespace cordavex::resources

@@ -23,12 +23,15 @@ void Record(const std::string& call) {
 }  // namespace
 
 // Copies the calls so far ("SetAutoDetectRotate(1);setScreenXY(240,320);")
-// into `buffer` and clears them; returns their length.
+// into `buffer` and clears them; returns their length. Without a buffer large
+// enough only the length is returned.
 extern "C" __attribute__((visibility("default"))) int StandInCalls(char* buffer, int size) {
   std::lock_guard lock(mutex);
   const int length = static_cast<int>(calls.size());
-  if (buffer != nullptr && size > length) std::memcpy(buffer, calls.c_str(), calls.size() + 1);
-  calls.clear();
+  if (buffer != nullptr && size > length) {
+    std::memcpy(buffer, calls.c_str(), calls.size() + 1);
+    calls.clear();
+  }
   return length;
 }
 

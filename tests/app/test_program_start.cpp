@@ -74,12 +74,12 @@ class ProgramStart : public ::testing::Test {
   StandInRecordFunction* record_ = nullptr;
 };
 
-struct Run {
+struct ProgramRun {
   platform::MemoryDevice device;
   ui::WindowSystem windows;
   platform::Launcher launcher;
   Program program;
-  explicit Run(const platform::DeviceProfile& profile)
+  explicit ProgramRun(const platform::DeviceProfile& profile)
       : windows(profile.screenWidth, profile.screenHeight, std::make_shared<ui::ManualClock>()),
         launcher(device, false),
         program({&device, &windows, &launcher, profile, u"/opt/cordavex/Cordavex"}) {}
@@ -104,7 +104,8 @@ TEST_F(ProgramStart, RotationSetUpByDeviceReachesTheFilter) {
     profile.model = c.model;
     profile.platform = c.platform;
     profile.ceMinor = 1;  // keeps the CE 5.2 rows out of the way
-    Run run(profile);
+    ProgramRun run(profile);
+    Calls();  // the previous case's program unregistering as it went
     ASSERT_TRUE(run.program.Start(""));
     EXPECT_EQ(Calls(), "DllRegisterServer;setScreenXY(240,320);" + c.calls) << c.model << " " << c.platform;
   }
@@ -115,7 +116,7 @@ TEST_F(ProgramStart, FailedRegistrationLeavesTheEntryPointsOut) {
   {
     platform::DeviceProfile profile;
     profile.model = "HTC S310";
-    Run run(profile);
+    ProgramRun run(profile);
     ASSERT_TRUE(run.program.Start(""));
     EXPECT_EQ(run.program.filter().setGlobalRotate, nullptr);
     EXPECT_EQ(Calls(), "DllRegisterServer;");
@@ -125,7 +126,7 @@ TEST_F(ProgramStart, FailedRegistrationLeavesTheEntryPointsOut) {
 
 TEST_F(ProgramStart, ExitStopsCaptureThenReleasesTheFilter) {
   platform::DeviceProfile profile;
-  Run run(profile);
+  ProgramRun run(profile);
   run.program.SetCapture(std::make_unique<RecordingCapture>(record_));
   ASSERT_TRUE(run.program.Start(""));
   run.windows.PumpPending();
@@ -142,12 +143,12 @@ TEST_F(ProgramStart, ExitStopsCaptureThenReleasesTheFilter) {
 TEST_F(ProgramStart, KeysDriveTheCameraAndMenuCommandsAreTaken) {
   platform::DeviceProfile profile;
   profile.model = "IAC K868";  // class 12: up and down zoom, key 199 focuses
-  Run run(profile);
+  ProgramRun run(profile);
   run.program.SetCapture(std::make_unique<RecordingCapture>(record_));
   ASSERT_TRUE(run.program.Start(""));
   run.windows.PumpPending();
   Calls();
-  for (uint32_t key : {ui::kKeyReturn, ui::kKeyLeft, ui::kKeyRight, ui::kKeyUp, ui::kKeyDown, 199u}) {
+  for (uint32_t key : {uint32_t{ui::kKeyReturn}, uint32_t{ui::kKeyLeft}, uint32_t{ui::kKeyRight}, uint32_t{ui::kKeyUp}, uint32_t{ui::kKeyDown}, 199u}) {
     run.windows.PressKey(key);
   }
   run.windows.PumpPending();
