@@ -37,6 +37,7 @@ class UiProgram : public ::testing::Test {
       if (message == kMsgApp + 1) {
         return system_.MessageBox(self, u"Question", u"Caption", static_cast<uint32_t>(wParam));
       }
+      if (message == kMsgApp + 2) return static_cast<intptr_t>(OpenList());
       return 0;
     });
     system_.SetMenuBar(main_, TestMainMenuBar());
@@ -67,6 +68,19 @@ class UiProgram : public ::testing::Test {
       }
       return true;
     });
+  }
+
+  // A list screen over the main window: three rows, the second without a command.
+  Window OpenList() {
+    Window list = system_.CreateWindow({"history", u"", u"History", false},
+                                       [this](Window self, uint32_t m, uintptr_t w, intptr_t l) -> intptr_t {
+      log_.Add(self, m, w, l);
+      return 0;
+    });
+    system_.SetRows(list, {{u"QR Code", u"http://example.com", 1, 50001}, {u"Text", u"abc", 2, 0},
+                           {u"名片", u"王", 3, 50003}}, 0);
+    system_.ShowWindow(list);
+    return list;
   }
 
   // Inputs are queued: a message sent from this thread after them is handled
@@ -150,6 +164,31 @@ TEST_F(UiProgram, RadioGroupsEndAtTheNextGroupOrAtAnotherKindOfControl) {
   system_.PressKey(kKeyEscape);
   opener.join();
   EXPECT_EQ(errorCount_, 0);
+}
+
+TEST_F(UiProgram, SelectingARowRunsItsCommand) {
+  const auto list = static_cast<Window>(system_.SendMessage(main_, kMsgApp + 2, 0, 0));
+  const json screen = Snapshot();
+  EXPECT_EQ(screen["window"], "history");
+  EXPECT_EQ(screen["selected"], 0);
+  EXPECT_EQ(screen["rows"][2], json({{"label", "名片"}, {"value", "王"}, {"command", 50003}, {"icon", 3}}));
+  struct Case {
+    int row;
+    int selected;
+    std::vector<uintptr_t> commands;
+    int errors;
+  };
+  const Case cases[] = {{2, 2, {50003}, 0}, {1, 1, {50003}, 0}, {3, 1, {50003}, 1}, {-1, 1, {50003}, 2},
+                        {0, 0, {50003, 50001}, 2}};
+  for (const Case& c : cases) {
+    system_.SelectRow(c.row);
+    Settle();
+    EXPECT_EQ(system_.CurrentScreen().selected, c.selected) << c.row;
+    std::vector<uintptr_t> commands;
+    for (const Logged& command : log_.Of(list, {kMsgCommand})) commands.push_back(command.wParam);
+    EXPECT_EQ(commands, c.commands) << c.row;
+    EXPECT_EQ(errorCount_, c.errors) << c.row;
+  }
 }
 
 TEST_F(UiProgram, SoftkeysRunTheLeftCommandAndOpenTheRightMenu) {
