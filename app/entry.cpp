@@ -1,6 +1,8 @@
 #include "app/entry.h"
 
+#include <signal.h>
 #include <stdlib.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -16,6 +18,8 @@
 #include "platform/linux_device.h"
 #include "platform/single_instance.h"
 #include "ui/scripted_driver.h"
+#include "web/host_browser.h"
+#include "web/web_front_end.h"
 
 namespace cordavex::app {
 
@@ -41,6 +45,40 @@ std::string ModulePath() {
   if (length <= 0) return "Cordavex";
   path.resize(static_cast<size_t>(length));
   return path;
+}
+
+// The web front end around the program's loop on this thread: the server on
+// 127.0.0.1, its address on standard output, the host's browser opened on it.
+// Ctrl+C or SIGTERM closes the program as the system's close would; a second
+// one ends it at once.
+int RunWeb(const EntryOptions& options, ui::WindowSystem& windows, Program& program, const sigset_t& stopSignals,
+           std::ostream& output, std::ostream& errors) {
+  web::WebFrontEnd front(web::PhoneOf(windows));
+  std::string error;
+  if (!front.Start(options.port, &error)) {
+    errors << "Cordavex: " << error << '\n';
+    return 2;
+  }
+  output << "Cordavex: " << front.address() << std::endl;
+  if (!options.noBrowser && !web::OpenInHostBrowser(front.address())) {
+    errors << "Cordavex: could not open a browser; open " << front.address() << " yourself\n";
+  }
+
+  std::atomic<bool> ended{false};
+  std::thread watcher([&] {
+    int received = 0;
+    const timespec wait{0, 200'000'000};
+    while (!ended) {
+      if (::sigtimedwait(&stopSignals, nullptr, &wait) <= 0) continue;
+      if (++received > 1) std::_Exit(130);
+      windows.RequestClose();
+    }
+  });
+  const int code = program.Run(options.commandLine);
+  ended = true;
+  watcher.join();
+  front.Stop();
+  return code;
 }
 
 }  // namespace
@@ -136,15 +174,24 @@ int RunEntry(const EntryOptions& options, std::istream& input, std::ostream& out
   // named here.
   ::setenv("CORDAVEX_DEVICE_ROOT", device->root().c_str(), 1);
 
-  if (options.ui != "script") {
-    errors << "Cordavex: the web front end is not part of this build yet; start with --ui script\n";
-    return 2;
+  // The web front end waits for the stop signals on a thread of its own: they
+  // are blocked here, before any thread starts, so that every thread inherits
+  // the block. A page that went away must not end the program either.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  if (options.ui == "web") {
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    ::pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    ::signal(SIGPIPE, SIG_IGN);
   }
 
   ui::WindowSystem windows(profile.screenWidth, profile.screenHeight, ui::SteadyClock());
   platform::Launcher launcher(*device, !options.noBrowser);
   Program program({device.get(), &windows, &launcher, profile, platform::Utf16(ModulePath())});
   (void)instance->Listen([&program](std::string commandLine) { program.HandOver(std::move(commandLine)); });
+
+  if (options.ui == "web") return RunWeb(options, windows, program, stopSignals, output, errors);
 
   std::atomic<bool> driverDone{false};
   std::thread driver([&] {

@@ -50,7 +50,7 @@ TEST(UiMessages, ThreadsPostsAndSendsAreHandledInTheOrderMade) {
   worker.join();
   EXPECT_EQ(answer, 42);
   EXPECT_EQ(seenAtReply, (std::vector<uint32_t>{kMsgCreate, kMsgA, kMsgB}));
-  ASSERT_TRUE(WaitFor(system, [&] { return log.Of(window, {kMsgC}).size() == 1; }));
+  ASSERT_TRUE(log.WaitForCount(window, kMsgC, 1));
   EXPECT_EQ(log.Of(window, {kMsgA, kMsgB, kMsgC}),
             (std::vector<Logged>{{window, kMsgA, 1, 0}, {window, kMsgB, 2, 0}, {window, kMsgC, 3, 0}}));
 }
@@ -162,7 +162,7 @@ TEST(UiTimers, AdvanceWakesARunningLoopAndWorkersArmTimers) {
   decodeThread.join();
   clock->Advance(179999000);
   clock->Advance(1000);
-  ASSERT_TRUE(WaitFor(system, [&] { return !log.Of(window, {kMsgTimer}).empty(); }));
+  ASSERT_TRUE(log.WaitForCount(window, kMsgTimer, 1));
   EXPECT_EQ(log.Of(window, {kMsgTimer}), (std::vector<Logged>{{window, kMsgTimer, 3, 0}}));
   std::thread([&] { system.KillTimer(window, 3); }).join();
   clock->Advance(360000000);
@@ -219,7 +219,9 @@ TEST(UiModal, ActivationMovesToDialogsAndMessageBoxesAndBack) {
   intptr_t sent = 0;
   std::thread([&] { sent = system.SendMessage(main, kMsgA, 0, 0); }).join();
   system.Answer(kIdYes);
-  ASSERT_TRUE(WaitFor(system, [&] { return dialogResult == 1; }));
+  ASSERT_TRUE(WaitFor(system, [&] { return system.TopKind() == "main"; }));
+  system.SendMessage(main, kMsgUser + 9, 0, 0);  // handled once the command that opened the dialog returned
+  EXPECT_EQ(dialogResult, 1);
   EXPECT_EQ(boxAnswer, kIdYes);
   EXPECT_EQ(sent, 0);  // the procedure answered 0, but it was called:
   EXPECT_EQ(log.Of(main, {kMsgA}).size(), 1u);
@@ -265,7 +267,9 @@ TEST(UiModal, CancelEndsTheDialogWithoutTheBox) {
     system.ChooseCommand(40133);
     ASSERT_TRUE(WaitFor(system, [&] { return system.TopKind() == "settings"; }));
     system.PressKey(key);
-    ASSERT_TRUE(WaitFor(system, [&] { return result == 2; })) << key;
+    ASSERT_TRUE(WaitFor(system, [&] { return system.TopKind() == "main"; })) << key;
+    system.SendMessage(main, kMsgUser + 9, 0, 0);
+    EXPECT_EQ(result, 2) << key;
   }
 }
 

@@ -34,6 +34,16 @@ class MessageLog {
   void Add(Window window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
     std::lock_guard lock(mutex_);
     entries_.push_back({window, message, wParam, lParam});
+    added_.notify_all();
+  }
+  // Until `window` has had `count` messages of that number; false after 5 s.
+  bool WaitForCount(Window window, uint32_t message, size_t count) {
+    std::unique_lock lock(mutex_);
+    return added_.wait_for(lock, std::chrono::seconds(5), [&] {
+      size_t seen = 0;
+      for (const Logged& entry : entries_) seen += entry.window == window && entry.message == message;
+      return seen >= count;
+    });
   }
   std::vector<Logged> Of(Window window, std::vector<uint32_t> messages) const {
     std::lock_guard lock(mutex_);
@@ -57,6 +67,7 @@ class MessageLog {
 
  private:
   mutable std::mutex mutex_;
+  std::condition_variable added_;
   std::vector<Logged> entries_;
 };
 
