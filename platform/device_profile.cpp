@@ -147,7 +147,8 @@ Status ParseDeviceProfile(std::string_view json, DeviceProfile* profile) {
   Json document;
   try {
     document = Json::parse(json.begin(), json.end());
-  } catch (const Json::parse_error& e) {
+  } catch (const Json::exception& e) {
+    // A syntax error, or a number too large for a double ("1E774"):
     // "[json.exception.parse_error.101] parse error at line 1, ..." without its tag.
     std::string what = e.what();
     if (const size_t tag = what.find("] "); tag != std::string::npos) what.erase(0, tag + 2);

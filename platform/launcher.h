@@ -11,7 +11,6 @@
 // Safe from several threads as the device's AppendFile is. Borrows the device.
 #pragma once
 
-#include <string>
 #include <string_view>
 
 #include "platform/device.h"

@@ -27,7 +27,9 @@ namespace cordavex::platform {
 
 class SingleInstance {
  public:
-  // Receives each command line handed over, on the listener's own thread.
+  // Receives each command line handed over, on the listener's own thread. It
+  // should return promptly (post the line to the UI thread and go): the
+  // sender waits for it five seconds at most.
   using HandOverHandler = std::function<void(std::string commandLine)>;
 
   ~SingleInstance();  // stops listening and releases the lock

@@ -113,6 +113,7 @@ TEST(DeviceProfile, ErrorsNameTheKey) {
       {R"([1, 2])", "expected a JSON object"},
       {R"({"model": "x",})", "parse error"},
       {"", "parse error"},
+      {R"({"orientation": 1E774})", "number overflow"},  // past a double's range
       {"{\"model\": \"\xff\"}", "parse error"},  // not UTF-8
   };
   for (const auto& c : cases) {
