@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
@@ -171,8 +172,12 @@ int RunEntry(const EntryOptions& options, std::istream& input, std::ostream& out
     errors << "Cordavex: " << s.message() << "; running with the default settings\n";
   }
   // The filter library registers itself in the registry of the device root
-  // named here.
+  // named here, and the character sets ask the environment for the UI
+  // language: both learn the device's before any thread starts.
   ::setenv("CORDAVEX_DEVICE_ROOT", device->root().c_str(), 1);
+  char language[8];
+  std::snprintf(language, sizeof language, "%04x", static_cast<unsigned>(profile.uiLanguage));
+  ::setenv("CORDAVEX_UI_LANGUAGE", language, 1);
 
   // The web front end waits for the stop signals on a thread of its own: they
   // are blocked here, before any thread starts, so that every thread inherits

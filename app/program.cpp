@@ -236,14 +236,14 @@ void Program::OnPaint(Window window) {
     if (cameraInUseShown_) {
       // The camera could not be started: say so in the middle of the screen.
       const ui::Font font{18, true};
-      const std::u16string text = String(kStringCameraInUse);
+      const std::u16string text = String(resources::kStringCameraInUse);
       int32_t y = (canvas.height() + 18) / 2 - 43;
       size_t start = 0;
       while (start <= text.size()) {
         size_t end = text.find(u'\n', start);
         if (end == std::u16string::npos) end = text.size();
         const std::u16string_view line = std::u16string_view(text).substr(start, end - start);
-        const int32_t lineWidth = static_cast<int32_t>(line.size()) * font.height * 3 / 5;
+        const int32_t lineWidth = ui::Canvas::MeasureText(line, font);
         canvas.DrawText(line, canvas.width() / 2 - lineWidth / 2, y, font, 0x000000);
         y += 21;
         start = end + 1;
@@ -299,7 +299,7 @@ void Program::Standby(Window window) {
   ui::Canvas canvas = windows_.BeginPaint(window);
   if (canvas.valid()) canvas.FillRect({0, 0, canvas.width(), canvas.height()}, 0xFFFFFF);
   windows_.EndPaint(window);
-  windows_.MessageBox(window, String(kStringStandby), u"Information",
+  windows_.MessageBox(window, String(resources::kStringStandby), u"Information",
                       ui::kMbOk | ui::kMbIconInformation | ui::kMbSetForeground);
   uiBusy_ = false;
   standbyPause_ = true;

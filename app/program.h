@@ -31,9 +31,6 @@ inline constexpr uint32_t kTimerStandbyPause = 2;
 inline constexpr uint32_t kTimerStandby = 3;   // three minutes without a decode
 inline constexpr uint32_t kTimerPushAccept = 50;
 
-// Resource strings of the capture messages.
-inline constexpr uint32_t kStringStandby = 40131;
-inline constexpr uint32_t kStringCameraInUse = 40150;
 
 class Program {
  public:

@@ -102,6 +102,13 @@ constexpr std::array<ControlTemplate, 3> AboutControls(const AboutTexts& t) {
   }};
 }
 
+// --- messages of live scanning ---
+
+struct CaptureTexts {
+  const char16_t* standby;      // the camera was put on standby
+  const char16_t* cameraInUse;  // the camera could not be started (two lines)
+};
+
 // --- a whole language ---
 
 struct LanguageTexts {
@@ -109,6 +116,7 @@ struct LanguageTexts {
   MainMenuTexts main;
   SettingsTexts settings;
   AboutTexts about;
+  CaptureTexts capture;
 };
 
 // The tables of one language, built from its texts at compile time.
@@ -121,6 +129,8 @@ struct Tables {
   static constexpr StringEntry kStrings[] = {
       {kStringWindowTitle, kProgramName},
       {kStringWindowClass, kProgramName},
+      {kStringStandby, kTexts.capture.standby},
+      {kStringCameraInUse, kTexts.capture.cameraInUse},
   };
   static constexpr MenuBarTemplate kMenuBars[] = {
       {kMenuBarMain, kTexts.main.exit, kCommandExit, kTexts.main.menu, 0, kMainItems.data(),

@@ -10,6 +10,8 @@ namespace cordavex::resources {
 // Strings.
 inline constexpr uint32_t kStringWindowTitle = 1;  // "Cordavex 3.6"
 inline constexpr uint32_t kStringWindowClass = 2;  // "Cordavex 3.6"
+inline constexpr uint32_t kStringStandby = 40131;       // the camera is on standby
+inline constexpr uint32_t kStringCameraInUse = 40150;   // the camera is in use elsewhere
 
 // Menu bars.
 inline constexpr uint32_t kMenuBarMain = 102;

@@ -34,6 +34,10 @@ constexpr layout::LanguageTexts kTexts = {
         u"版權所有 © 2026\nCordavex 開發團隊",
         u"確認",
     },
+    {
+        u"相機待機中...",
+        u"相機已被其他程式使用中\n請退出內建相機或其他程式",
+    },
 };
 
 }  // namespace

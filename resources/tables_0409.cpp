@@ -33,6 +33,10 @@ constexpr layout::LanguageTexts kTexts = {
         u"Copyright © 2026\nthe Cordavex developers",
         u"OK",
     },
+    {
+        u"Camera on standby...",
+        u"The camera is in use by another program\nPlease close the built-in camera or that program",
+    },
 };
 
 }  // namespace

@@ -33,6 +33,10 @@ constexpr layout::LanguageTexts kTexts = {
         u"版权所有 © 2026\nCordavex 开发团队",
         u"确认",
     },
+    {
+        u"相机待机中...",
+        u"相机已被其他程序使用中\n请退出内置相机或其他程序",
+    },
 };
 
 }  // namespace
