@@ -36,9 +36,11 @@ class RecordingCapture : public CaptureControl {
   void TriggerFocus() override { record_("TriggerFocus"); }
   void ZoomStep(int32_t direction) override { record_(direction > 0 ? "ZoomUp" : "ZoomDown"); }
   void SetFocusMode(int32_t) override {}
-  int32_t FocusMode() const override { return 0; }
-  int32_t ZoomPosition() const override { return 0; }
-  int32_t ZoomSteps() const override { return 0; }
+  int32_t FocusMode() const override { return focusMode; }
+  int32_t ZoomPosition() const override { return zoomPosition; }
+  int32_t ZoomSteps() const override { return zoomSteps; }
+
+  int32_t focusMode = 0, zoomPosition = 0, zoomSteps = 0;
 
  private:
   StandInRecordFunction* record_;
@@ -153,6 +155,41 @@ TEST_F(ProgramStart, KeysDriveTheCameraAndMenuCommandsAreTaken) {
   }
   run.windows.PumpPending();
   EXPECT_EQ(Calls(), "TriggerFocus;ZoomDown;ZoomUp;ZoomUp;ZoomDown;TriggerFocus;");
+}
+
+TEST_F(ProgramStart, PaintsTheSkinZoomBarAndFocusIndicator) {
+  platform::DeviceProfile profile;
+  profile.model = "ASUS ARIES";  // the one model with the focus-mode indicator
+  profile.screenWidth = 320;
+  profile.screenHeight = 240;
+  ProgramRun run(profile);
+  auto capture = std::make_unique<RecordingCapture>(record_);
+  capture->zoomSteps = 4;
+  capture->zoomPosition = 2;
+  capture->focusMode = 1;
+  run.program.SetCapture(std::move(capture));
+  ASSERT_TRUE(run.program.Start(""));
+  run.windows.PumpPending();
+
+  std::vector<uint32_t> frame;
+  ASSERT_GT(run.windows.ReadFrame(&frame), 0u);
+  ASSERT_EQ(frame.size(), 320u * 240u);
+  auto at = [&frame](int x, int y) { return frame[static_cast<size_t>(y) * 320 + x]; };
+  // Skin strips down both edges, white between them.
+  EXPECT_NE(at(0, 100), 0xFFFFFFu);
+  EXPECT_NE(at(319, 100), 0xFFFFFFu);
+  EXPECT_EQ(at(160, 20), 0xFFFFFFu);
+  // The zoom bar: 102 wide, centred near the bottom; the first half of its
+  // inside light (position 2 of 4), the rest darker.
+  int top = -1;
+  for (int y = 239; y >= 0 && top < 0; --y) {
+    if (at(160 - 51, y) == 0xDCDCDCu && at(160 - 51, y - 8) == 0xDCDCDCu) top = y - 8;
+  }
+  ASSERT_GE(top, 0);
+  EXPECT_EQ(at(160 - 51 + 10, top + 4), 0xDCDCDCu);
+  EXPECT_EQ(at(160 + 51 - 10, top + 4), 0xA0A0A0u);
+  // The focus indicator, filled while focus mode 1 is on, at (250, 160).
+  EXPECT_EQ(at(250 + 12, 160 + 12), 0x3C8CE6u);
 }
 
 }  // namespace
