@@ -147,6 +147,7 @@ int CaptureLoop::StopCapture() {
     running_ = false;
   }
   sleepWake_.notify_all();
+  if (parts_.cancelSink) parts_.cancelSink();
   if (decodeThread_.joinable()) decodeThread_.join();
   if (previewThread_.joinable()) previewThread_.join();
   int stopped = 1;

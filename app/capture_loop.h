@@ -96,6 +96,9 @@ class CaptureLoop : public CaptureControl {
     FrameCalls frames;
     CameraFactory makeCamera;
     ResultSink sink;
+    // Called once the loop has stopped running, so that a sink still waiting
+    // for the person returns and the decode thread can end.
+    std::function<void()> cancelSink;
     // Off in tests that run the passes by hand (DecodePass, PreviewPass).
     bool threads = true;
   };

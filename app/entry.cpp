@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "app/program.h"
+#include "camera/frame_source.h"
 #include "platform/device_profile.h"
 #include "platform/launcher.h"
 #include "platform/linux_device.h"
@@ -134,6 +135,11 @@ bool ParseEntryOptions(int argc, char** argv, EntryOptions* options, std::string
 }
 
 int RunEntry(const EntryOptions& options, std::istream& input, std::ostream& output, std::ostream& errors) {
+  camera::SourceSpec camera;
+  if (platform::Status s = camera::ParseCameraSource(options.camera, &camera); !s.ok()) {
+    errors << "Cordavex: --camera " << options.camera << ": " << s.message() << '\n';
+    return 2;
+  }
   const std::string root = options.deviceRoot.empty() ? platform::DefaultDeviceRoot() : options.deviceRoot;
   std::unique_ptr<platform::LinuxDevice> device;
   if (platform::Status s = platform::LinuxDevice::Open(root, &device); !s.ok()) {
@@ -193,7 +199,14 @@ int RunEntry(const EntryOptions& options, std::istream& input, std::ostream& out
 
   ui::WindowSystem windows(profile.screenWidth, profile.screenHeight, ui::SteadyClock());
   platform::Launcher launcher(*device, !options.noBrowser);
-  Program program({device.get(), &windows, &launcher, profile, platform::Utf16(ModulePath())});
+  Program::Services services;
+  services.device = device.get();
+  services.windows = &windows;
+  services.launcher = &launcher;
+  services.profile = profile;
+  services.modulePath = platform::Utf16(ModulePath());
+  if (camera.kind != camera::SourceKind::kNone) services.camera = camera;
+  Program program(std::move(services));
   (void)instance->Listen([&program](std::string commandLine) { program.HandOver(std::move(commandLine)); });
 
   if (options.ui == "web") return RunWeb(options, windows, program, stopSignals, output, errors);

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "app/graph_camera.h"
 #include "app/payload_handler.h"
 #include "resources/resource_ids.h"
 
@@ -25,7 +26,9 @@ Program::Program(Services services)
       launcher_(*services.launcher),
       profile_(std::move(services.profile)),
       modulePath_(std::move(services.modulePath)),
-      device_(IdentifyDevice(profile_)) {
+      device_(IdentifyDevice(profile_)),
+      cameraSource_(std::move(services.camera)),
+      mailbox_(std::move(services.mailbox)) {
   language_.resources = &resources::OwnModule();
   capture_ = std::make_unique<PendingCapture>(windows_);
 }
@@ -37,7 +40,10 @@ Program::~Program() {
   }
 }
 
-void Program::SetCapture(std::unique_ptr<CaptureControl> capture) { capture_ = std::move(capture); }
+void Program::SetCapture(std::unique_ptr<CaptureControl> capture) {
+  capture_ = std::move(capture);
+  captureGiven_ = true;
+}
 
 std::u16string Program::String(uint32_t id) const {
   const char16_t* text = resources::FindString(*language_.resources, id);
@@ -56,6 +62,7 @@ void Program::LoadLibraries() {
 bool Program::Start(const std::string& commandLine) {
   LoadLibraries();
   if (filter_.setAutoDetectRotate != nullptr) filter_.setAutoDetectRotate(device_.smartphone ? 0 : 1);
+  if (!captureGiven_ && cameraSource_) MakeCaptureLoop();
 
   // The instance start. Another running program was found before the libraries
   // were loaded (single instance is a lock in the device root); here the window
@@ -181,6 +188,12 @@ intptr_t Program::MainWindowProc(Window window, uint32_t message, uintptr_t wPar
       return 0;
     case kMsgHandOver:
       RunHandOvers();
+      return 0;
+    case kMsgShowResult:
+      ShowResultStandIn(window);
+      return 0;
+    case kMsgCameraMessage:
+      ShowCameraMessage(window);
       return 0;
     default:
       break;
@@ -433,6 +446,95 @@ void Program::Exit(Window window) {
   FreeFilterLibrary(&filter_);
   (void)window;
   windows_.PostQuitMessage(0);
+}
+
+// ------------------------------------------------------------ live scanning
+
+void Program::MakeCaptureLoop() {
+  // Without the filter's exports no frame reaches the engine: the stand-in
+  // stays, as on a phone without the filter library.
+  if (filter_.getVideoFormat == nullptr || filter_.getVideoBuffer == nullptr) return;
+  const camera::SourceSpec spec = *cameraSource_;
+  auto mailbox = mailbox_;
+  camera::GraphHost host;
+  host.repaint = [this] {
+    if (mainWindow_ != ui::kNoWindow) windows_.InvalidateWindow(mainWindow_);
+  };
+  auto say = [this](std::u16string text) {
+    {
+      std::lock_guard lock(resultMutex_);
+      cameraMessages_.push_back(std::move(text));
+    }
+    windows_.PostMessage(mainWindow_, kMsgCameraMessage, 0, 0);
+  };
+  host.postFailure = [say](const camera::FailureReport& report) { say(platform::Utf16(report.text)); };
+  host.streamEnded = [say](const std::string& line) { say(platform::Utf16(line)); };
+  host.streamFailed = [say](const platform::Status& status) {
+    say(u"The camera failed: " + platform::Utf16(status.message()));
+  };
+  camera::DeviceTraits traits{device_.deviceClass, platform::Utf8(device_.model), device_.smartphone};
+
+  CaptureLoop::Parts parts;
+  parts.windows = &windows_;
+  parts.device = &device_;
+  parts.settings = &settings_;
+  parts.uiBusy = &uiBusy_;
+  parts.frames = {filter_.getVideoFormat, filter_.getVideoBuffer};
+  parts.makeCamera = [spec, mailbox, host, traits]() -> std::unique_ptr<CaptureCamera> {
+    camera::GraphParts graph;
+    graph.makeSource = [spec, mailbox] { return camera::MakeFrameSource(spec, mailbox); };
+    graph.makeFilter = camera::LibraryFilterFactory();
+    return std::make_unique<GraphCamera>(std::move(graph), host, traits);
+  };
+  parts.sink = [this](const ScanResult& result) { ResultStandIn(result); };
+  parts.cancelSink = [this] {
+    std::lock_guard lock(resultMutex_);
+    resultClosed_.notify_all();
+  };
+  capture_ = std::make_unique<CaptureLoop>(std::move(parts));
+}
+
+// The result screen is not part of this build yet: the stand-in shows the
+// text in a message box, and the decode thread waits until it is closed, as
+// it would wait for the person to leave the result screen.
+void Program::ResultStandIn(const ScanResult& result) {
+  std::u16string text(result.RawText());
+  windows_.Emit({"stub", {{"name", "result screen"}, {"text", ToUtf8(text)}}});
+  if (settings_.decodeSound == 1) windows_.Emit({"sound", {}});
+  std::unique_lock lock(resultMutex_);
+  results_.push_back(std::move(text));
+  resultOpen_ = true;
+  windows_.PostMessage(mainWindow_, kMsgShowResult, 0, 0);
+  resultClosed_.wait(lock, [this] { return !resultOpen_ || !capture_->IsCapturing() || !alive_; });
+}
+
+void Program::ShowResultStandIn(ui::Window window) {
+  std::u16string text;
+  {
+    std::lock_guard lock(resultMutex_);
+    if (results_.empty()) return;
+    text = std::move(results_.front());
+    results_.pop_front();
+  }
+  windows_.MessageBox(window, text, u"Cordavex", ui::kMbOk | ui::kMbIconInformation);
+  {
+    std::lock_guard lock(resultMutex_);
+    resultOpen_ = false;
+  }
+  resultClosed_.notify_all();
+}
+
+void Program::ShowCameraMessage(ui::Window window) {
+  std::u16string text;
+  {
+    std::lock_guard lock(resultMutex_);
+    if (cameraMessages_.empty()) return;
+    text = std::move(cameraMessages_.front());
+    cameraMessages_.pop_front();
+  }
+  const bool wasBusy = uiBusy_.exchange(true);
+  windows_.MessageBox(window, text, u"Cordavex", ui::kMbOk | ui::kMbIconInformation);
+  if (!wasBusy) uiBusy_ = false;
 }
 
 }  // namespace cordavex::app

@@ -17,13 +17,21 @@
 #include "app/skin.h"
 #include "platform/device.h"
 #include "platform/device_profile.h"
+#include "camera/frame_source.h"
+#include "cordavex/scan_result.h"
 #include "platform/launcher.h"
 #include "ui/window_system.h"
+
+#include <condition_variable>
+#include <deque>
+#include <optional>
 
 namespace cordavex::app {
 
 // Posted to the main window when another start handed over its command line.
 inline constexpr uint32_t kMsgHandOver = ui::kMsgApp + 1;
+// Posted by the decode thread with a result for the stand-in result screen.
+inline constexpr uint32_t kMsgShowResult = ui::kMsgApp + 3;
 
 // Window timers.
 inline constexpr uint32_t kTimerRestart = 1;   // 500 ms after activation
@@ -40,6 +48,9 @@ class Program {
     platform::Launcher* launcher = nullptr;
     platform::DeviceProfile profile;
     std::u16string modulePath;  // the running program's path
+    // The camera the capture loop reads; none: the stand-in that reads nothing.
+    std::optional<camera::SourceSpec> camera;
+    std::shared_ptr<camera::FrameMailbox> mailbox;  // frames posted by the web page
   };
   explicit Program(Services services);
   ~Program();
@@ -85,6 +96,10 @@ class Program {
   void ShowSettings(ui::Window window);
   void Pending(ui::Window owner, std::string_view name, std::u16string_view what);
   void Exit(ui::Window window);
+  void MakeCaptureLoop();
+  void ResultStandIn(const ScanResult& result);
+  void ShowResultStandIn(ui::Window window);
+  void ShowCameraMessage(ui::Window window);
   void RunHandOvers();
   std::u16string String(uint32_t id) const;
 
@@ -112,6 +127,17 @@ class Program {
 
   std::mutex handOverMutex_;
   std::vector<std::string> handOvers_;
+
+  std::optional<camera::SourceSpec> cameraSource_;
+  std::shared_ptr<camera::FrameMailbox> mailbox_;
+  bool captureGiven_ = false;
+
+  // The stand-in result screen: the decode thread waits until it is closed.
+  std::mutex resultMutex_;
+  std::condition_variable resultClosed_;
+  std::deque<std::u16string> results_;
+  bool resultOpen_ = false;
+  std::deque<std::u16string> cameraMessages_;
 };
 
 }  // namespace cordavex::app

@@ -268,5 +268,18 @@ TEST_F(ProgramTest, BadInputGivesOneClearMessageAndKeepsTheFile) {
   EXPECT_NE(unusable.err.find("device root"), std::string::npos) << unusable.err;
 }
 
+TEST_F(ProgramTest, BundledClipDecodesWithinSeconds) {
+  std::vector<std::string> args = Args(root());
+  args[5] = "clip";  // --camera clip
+  const test::ProgramRun run =
+      RunProgram(folder_.path(), args, "wait main\nwait message-box 15000\nanswer ok\nquit\n");
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  bool decoded = false;
+  for (const json& stub : run.Events("stub")) decoded |= stub.value("name", "") == "result screen";
+  EXPECT_TRUE(decoded);
+  EXPECT_FALSE(run.Events("sound").empty());  // Decode_Sound is on by default
+  EXPECT_TRUE(run.Events("error").empty()) << run.Events("error").front().dump();
+}
+
 }  // namespace
 }  // namespace cordavex::app

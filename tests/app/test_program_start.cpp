@@ -84,7 +84,17 @@ struct ProgramRun {
   explicit ProgramRun(const platform::DeviceProfile& profile)
       : windows(profile.screenWidth, profile.screenHeight, std::make_shared<ui::ManualClock>()),
         launcher(device, false),
-        program({&device, &windows, &launcher, profile, u"/opt/cordavex/Cordavex"}) {}
+        program(Services(device, windows, launcher, profile)) {}
+  static Program::Services Services(platform::Device& device, ui::WindowSystem& windows,
+                                    platform::Launcher& launcher, const platform::DeviceProfile& profile) {
+    Program::Services services;
+    services.device = &device;
+    services.windows = &windows;
+    services.launcher = &launcher;
+    services.profile = profile;
+    services.modulePath = u"/opt/cordavex/Cordavex";
+    return services;
+  }
 };
 
 TEST_F(ProgramStart, RotationSetUpByDeviceReachesTheFilter) {
