@@ -460,14 +460,21 @@ void Program::MakeCaptureLoop() {
   host.repaint = [this] {
     if (mainWindow_ != ui::kNoWindow) windows_.InvalidateWindow(mainWindow_);
   };
-  auto say = [this](std::u16string text) {
+  // A camera that cannot start fails again at every activation: its message
+  // is said once, not each time the person closes it.
+  auto said = std::make_shared<std::u16string>();
+  auto say = [this, said](std::u16string text) {
     {
       std::lock_guard lock(resultMutex_);
+      if (text == *said) return;
+      *said = text;
       cameraMessages_.push_back(std::move(text));
     }
     windows_.PostMessage(mainWindow_, kMsgCameraMessage, 0, 0);
   };
-  host.postFailure = [say](const camera::FailureReport& report) { say(platform::Utf16(report.text)); };
+  // The main window takes no failure reports of its own (message 1024): the
+  // camera says its failures with their reasons below.
+  host.postFailure = [](const camera::FailureReport&) {};
   host.streamEnded = [say](const std::string& line) { say(platform::Utf16(line)); };
   host.streamFailed = [say](const platform::Status& status) {
     say(u"The camera failed: " + platform::Utf16(status.message()));
@@ -480,11 +487,12 @@ void Program::MakeCaptureLoop() {
   parts.settings = &settings_;
   parts.uiBusy = &uiBusy_;
   parts.frames = {filter_.getVideoFormat, filter_.getVideoBuffer};
-  parts.makeCamera = [spec, mailbox, host, traits]() -> std::unique_ptr<CaptureCamera> {
+  parts.makeCamera = [spec, mailbox, host, traits, say]() -> std::unique_ptr<CaptureCamera> {
     camera::GraphParts graph;
     graph.makeSource = [spec, mailbox] { return camera::MakeFrameSource(spec, mailbox); };
     graph.makeFilter = camera::LibraryFilterFactory();
-    return std::make_unique<GraphCamera>(std::move(graph), host, traits);
+    return std::make_unique<GraphCamera>(std::move(graph), host, traits,
+                                         [say](const std::string& text) { say(platform::Utf16(text)); });
   };
   parts.sink = [this](const ScanResult& result) { ResultStandIn(result); };
   parts.cancelSink = [this] {

@@ -281,5 +281,32 @@ TEST_F(ProgramTest, BundledClipDecodesWithinSeconds) {
   EXPECT_TRUE(run.Events("error").empty()) << run.Events("error").front().dump();
 }
 
+TEST_F(ProgramTest, RecordedClipDecodesAndABrokenSourceIsSaid) {
+  std::vector<std::string> args = Args(root());
+  args[5] = std::string("y4m:") + CORDAVEX_BUILD_DIR + "/cordavex_clip.y4m";
+  const test::ProgramRun run =
+      RunProgram(folder_.path(), args, "wait main\nwait message-box 15000\nanswer ok\nquit\n");
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  bool decoded = false;
+  for (const json& stub : run.Events("stub")) decoded |= stub.value("name", "") == "result screen";
+  EXPECT_TRUE(decoded);
+
+  // A folder of pictures that is not there: one message, and the program
+  // goes on (About still opens).
+  test::TemporaryFolder other;
+  std::vector<std::string> broken = Args(other.path() + "/device");
+  broken[5] = "images:" + other.path() + "/no-such-folder";
+  const test::ProgramRun failed = RunProgram(other.path(), broken,
+                                             "wait main\nwait message-box 10000\nsnapshot\nanswer ok\n"
+                                             "wait main\ncommand 40002\nwait about\ncommand 1\nquit\n");
+  ASSERT_EQ(failed.exitStatus, 0) << failed.err;
+  std::string said;
+  for (const json& s : failed.Snapshots()) {
+    if (s["window"] == "message-box") said = s["message"]["text"];
+  }
+  EXPECT_NE(said.find("no-such-folder"), std::string::npos) << said;
+  EXPECT_TRUE(failed.Events("error").empty()) << failed.Events("error").front().dump();
+}
+
 }  // namespace
 }  // namespace cordavex::app
