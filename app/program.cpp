@@ -34,6 +34,7 @@ Program::Program(Services services)
 }
 
 Program::~Program() {
+  power_.reset();
   if (!exited_) {
     FreeLanguageLibrary(&language_);
     FreeFilterLibrary(&filter_);
@@ -195,6 +196,9 @@ intptr_t Program::MainWindowProc(Window window, uint32_t message, uintptr_t wPar
     case kMsgCameraMessage:
       ShowCameraMessage(window);
       return 0;
+    case kMsgPowerStop:
+      capture_->StopCapture();
+      return 0;
     default:
       break;
   }
@@ -202,12 +206,13 @@ intptr_t Program::MainWindowProc(Window window, uint32_t message, uintptr_t wPar
 }
 
 void Program::OnCreate(Window window) {
+  mainWindow_ = window;
   device_ = IdentifyDevice(profile_);
   skin_ = LoadSkin(device_);
   // The temporary-file folder the web and file actions use.
   (void)deviceServices_.MakeFolders("Temp/Cordavex");
 
-  if (!device_.smartphone) Pending(ui::kNoWindow, "power notifications", u"");
+  if (!device_.smartphone) StartPowerNotifications();
 
   for (const RotationCall& call : RotationCallsFor(device_)) {
     switch (call.kind) {
@@ -543,6 +548,28 @@ void Program::ShowCameraMessage(ui::Window window) {
   const bool wasBusy = uiBusy_.exchange(true);
   windows_.MessageBox(window, text, u"Cordavex", ui::kMbOk | ui::kMbIconInformation);
   if (!wasBusy) uiBusy_ = false;
+}
+
+// The host's suspend and resume (SIGTSTP and SIGCONT) stop the camera and
+// restart it through the main window, as the device's power manager would.
+void Program::StartPowerNotifications() {
+  std::unique_ptr<camera::SignalPowerEvents> events;
+  if (!camera::SignalPowerEvents::Create(&events).ok()) return;  // one per process
+  camera::PowerHandlers handlers;
+  handlers.clearStandbyPause = [this] { standbyPause_ = false; };
+  handlers.destroyMainWindow = [this] { windows_.SendMessage(mainWindow_, ui::kMsgDestroy, 0, 0); };
+  handlers.setRestartPending = [this] { restartPending_ = true; };
+  handlers.uiBusyOrStandbyPaused = [this] { return uiBusy_ || standbyPause_; };
+  // The capture is started and stopped on the window thread only.
+  handlers.stopCapture = [this] { windows_.SendMessage(mainWindow_, kMsgPowerStop, 0, 0); };
+  handlers.waitStopEvent = [](std::chrono::milliseconds) { return true; };  // the stop above is whole
+  handlers.reactivateMainWindow = [this] {
+    windows_.InvalidateWindow(mainWindow_);
+    windows_.SendMessage(mainWindow_, ui::kMsgActivate, ui::kActive, 0);
+  };
+  handlers.triggerFocus = [this] { capture_->TriggerFocus(); };
+  power_ = std::make_unique<camera::PowerNotifications>(std::move(events), std::move(handlers),
+                                                        device_.deviceClass, platform::Utf8(device_.model));
 }
 
 }  // namespace cordavex::app

@@ -18,6 +18,7 @@
 #include "platform/device.h"
 #include "platform/device_profile.h"
 #include "camera/frame_source.h"
+#include "camera/power_notifications.h"
 #include "cordavex/scan_result.h"
 #include "platform/launcher.h"
 #include "ui/window_system.h"
@@ -32,6 +33,8 @@ namespace cordavex::app {
 inline constexpr uint32_t kMsgHandOver = ui::kMsgApp + 1;
 // Posted by the decode thread with a result for the stand-in result screen.
 inline constexpr uint32_t kMsgShowResult = ui::kMsgApp + 3;
+// Sent by the power thread: stop the capture on the window thread.
+inline constexpr uint32_t kMsgPowerStop = ui::kMsgApp + 4;
 
 // Window timers.
 inline constexpr uint32_t kTimerRestart = 1;   // 500 ms after activation
@@ -100,6 +103,7 @@ class Program {
   void ResultStandIn(const ScanResult& result);
   void ShowResultStandIn(ui::Window window);
   void ShowCameraMessage(ui::Window window);
+  void StartPowerNotifications();
   void RunHandOvers();
   std::u16string String(uint32_t id) const;
 
@@ -115,7 +119,7 @@ class Program {
   FilterLibrary filter_;
   Skin skin_;
   std::unique_ptr<CaptureControl> capture_;
-  ui::Window mainWindow_ = ui::kNoWindow;
+  std::atomic<ui::Window> mainWindow_{ui::kNoWindow};  // read by the worker threads
   bool cameraInUseShown_ = false;
 
   std::atomic<bool> uiBusy_{false};
@@ -128,6 +132,8 @@ class Program {
   std::mutex handOverMutex_;
   std::vector<std::string> handOvers_;
 
+  // Ends after the message loop, when a send from its thread can no longer wait.
+  std::unique_ptr<camera::PowerNotifications> power_;
   std::optional<camera::SourceSpec> cameraSource_;
   std::shared_ptr<camera::FrameMailbox> mailbox_;
   bool captureGiven_ = false;
