@@ -294,7 +294,8 @@ void CaptureLoop::DecodePass() {
   if (width > 0) {
     result_->mode() = parts_.device->deviceClass == 6 ? 1 : 0;
     result_->symbologyMask() = static_cast<int32_t>(parts_.settings->cvItem.load());
-    const int32_t status = RecognizeImage(engineFrame_.data(), workspace_.data(), width, height, bits, result_.get());
+    const EngineCall engine = parts_.engine != nullptr ? parts_.engine : &RecognizeImage;
+    const int32_t status = engine(engineFrame_.data(), workspace_.data(), width, height, bits, result_.get());
     lastResult_ = status;
     if (status > 0) {
       parts_.windows->KillTimer(window_, 3);

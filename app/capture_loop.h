@@ -64,6 +64,11 @@ struct FrameCalls {
   filter::GetVideoBufferFunction* getVideoBuffer = nullptr;
 };
 
+// The engine entry the decode thread calls (RecognizeImage; a recording
+// stand-in in tests).
+using EngineCall = int32_t (*)(const uint8_t* image, void* workspace, int32_t width, int32_t height,
+                               int32_t bitsPerPixel, ScanResult* result);
+
 // Receives each decoded record on the decode thread; returns when the person
 // has left the result.
 using ResultSink = std::function<void(const ScanResult& result)>;
@@ -96,6 +101,7 @@ class CaptureLoop : public CaptureControl {
     FrameCalls frames;
     CameraFactory makeCamera;
     ResultSink sink;
+    EngineCall engine = nullptr;  // null: RecognizeImage
     // Called once the loop has stopped running, so that a sink still waiting
     // for the person returns and the decode thread can end.
     std::function<void()> cancelSink;

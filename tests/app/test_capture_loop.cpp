@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <memory>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -194,6 +195,65 @@ TEST_F(CaptureLoopTest, StandbyThreeMinutesAfterTheFirstPassReArmedByADecode) {
   clock_->Advance(1000);
   windows_.PumpPending();
   EXPECT_EQ(timers_, (std::vector<uint32_t>{3}));
+}
+
+// What the engine was asked for, call by call.
+std::vector<std::pair<int32_t, int32_t>> engineCalls;  // mode, symbology mask
+int32_t RecordingEngine(const uint8_t*, void*, int32_t, int32_t, int32_t, ScanResult* result) {
+  engineCalls.emplace_back(result->mode(), result->symbologyMask());
+  return -128;
+}
+
+TEST_F(CaptureLoopTest, EngineModeByDeviceClassAndMaskFromTheSettings) {
+  for (const auto& [deviceClass, cvItem, mode] : {std::tuple{0, 7u, 0}, {6, 3u, 1}, {12, 2u, 0}}) {
+    device_.deviceClass = deviceClass;
+    settings_.cvItem = cvItem;
+    engineCalls.clear();
+    CaptureLoop::Parts parts;
+    parts.windows = &windows_;
+    parts.device = &device_;
+    parts.settings = &settings_;
+    parts.uiBusy = &uiBusy_;
+    parts.frames = {SyntheticFormat, SyntheticBuffer};
+    parts.makeCamera = [this] { return std::make_unique<RecordingCamera>(&calls_); };
+    parts.engine = RecordingEngine;
+    parts.threads = false;
+    CaptureLoop loop(parts);
+    ASSERT_EQ(loop.StartCapture(window_), 1);
+    loop.PreparePreview();
+    loop.PreviewPass();
+    loop.DecodePass();
+    ASSERT_EQ(engineCalls.size(), 1u);
+    EXPECT_EQ(engineCalls[0], (std::pair<int32_t, int32_t>{mode, static_cast<int32_t>(cvItem)})) << deviceClass;
+  }
+}
+
+TEST_F(CaptureLoopTest, FormatsTheLoopDoesNotDrawAreStillDecoded) {
+  // A 16-bit YUV-like code (not 9 or 13): copied and decoded, nothing drawn.
+  source_.format = {320, 240, 4, 16, 320, 240, 0};
+  source_.frame.assign(320 * 240 * 2, 0x40);
+  engineCalls.clear();
+  CaptureLoop::Parts parts;
+  parts.windows = &windows_;
+  parts.device = &device_;
+  parts.settings = &settings_;
+  parts.uiBusy = &uiBusy_;
+  parts.frames = {SyntheticFormat, SyntheticBuffer};
+  parts.makeCamera = [this] { return std::make_unique<RecordingCamera>(&calls_); };
+  parts.engine = RecordingEngine;
+  parts.threads = false;
+  CaptureLoop loop(parts);
+  ASSERT_EQ(loop.StartCapture(window_), 1);
+  loop.PreparePreview();
+  loop.PreviewPass();
+  EXPECT_EQ(source_.copies, 1);
+  loop.DecodePass();
+  EXPECT_EQ(engineCalls.size(), 1u);
+  ui::Canvas canvas = windows_.BeginPaint(window_);
+  const uint32_t before = canvas.PixelAt(120, 160);
+  loop.PaintPreview(canvas);
+  EXPECT_EQ(canvas.PixelAt(120, 160), before);
+  windows_.EndPaint(window_);
 }
 
 TEST(CaptureTurn, TurnByDeviceClassAndOrientation) {
