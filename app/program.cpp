@@ -413,7 +413,11 @@ void Program::ShowAbout(Window window) {
                            return true;
                          }
                        }
-                       return message == ui::kMsgInitDialog;
+                       if (message == ui::kMsgInitDialog) {
+                         windows_.SetDoneButton(about, !device_.smartphone);
+                         return true;
+                       }
+                       return false;
                      });
 }
 

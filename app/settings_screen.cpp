@@ -47,6 +47,8 @@ void Program::ShowSettings(Window owner) {
   const int32_t range = ScrollRangeFor(device_.screenWidth, device_.screenHeight);
 
   auto initialise = [&](Window screen) {
+    // Full screen, with a Done button except on the keypad platform.
+    windows_.SetDoneButton(screen, !device_.smartphone);
     (void)device.CreateKey(root, kSettingsKey);
     const uint32_t cvItem = settings_.cvItem;
     if (cvItem == 0) {

@@ -117,6 +117,7 @@ std::string SnapshotJson(const Screen& screen) {
       {"softkeys", Softkeys(screen.softkeys)},
       {"message", message},
       {"menuOpen", screen.menuOpen},
+      {"done", screen.done},
       {"menuSelected", screen.menuSelected},
       {"scroll", scroll},
       {"frame", screen.frame},

@@ -50,6 +50,7 @@ struct Screen {
   int selected = -1;
   std::vector<Control> controls;  // the visible ones
   MenuBar softkeys;
+  bool done = false;  // a Done button (command 1) besides the softkeys
   bool menuOpen = false;
   int menuSelected = -1;  // the highlighted menu item while the menu is open
   std::optional<MessageView> message;

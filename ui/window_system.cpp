@@ -64,6 +64,7 @@ struct WindowData {
   MessageView message;  // message boxes
   bool paintPending = false;
   bool hasFrame = false;
+  bool done = false;  // a full-screen dialog's Done button (kIdOk)
 };
 
 struct Timer {
@@ -264,6 +265,7 @@ struct WindowSystem::State {
       if (control.visible) screen.controls.push_back(control);
     }
     if (top->menuBar) screen.softkeys = *top->menuBar;
+    screen.done = top->done;
     screen.menuOpen = top->menuOpen;
     screen.menuSelected = top->menuOpen ? top->menuSelected : -1;
     if (top->type == WindowType::kMessageBox) screen.message = top->message;
@@ -496,6 +498,7 @@ struct WindowSystem::State {
 
   // With the lock held: whether the window offers this command now.
   static bool OffersCommand(const WindowData& data, uint32_t command) {
+    if (data.done && command == static_cast<uint32_t>(kIdOk)) return true;
     if (command == 0 || !data.menuBar) return false;
     const MenuBar& bar = *data.menuBar;
     if (command == bar.leftCommand) return true;
@@ -737,6 +740,17 @@ void WindowSystem::SetWindowText(Window window, std::u16string text) {
     data->title = std::move(text);
   }
   State::NotifyChange(*state_);
+}
+
+void WindowSystem::SetDoneButton(Window window, bool shown) {
+  State& s = *state_;
+  {
+    std::lock_guard lock(s.sync->mutex);
+    WindowData* data = s.Find(window);
+    if (data == nullptr) return;
+    data->done = shown;
+  }
+  State::NotifyChange(s);
 }
 
 void WindowSystem::SetMenuBar(Window window, MenuBar menuBar) {

@@ -179,6 +179,9 @@ class WindowSystem {
   void SetForegroundWindow(Window window);
   void SetWindowText(Window window, std::u16string text);
   void SetMenuBar(Window window, MenuBar menuBar);
+  // The Done button of a full-screen dialog: shown in the snapshot ("done"),
+  // and ChooseCommand(kIdOk) then reaches the dialog as kMsgCommand kIdOk.
+  void SetDoneButton(Window window, bool shown);
   // What Win32's default procedure does with the messages the model knows:
   // kMsgSysCommand / kSysCommandClose sends kMsgClose, kMsgClose destroys the
   // window; everything else answers 0.

@@ -167,7 +167,7 @@ TEST_F(ProgramTest, SettingsScreenShowsTheRegistryAndOkWritesTheFiveValues) {
                                           "check 40175 on\n"
                                           "check 1023 on\n"
                                           "snapshot\n"
-                                          "command 40005\n"
+                                          "command 1\n"  // the Done button, as OK
                                           "wait main\n"
                                           "quit\n");
   ASSERT_EQ(run.exitStatus, 0) << run.err;
@@ -187,6 +187,9 @@ TEST_F(ProgramTest, SettingsScreenShowsTheRegistryAndOkWritesTheFiveValues) {
     EXPECT_EQ((*control)["checked"], checked) << id;
   }
   EXPECT_EQ((*FindControl(opened, 40178))["enabled"], false);
+  EXPECT_EQ(opened["done"], true);
+  EXPECT_EQ(opened["softkeys"]["left"]["command"], 40005);
+  EXPECT_EQ(opened["softkeys"]["right"]["command"], 40006);
   EXPECT_EQ((*FindControl(settings.back(), 40178))["checked"], true);
 
   auto device = OpenDevice();
