@@ -2,8 +2,11 @@
 // camera, its passes run by hand on a manual clock.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <memory>
+#include <thread>
 #include <tuple>
 #include <string>
 #include <vector>
@@ -254,6 +257,63 @@ TEST_F(CaptureLoopTest, FormatsTheLoopDoesNotDrawAreStillDecoded) {
   loop.PaintPreview(canvas);
   EXPECT_EQ(canvas.PixelAt(120, 160), before);
   windows_.EndPaint(window_);
+}
+
+// A slow engine, so that a stop comes while the decode thread is inside it.
+std::atomic<int> slowCalls{0};
+int32_t SlowEngine(const uint8_t*, void*, int32_t, int32_t, int32_t, ScanResult*) {
+  ++slowCalls;
+  std::this_thread::sleep_for(std::chrono::milliseconds(40));
+  return -100;
+}
+
+TEST_F(CaptureLoopTest, ThreadsDecodeThenStopAndRestartCleanly) {
+  CaptureLoop::Parts parts;
+  parts.windows = &windows_;
+  parts.device = &device_;
+  parts.settings = &settings_;
+  parts.uiBusy = &uiBusy_;
+  parts.frames = {SyntheticFormat, SyntheticBuffer};
+  parts.makeCamera = [this] { return std::make_unique<RecordingCamera>(&calls_); };
+  std::atomic<int> decoded{0};
+  parts.sink = [&decoded](const ScanResult&) { ++decoded; };
+  CaptureLoop loop(parts);
+
+  // Both threads run: the preview copies frames, the decode thread reads one.
+  ASSERT_EQ(loop.StartCapture(window_), 1);
+  for (int i = 0; i < 200 && decoded == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_GT(decoded, 0);
+  EXPECT_EQ(loop.StopCapture(), 1);
+  EXPECT_TRUE(loop.EngineIdle());
+
+  // Starts and stops in quick succession, some before a thread got going.
+  for (int round = 0; round < 20; ++round) {
+    ASSERT_EQ(loop.StartCapture(window_), 1) << round;
+    if (round % 2 == 1) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_EQ(loop.StopCapture(), 1) << round;
+    EXPECT_FALSE(loop.IsCapturing());
+  }
+}
+
+TEST_F(CaptureLoopTest, ThreadsStopWhileTheEngineRuns) {
+  CaptureLoop::Parts parts;
+  parts.windows = &windows_;
+  parts.device = &device_;
+  parts.settings = &settings_;
+  parts.uiBusy = &uiBusy_;
+  parts.frames = {SyntheticFormat, SyntheticBuffer};
+  parts.makeCamera = [this] { return std::make_unique<RecordingCamera>(&calls_); };
+  parts.engine = SlowEngine;
+  slowCalls = 0;
+  {
+    CaptureLoop loop(parts);
+    ASSERT_EQ(loop.StartCapture(window_), 1);
+    for (int i = 0; i < 300 && loop.EngineIdle(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(loop.StopCapture(), 1);  // waits for the engine call to return
+    EXPECT_TRUE(loop.EngineIdle());
+    ASSERT_EQ(loop.StartCapture(window_), 1);
+  }  // destroyed while running: stops first
+  EXPECT_GT(slowCalls, 0);
 }
 
 TEST(CaptureTurn, TurnByDeviceClassAndOrientation) {
