@@ -253,6 +253,7 @@ void CaptureLoop::PreviewPass() {
         }
         if (turn.copyBack) std::memcpy(frameBuffer_.data(), turned_.data(), static_cast<size_t>(w) * h * bytes);
         ++previewVersion_;
+        ++previewFrames_;
         drew = true;
       }
     }
@@ -297,6 +298,7 @@ void CaptureLoop::DecodePass() {
     const EngineCall engine = parts_.engine != nullptr ? parts_.engine : &RecognizeImage;
     const int32_t status = engine(engineFrame_.data(), workspace_.data(), width, height, bits, result_.get());
     lastResult_ = status;
+    ++engineCalls_;
     if (status > 0) {
       parts_.windows->KillTimer(window_, 3);
       *parts_.uiBusy = true;

@@ -129,6 +129,10 @@ class CaptureLoop : public CaptureControl {
   void PreviewPass();
   void DecodePass();
   int32_t lastResult() const { return lastResult_; }
+  // Counts since construction: preview frames turned and kept for painting,
+  // engine calls made.
+  uint64_t previewFrames() const { return previewFrames_; }
+  uint64_t engineCalls() const { return engineCalls_; }
   bool started() const { return started_; }
 
  private:
@@ -145,6 +149,8 @@ class CaptureLoop : public CaptureControl {
   std::atomic<bool> engineIdle_{true};
   std::atomic<bool> standbyArmed_{false};
   std::atomic<int32_t> lastResult_{0};
+  std::atomic<uint64_t> previewFrames_{0};
+  std::atomic<uint64_t> engineCalls_{0};
   std::atomic<int32_t> focusMode_{0};
   ui::Window window_ = ui::kNoWindow;
 
