@@ -14,7 +14,9 @@
 #include <thread>
 
 #include "app/program.h"
+#include "camera/browser_source.h"
 #include "camera/frame_source.h"
+#include "camera/yuv_convert.h"
 #include "platform/device_profile.h"
 #include "platform/launcher.h"
 #include "platform/linux_device.h"
@@ -54,8 +56,21 @@ std::string ModulePath() {
 // Ctrl+C or SIGTERM closes the program as the system's close would; a second
 // one ends it at once.
 int RunWeb(const EntryOptions& options, ui::WindowSystem& windows, Program& program, const sigset_t& stopSignals,
-           std::ostream& output, std::ostream& errors) {
+           const std::shared_ptr<camera::FrameMailbox>& mailbox, std::ostream& output, std::ostream& errors) {
   web::WebFrontEnd front(web::PhoneOf(windows));
+  if (mailbox != nullptr) {
+    // --camera browser: the page's webcam pictures become camera frames.
+    front.SetFrameSink([mailbox](const web::PostedFrame& frame) {
+      const bool rgba = frame.format == web::PostedFormat::kRgba;
+      camera::Picture picture;
+      picture.pixels = frame.bytes.data();
+      picture.width = frame.width;
+      picture.height = frame.height;
+      picture.stride = frame.width * (rgba ? 4 : 1);
+      picture.layout = rgba ? camera::PictureLayout::kRgba : camera::PictureLayout::kGrey;
+      mailbox->Post(picture);
+    });
+  }
   std::string error;
   if (!front.Start(options.port, &error)) {
     errors << "Cordavex: " << error << '\n';
@@ -206,10 +221,15 @@ int RunEntry(const EntryOptions& options, std::istream& input, std::ostream& out
   services.profile = profile;
   services.modulePath = platform::Utf16(ModulePath());
   if (camera.kind != camera::SourceKind::kNone) services.camera = camera;
+  std::shared_ptr<camera::FrameMailbox> mailbox;
+  if (camera.kind == camera::SourceKind::kBrowser && options.ui == "web") {
+    mailbox = std::make_shared<camera::FrameMailbox>();
+    services.mailbox = mailbox;
+  }
   Program program(std::move(services));
   (void)instance->Listen([&program](std::string commandLine) { program.HandOver(std::move(commandLine)); });
 
-  if (options.ui == "web") return RunWeb(options, windows, program, stopSignals, output, errors);
+  if (options.ui == "web") return RunWeb(options, windows, program, stopSignals, mailbox, output, errors);
 
   std::atomic<bool> driverDone{false};
   std::thread driver([&] {
