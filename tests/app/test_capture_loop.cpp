@@ -90,7 +90,8 @@ class CaptureLoopTest : public ::testing::Test {
   }
   void TearDown() override { source = nullptr; }
 
-  std::unique_ptr<CaptureLoop> MakeLoop(bool failRun = false) {
+  // The synthetic source, a recording camera and this fixture's window and flags.
+  CaptureLoop::Parts Parts(bool failRun = false) {
     CaptureLoop::Parts parts;
     parts.windows = &windows_;
     parts.device = &device_;
@@ -98,6 +99,11 @@ class CaptureLoopTest : public ::testing::Test {
     parts.uiBusy = &uiBusy_;
     parts.frames = {SyntheticFormat, SyntheticBuffer};
     parts.makeCamera = [this, failRun] { return std::make_unique<RecordingCamera>(&calls_, failRun); };
+    return parts;
+  }
+
+  std::unique_ptr<CaptureLoop> MakeLoop(bool failRun = false) {
+    CaptureLoop::Parts parts = Parts(failRun);
     parts.sink = [this](const ScanResult& result) {
       results_.push_back(result.RawText().empty() ? u"" : std::u16string(result.RawText()));
       EXPECT_TRUE(uiBusy_);  // the result screen keeps the loop paused
@@ -212,13 +218,7 @@ TEST_F(CaptureLoopTest, EngineModeByDeviceClassAndMaskFromTheSettings) {
     device_.deviceClass = deviceClass;
     settings_.cvItem = cvItem;
     engineCalls.clear();
-    CaptureLoop::Parts parts;
-    parts.windows = &windows_;
-    parts.device = &device_;
-    parts.settings = &settings_;
-    parts.uiBusy = &uiBusy_;
-    parts.frames = {SyntheticFormat, SyntheticBuffer};
-    parts.makeCamera = [this] { return std::make_unique<RecordingCamera>(&calls_); };
+    CaptureLoop::Parts parts = Parts();
     parts.engine = RecordingEngine;
     parts.threads = false;
     CaptureLoop loop(parts);
@@ -236,13 +236,7 @@ TEST_F(CaptureLoopTest, FormatsTheLoopDoesNotDrawAreStillDecoded) {
   source_.format = {320, 240, 4, 16, 320, 240, 0};
   source_.frame.assign(320 * 240 * 2, 0x40);
   engineCalls.clear();
-  CaptureLoop::Parts parts;
-  parts.windows = &windows_;
-  parts.device = &device_;
-  parts.settings = &settings_;
-  parts.uiBusy = &uiBusy_;
-  parts.frames = {SyntheticFormat, SyntheticBuffer};
-  parts.makeCamera = [this] { return std::make_unique<RecordingCamera>(&calls_); };
+  CaptureLoop::Parts parts = Parts();
   parts.engine = RecordingEngine;
   parts.threads = false;
   CaptureLoop loop(parts);
@@ -268,13 +262,7 @@ int32_t SlowEngine(const uint8_t*, void*, int32_t, int32_t, int32_t, ScanResult*
 }
 
 TEST_F(CaptureLoopTest, ThreadsDecodeThenStopAndRestartCleanly) {
-  CaptureLoop::Parts parts;
-  parts.windows = &windows_;
-  parts.device = &device_;
-  parts.settings = &settings_;
-  parts.uiBusy = &uiBusy_;
-  parts.frames = {SyntheticFormat, SyntheticBuffer};
-  parts.makeCamera = [this] { return std::make_unique<RecordingCamera>(&calls_); };
+  CaptureLoop::Parts parts = Parts();
   std::atomic<int> decoded{0};
   parts.sink = [&decoded](const ScanResult&) { ++decoded; };
   CaptureLoop loop(parts);
@@ -296,13 +284,7 @@ TEST_F(CaptureLoopTest, ThreadsDecodeThenStopAndRestartCleanly) {
 }
 
 TEST_F(CaptureLoopTest, ThreadsStopWhileTheEngineRuns) {
-  CaptureLoop::Parts parts;
-  parts.windows = &windows_;
-  parts.device = &device_;
-  parts.settings = &settings_;
-  parts.uiBusy = &uiBusy_;
-  parts.frames = {SyntheticFormat, SyntheticBuffer};
-  parts.makeCamera = [this] { return std::make_unique<RecordingCamera>(&calls_); };
+  CaptureLoop::Parts parts = Parts();
   parts.engine = SlowEngine;
   slowCalls = 0;
   {
