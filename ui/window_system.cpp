@@ -289,6 +289,24 @@ struct WindowSystem::State {
     return CallProcedure(proc, dialogProc, window, message, wParam, lParam);
   }
 
+  // A modal window's own loop: runs until the window has ended (when `run`),
+  // then removes it and gives its result (0 when it never ended).
+  static int RunModal(State& s, Window handle, bool run) {
+    if (run) {
+      Loop(s, [&s, handle] {
+        const WindowData* data = s.Find(handle);
+        return data == nullptr || data->ended;
+      }, false);
+    }
+    int result = 0;
+    {
+      std::lock_guard lock(s.sync->mutex);
+      if (const WindowData* data = s.Find(handle)) result = data->ended ? data->result : 0;
+    }
+    Remove(s, handle);
+    return result;
+  }
+
   static void NotifyChange(State& s) {
     std::vector<std::shared_ptr<const WindowSystem::ChangeListener>> listeners;
     {
@@ -960,18 +978,8 @@ int WindowSystem::DialogBox(const resources::DialogTemplate& dialog, const resou
   if (!ended) {
     State::UpdateActivation(s);
     State::NotifyChange(s);
-    State::Loop(s, [&s, handle] {
-      const WindowData* data = s.Find(handle);
-      return data == nullptr || data->ended;
-    }, false);
   }
-  int result = 0;
-  {
-    std::lock_guard lock(s.sync->mutex);
-    if (const WindowData* data = s.Find(handle)) result = data->ended ? data->result : 0;
-  }
-  State::Remove(s, handle);
-  return result;
+  return State::RunModal(s, handle, !ended);
 }
 
 void WindowSystem::EndDialog(Window dialog, int result) {
@@ -1010,17 +1018,7 @@ int WindowSystem::MessageBox(Window owner, std::u16string text, std::u16string c
   State::UpdateActivation(s);
   State::NotifyChange(s);
   if (flags & kMbSetForeground) State::Emit(s, Event{"foreground", {{"window", "message-box"}}});
-  State::Loop(s, [&s, handle] {
-    const WindowData* data = s.Find(handle);
-    return data == nullptr || data->ended;
-  }, false);
-  int result = 0;
-  {
-    std::lock_guard lock(s.sync->mutex);
-    if (const WindowData* data = s.Find(handle)) result = data->ended ? data->result : 0;
-  }
-  State::Remove(s, handle);
-  return result;
+  return State::RunModal(s, handle, true);
 }
 
 // ---------------------------------------------------------------- controls

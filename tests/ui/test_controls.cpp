@@ -229,7 +229,7 @@ TEST_F(UiProgram, SoftkeysRunTheLeftCommandAndOpenTheRightMenu) {
 TEST_F(UiProgram, SnapshotHasTheFixedKeysAndShowsTheTopWindow) {
   const std::set<std::string> screenKeys = {"window", "dialog", "title", "rows", "selected", "controls",
                                             "softkeys", "message", "menuOpen", "menuSelected", "scroll",
-                                            "frame", "stack"};
+                                            "frame", "stack", "done"};
   json screen = Snapshot();
   EXPECT_EQ(Keys(screen), screenKeys);
   EXPECT_EQ(screen["window"], "main");
