@@ -97,4 +97,27 @@ int ParseGenerateCordavexArguments(int argc, char** argv, GenerateCordavexOption
   return Parse(app, argc, argv, "cordavex generate cordavex", kGenerateUsage);
 }
 
+int ParseRegArguments(int argc, char** argv, RegOptions& options) {
+  CLI::App app{"Show and edit the registry of a device root", "cordavex reg"};
+  app.add_option("--device-root", options.deviceRoot,
+                 "the device root (default: $CORDAVEX_DEVICE_ROOT or ~/.local/share/cordavex/device)");
+  app.require_subcommand(1);
+  CLI::App* dump = app.add_subcommand("dump", "print every key and value, sorted");
+  CLI::App* get = app.add_subcommand("get", "print one value alone");
+  get->add_option("KEY", options.key, "HKCU\\path, HKLM\\path or HKCR\\path")->required();
+  get->add_option("VALUE", options.value, "value name (\"\" for the default value)")->required();
+  CLI::App* set = app.add_subcommand("set", "write one value, making the key when missing");
+  set->add_option("KEY", options.key, "HKCU\\path, HKLM\\path or HKCR\\path")->required();
+  set->add_option("VALUE", options.value, "value name (\"\" for the default value)")->required();
+  set->add_option("TYPE", options.type, "dword, sz, binary or multi_sz")->required();
+  set->add_option("DATA", options.data,
+                  "dword: decimal or 0x hex; sz: the text; binary: hex bytes; multi_sz: one "
+                  "argument per string");
+  for (CLI::App* sub : {dump, get, set}) sub->fallthrough();
+  const int status = Parse(app, argc, argv, "cordavex reg", kRegUsage);
+  if (status != kParsed) return status;
+  options.action = dump->parsed() ? "dump" : get->parsed() ? "get" : "set";
+  return kParsed;
+}
+
 }  // namespace cordavex::cli

@@ -68,4 +68,21 @@ struct GenerateCordavexOptions {
 // An error is followed by kGenerateUsage on stderr.
 int ParseGenerateCordavexArguments(int argc, char** argv, GenerateCordavexOptions& options);
 
+inline constexpr const char* kRegUsage =
+    "usage: cordavex reg [--device-root DIR] dump\n"
+    "       cordavex reg [--device-root DIR] get KEY VALUE\n"
+    "       cordavex reg [--device-root DIR] set KEY VALUE dword|sz|binary|multi_sz DATA...\n";
+
+// `cordavex reg [--device-root DIR] dump | get KEY VALUE | set KEY VALUE TYPE DATA...`
+struct RegOptions {
+  std::string deviceRoot;  // "": the default device root
+  std::string action;      // "dump", "get" or "set"
+  std::string key;         // ROOT\path, ROOT one of HKEY_CURRENT_USER / HKCU, ...
+  std::string value;       // "" is the key's default value
+  std::string type;        // set: dword, sz, binary, multi_sz
+  std::vector<std::string> data;  // set: one DATA, or one per string of a multi_sz
+};
+// An error is followed by kRegUsage on stderr.
+int ParseRegArguments(int argc, char** argv, RegOptions& options);
+
 }  // namespace cordavex::cli

@@ -12,7 +12,8 @@ constexpr const char* kUsage =
     "  cordavex scan [--mode N] [--symbologies qr,cv,dm] [--frames N] [--json] IMAGE...\n"
     "  cordavex generate (qr|cordavex) [options] TEXT|- -o OUT.{png,svg,pgm,txt}\n"
     "  cordavex classify [--charset CODE] [--json] TEXT|-\n"
-    "  cordavex payload (encipher|decipher) TEXT|-\n";
+    "  cordavex payload (encipher|decipher) TEXT|-\n"
+    "  cordavex reg [--device-root DIR] dump | get KEY VALUE | set KEY VALUE TYPE DATA...\n";
 
 }  // namespace
 
@@ -31,6 +32,7 @@ int Main(int argc, char** argv) {
   if (command == "generate") return GenerateCommand(argc - 1, argv + 1);
   if (command == "classify") return ClassifyCommand(argc - 1, argv + 1);
   if (command == "payload") return PayloadCommand(argc - 1, argv + 1);
+  if (command == "reg") return RegCommand(argc - 1, argv + 1);
   std::fprintf(stderr, "cordavex: unknown command '%s'\n", argv[1]);
   std::fputs(kUsage, stderr);
   return 2;

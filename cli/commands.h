@@ -11,5 +11,6 @@ int ScanCommand(int argc, char** argv);
 int GenerateCommand(int argc, char** argv);
 int ClassifyCommand(int argc, char** argv);
 int PayloadCommand(int argc, char** argv);
+int RegCommand(int argc, char** argv);
 
 }  // namespace cordavex::cli

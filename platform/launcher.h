@@ -3,7 +3,12 @@
 // written to "launches.log" in the device root, one line each:
 //   2026-12-10T06:50:00Z<TAB>program<TAB>command line
 // and a web address (http:, https:, file:) is also opened in the host's
-// browser with xdg-open unless that is switched off.
+// browser with xdg-open unless that is switched off. A "file:" address with a
+// phone path ("file:\Windows\CordavexHelp_0404.htm") opens the file inside
+// the device root. xdg-open runs on its own (Launch never waits for it) and
+// its failure is no failure of Launch: the start is in the log either way.
+//
+// Safe from several threads as the device's AppendFile is. Borrows the device.
 #pragma once
 
 #include <string_view>

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "platform/codepage.h"
+#include "platform/device_profile.h"
 #include "platform/platform.h"
 
 namespace cordavex::platform {
@@ -77,6 +78,10 @@ Status LinuxDevice::Open(const std::string& root, std::unique_ptr<LinuxDevice>* 
     if (slash == std::string::npos) break;
   }
   if (!IsFolder(trimmed)) return Status::InvalidArgument("device root is not a folder: " + trimmed);
+  // Said here once, rather than by every file and registry write later.
+  if (::access(trimmed.c_str(), W_OK | X_OK) != 0) {
+    return Status::IoError("device root is not writable: " + trimmed + ": " + std::strerror(errno));
+  }
   device->reset(new LinuxDevice(trimmed));
   return Status::Ok();
 }
@@ -252,7 +257,22 @@ int64_t LinuxDevice::MonotonicMicros() {
   using namespace std::chrono;
   return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
 }
-uint16_t LinuxDevice::UiLanguage() { return platform::GetUserDefaultUILanguage(); }
+uint16_t LinuxDevice::UiLanguage() {
+  if (uint16_t language = 0; UiLanguageFromEnvironment(&language)) return language;
+  // device.json is read once; a file that cannot be read or parsed means the
+  // default, as the profile itself falls back to it.
+  uint32_t cached = profileLanguage_.load(std::memory_order_acquire);
+  if (cached == 0) {
+    DeviceProfile profile;
+    std::string text;
+    if (!ReadFile("device.json", &text).ok() || !ParseDeviceProfile(text, &profile).ok()) {
+      profile = DeviceProfile();
+    }
+    cached = profile.uiLanguage;
+    profileLanguage_.store(cached, std::memory_order_release);
+  }
+  return static_cast<uint16_t>(cached);
+}
 std::string LinuxDevice::ProgramFolder() { return platform::ProgramFolder(); }
 int LinuxDevice::MultiByteToWideChar(uint32_t codePage, std::span<const uint8_t> bytes,
                                      std::span<char16_t> out) {

@@ -1,13 +1,15 @@
 // The device on Linux: files in a folder that stands for the phone's storage
 // (the device root), the registry in registry.sqlite inside it, the system's
-// clocks, the UI language from CORDAVEX_UI_LANGUAGE and the program folder
-// from /proc/self/exe.
+// clocks, the UI language (CORDAVEX_UI_LANGUAGE, else the device profile's
+// uiLanguage in device.json, else 0x0404) and the program folder from
+// /proc/self/exe.
 //
 // Thread-safe. Several processes may share one device root: file writes are
 // atomic replacements and the registry is a multi-process store. Owns its
 // registry connection; the files belong to the device root.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -63,6 +65,8 @@ class LinuxDevice : public Device {
 
   std::string root_;
   SqliteRegistry registry_;
+  // The uiLanguage of device.json once read; 0 before.
+  std::atomic<uint32_t> profileLanguage_{0};
 };
 
 }  // namespace cordavex::platform

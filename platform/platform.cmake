@@ -4,3 +4,7 @@
 find_package(SQLite3 REQUIRED)
 target_link_libraries(cordavex_platform PRIVATE SQLite::SQLite3 ${CMAKE_DL_LIBS})
 set_target_properties(cordavex_platform PROPERTIES POSITION_INDEPENDENT_CODE ON)
+# The device profile reads device.json with nlohmann/json (header-only, used
+# by device_profile.cpp alone; nothing of it reaches the installed library).
+find_package(nlohmann_json REQUIRED)
+target_link_libraries(cordavex_platform PRIVATE $<BUILD_INTERFACE:nlohmann_json::nlohmann_json>)

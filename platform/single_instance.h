@@ -2,6 +2,18 @@
 // first start holds a lock in the device root and listens on a Unix socket;
 // a later start finds the lock held, hands its command line (possibly empty)
 // to the first over the socket and ends.
+//
+// The lock is flock(2) on "Cordavex.lock" in the device root: the kernel
+// drops it when its holder dies, however it dies, so a crash never blocks the
+// next start. The socket is in Linux's abstract namespace, named after a hash
+// of the device root's real path (sun_path holds only 108 bytes, too few for
+// a path inside a deep temporary root); it too vanishes with its program. Only
+// programs of the same user may hand over. A message is the command line's
+// length (4 bytes, little-endian) and its bytes, answered by one
+// acknowledgement byte once the handler has returned.
+//
+// The listener runs on a thread of its own, which the destructor stops and
+// joins; the handler must not destroy the instance.
 #pragma once
 
 #include <functional>
@@ -15,7 +27,9 @@ namespace cordavex::platform {
 
 class SingleInstance {
  public:
-  // Receives each command line handed over, on the listener's own thread.
+  // Receives each command line handed over, on the listener's own thread. It
+  // should return promptly (post the line to the UI thread and go): the
+  // sender waits for it five seconds at most.
   using HandOverHandler = std::function<void(std::string commandLine)>;
 
   ~SingleInstance();  // stops listening and releases the lock

@@ -10,6 +10,8 @@ namespace cordavex::resources {
 // Strings.
 inline constexpr uint32_t kStringWindowTitle = 1;  // "Cordavex 3.6"
 inline constexpr uint32_t kStringWindowClass = 2;  // "Cordavex 3.6"
+inline constexpr uint32_t kStringStandby = 40131;       // the camera is on standby
+inline constexpr uint32_t kStringCameraInUse = 40150;   // the camera is in use elsewhere
 
 // Menu bars.
 inline constexpr uint32_t kMenuBarMain = 102;
@@ -53,5 +55,10 @@ inline constexpr uint32_t kControlCordavexCode = 40178;
 inline constexpr uint32_t kControlQrCode = 40174;
 inline constexpr uint32_t kControlDataMatrix = 40175;
 inline constexpr uint32_t kControlCordavexCodeLabel = 40148;
+
+// About dialog controls (labels; distinct ids so that a snapshot can name them).
+inline constexpr uint32_t kControlAboutTitle = 1101;      // "Cordavex 3.6"
+inline constexpr uint32_t kControlAboutVersion = 1102;
+inline constexpr uint32_t kControlAboutCopyright = 1103;
 
 }  // namespace cordavex::resources

@@ -4,6 +4,7 @@
 #
 #   scripts/test.sh                        the default preset (RelWithDebInfo)
 #   scripts/test.sh asan                   under AddressSanitizer and UBSan
+#   scripts/test.sh tsan                   the tests that run threads, under ThreadSanitizer
 #   scripts/test.sh fuzz                   the fuzz targets replaying fuzz/corpus (clang)
 #   scripts/test.sh asan -DCORDAVEX_WERROR=ON   further arguments go to cmake
 set -euo pipefail

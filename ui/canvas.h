@@ -34,10 +34,19 @@ class Canvas {
 
   void FillRect(const Rect& rect, uint32_t colour);
   void DrawPicture(const Picture& picture, int32_t x, int32_t y);
+  // The picture scaled into `target` (nearest pixel), as a stretched plain copy.
+  // A picture with fewer pixels than its size is not drawn.
+  void StretchPicture(const Picture& picture, const Rect& target);
   // Printable ASCII in a built-in bitmap font scaled to the font height, on a
   // transparent background; other characters draw as boxes. The top-left of
-  // the text is at (x, y).
+  // the text is at (x, y). The font is 5 x 7 pixels in a 6-pixel advance; each
+  // of its pixels is a square of max(1, height / 7) screen pixels, the glyphs
+  // centred in the height. Bold widens every stroke by one screen pixel (and
+  // the advance with it).
   void DrawText(std::u16string_view text, int32_t x, int32_t y, const Font& font, uint32_t colour);
+  // The width DrawText takes for the text (every character advances alike).
+  static int32_t MeasureText(std::u16string_view text, const Font& font);
+  // 0 outside the buffer.
   uint32_t PixelAt(int32_t x, int32_t y) const;
 
  private:

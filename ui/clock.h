@@ -28,7 +28,8 @@ class ManualClock : public Clock {
   // Moves time on and tells the window systems using this clock, which wake
   // their loops to fire what became due.
   void Advance(int64_t micros);
-  // Called by a window system to be woken on Advance.
+  // Called by a window system to be woken on Advance; one at a time (a later
+  // call replaces the wake). The wake is called outside the clock's lock.
   void SetWake(std::function<void()> wake);
 
  private:

@@ -7,8 +7,24 @@
 //
 // Threads: one UI thread runs the loop (RunMessageLoop, or the nested loops of
 // DialogBox and MessageBox) and is the only one that may call the window
-// functions. PostMessage, SendMessage, PostQuitMessage, the input calls,
-// Snapshot, ReadFrame, Emit and the listeners are safe from any thread.
+// functions. It is the thread that made the system until a loop or PumpPending
+// runs, then the thread running it. PostMessage, SendMessage, PostQuitMessage,
+// SetTimer, KillTimer, InvalidateWindow, the input calls, Snapshot, ReadFrame,
+// Emit and the listeners are safe from any thread (worker threads arm and kill
+// the main window's timers).
+//
+// Order: messages posted or sent from other threads, the input calls and the
+// quit message share one queue and are handled in the order they were made.
+// Timer messages are made when that queue is empty (earliest deadline first),
+// then paint messages, as Win32 makes its low-priority messages.
+//
+// Quitting: once PostQuitMessage has been called, PostMessage answers false,
+// SendMessage from another thread returns 0 at once, inputs are refused, and
+// DialogBox and MessageBox return 0 without showing anything. When a loop
+// reaches the quit message every loop ends (the nested ones first, their
+// DialogBox / MessageBox returning 0), the rest of the queue is dropped and
+// threads waiting in SendMessage get 0. Windows still open then are not sent
+// kMsgDestroy.
 #pragma once
 
 #include <cstdint>
@@ -100,6 +116,7 @@ struct Control {
   bool checked = false;
   bool enabled = true;
   bool visible = true;
+  bool group = false;  // a radio button starting a group (kControlGroup)
 };
 
 struct ListRow {
@@ -123,6 +140,8 @@ struct MenuBar {
 };
 MenuBar MenuBarFrom(const resources::MenuBarTemplate& resource);
 
+struct Screen;  // snapshot.h
+
 // Front-end events on the snapshot stream: {"event": NAME, ...fields}.
 struct Event {
   std::string name;               // "sound", "launch", "error", "stub", "foreground", ...
@@ -142,13 +161,16 @@ class WindowSystem {
   int32_t screenHeight() const;
 
   // --- windows (UI thread) ---
-  // Sends kMsgCreate; a procedure answering -1 to it fails the creation (0 back).
+  // Sends kMsgCreate; a procedure answering -1 to it fails the creation (0 back,
+  // no kMsgDestroy). The window stays hidden until ShowWindow.
   Window CreateWindow(const WindowSpec& spec, WindowProc proc);
   // Shows the window on top and activates it (kMsgActivate to the one that
-  // loses activation, then to it).
+  // loses activation, then to it; lParam the other window). The first showing
+  // also sends kMsgSize (kSizeRestored) with the screen size.
   void ShowWindow(Window window);
   // Sends kMsgDestroy, removes the window and its timers; activation moves to
-  // the window below.
+  // the window below. Modal dialogs and message boxes it owns end (result 0).
+  // A dialog or message box given here ends as if EndDialog(window, 0).
   void DestroyWindow(Window window);
   bool IsWindow(Window window) const;
   Window FindWindow(std::u16string_view className, std::u16string_view title) const;
@@ -157,6 +179,13 @@ class WindowSystem {
   void SetForegroundWindow(Window window);
   void SetWindowText(Window window, std::u16string text);
   void SetMenuBar(Window window, MenuBar menuBar);
+  // The Done button of a full-screen dialog: shown in the snapshot ("done"),
+  // and ChooseCommand(kIdOk) then reaches the dialog as kMsgCommand kIdOk.
+  void SetDoneButton(Window window, bool shown);
+  // What Win32's default procedure does with the messages the model knows:
+  // kMsgSysCommand / kSysCommandClose sends kMsgClose, kMsgClose destroys the
+  // window; everything else answers 0.
+  intptr_t DefWindowProc(Window window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
   // --- messages ---
   // Any thread. False once the loop has quit.
@@ -172,17 +201,25 @@ class WindowSystem {
   // waiting; for tests that drive the loop by hand with a manual clock.
   void PumpPending();
 
-  // --- timers (UI thread) ---
-  // Repeats every `milliseconds` on the clock until killed; setting an existing
-  // id restarts it.
+  // --- timers ---
+  // Repeats every `milliseconds` (at least 1) on the clock until killed;
+  // setting an existing id restarts it. Any thread.
+  //
+  // A due timer sends one kMsgTimer (wParam the id, lParam 0) and its next
+  // deadline is counted from the time it fired: periods missed while the loop
+  // was busy, or skipped by one ManualClock::Advance, are not made up. So after
+  // an Advance each timer that became due fires exactly once, the timers in
+  // the order of their deadlines (equal deadlines: the earlier set first).
   void SetTimer(Window window, uint32_t id, uint32_t milliseconds);
   void KillTimer(Window window, uint32_t id);
 
   // --- painting ---
-  // Marks the window for painting: one kMsgPaint when the queue is otherwise empty.
+  // Marks the window for painting: one kMsgPaint when the queue is otherwise
+  // empty, however often it was marked. Any thread.
   void InvalidateWindow(Window window);
-  // The canvas of a window with a frame buffer; what is drawn appears in the
-  // snapshot stream when EndPaint is called.
+  // The canvas of a window with a frame buffer (an invalid canvas otherwise),
+  // holding the current frame; what is drawn appears in the snapshot stream
+  // when EndPaint is called. Clears the window's pending paint.
   Canvas BeginPaint(Window window);
   void EndPaint(Window window);
   // A copy of the frame buffer (0xRRGGBB pixels, screen size) and its version,
@@ -193,21 +230,34 @@ class WindowSystem {
   // Builds the dialog from the template (controls and menu bar), shows it on top
   // of the owner, sends kMsgInitDialog and runs a nested loop until EndDialog;
   // returns the result given there. `kind` is its snapshot kind ("settings").
+  // The procedure gets kMsgInitDialog, then kMsgSize with the screen size, then
+  // kMsgActivate when it shows; kMsgDestroy when it has ended. The menu bar is
+  // the module's menu bar with the template's id (none when it has none).
   int DialogBox(const resources::DialogTemplate& dialog, const resources::ResourceModule& module,
                 Window owner, std::string kind, DialogProc proc);
   void EndDialog(Window dialog, int result);
   // A modal box with its own nested loop; returns the answer (kIdOk, ...).
+  // Its buttons (kMbOk, kMbOkCancel, kMbYesNo, kMbYesNoCancel; other button
+  // sets show OK) are also its softkeys: the first on the left, the second on
+  // the right, or a right menu holding the second and third. Enter answers the
+  // first; Escape and Back answer Cancel, or OK on an OK-only box.
+  // kMbSetForeground emits {"event":"foreground"}.
   int MessageBox(Window owner, std::u16string text, std::u16string caption, uint32_t flags);
 
   // --- controls (UI thread) ---
+  // Valid until the dialog is destroyed. Read through it; change controls
+  // through the calls below, which the snapshot's readers see safely.
   Control* FindControl(Window dialog, uint32_t id);
   void CheckButton(Window dialog, uint32_t id, bool checked);
   bool IsButtonChecked(Window dialog, uint32_t id);
-  // Checks `id` and clears the other radio buttons of its group.
+  // Checks `id` and clears the other radio buttons with ids from firstId to
+  // lastId, as Win32 does.
   void CheckRadioButton(Window dialog, uint32_t firstId, uint32_t lastId, uint32_t id);
   void EnableControl(Window dialog, uint32_t id, bool enabled);
+  void SetControlText(Window dialog, uint32_t id, std::u16string text);
   // Rows of a list screen and the selected one (-1: none).
   void SetRows(Window window, std::vector<ListRow> rows, int selected);
+  int SelectedRow(Window window) const;
   // Vertical scroll state shown in the snapshot (range, page, position).
   void SetScroll(Window window, int32_t minimum, int32_t maximum, int32_t page, int32_t position);
   int32_t ScrollPosition(Window window) const;
@@ -215,8 +265,16 @@ class WindowSystem {
   // --- front ends ---
   // The screen as the snapshot JSON (see snapshot.h). Any thread.
   std::string Snapshot() const;
+  // The same as data, and the top window's kind alone ("" when none).
+  Screen CurrentScreen() const;
+  std::string TopKind() const;
+  // True once a loop has reached the quit message. Any thread.
+  bool HasQuit() const;
   // Called (on the thread that made the change) after every change that alters
-  // the snapshot or the frame, and for every event.
+  // the snapshot or the frame, and for every event; never with the system's
+  // lock held, so a listener may call Snapshot. A notification already under
+  // way may still reach a listener just removed: listeners hold what they use
+  // by shared ownership.
   using ChangeListener = std::function<void()>;
   using EventListener = std::function<void(const Event&)>;
   int AddChangeListener(ChangeListener listener);
@@ -225,22 +283,39 @@ class WindowSystem {
   void Emit(Event event);
 
   // Input, any thread: each is queued and handled on the UI thread in order, as
-  // the device would deliver it to the top window.
+  // the device would deliver it to the top window. An input the top window
+  // refuses emits {"event":"error","input":NAME,"message":WHY,...}.
   // A key press: kMsgKeyDown then kMsgKeyUp to the top window. The softkeys run
-  // the left command, or open / choose from the right menu.
+  // the left command, or open / choose from the right menu. While the menu is
+  // open Up and Down move over its enabled items, Enter or the left softkey
+  // chooses, and the right softkey, Back or Escape close it. On a dialog Escape
+  // is kMsgCommand kIdCancel, as the dialog manager makes it. A window
+  // without a menu bar gets the softkeys as keys.
   void PressKey(uint32_t virtualKey);
   // A menu or softkey command chosen on the top window (ignored with an error
   // event when the top window offers no such enabled command).
   void ChooseCommand(uint32_t command);
   // A click on a control of the top dialog; with `check`, clicks only when the
-  // state differs. Disabled controls ignore clicks.
+  // state differs. Disabled controls ignore clicks (an error event). A check
+  // box toggles, a radio button is checked and the others of its group cleared;
+  // then the dialog procedure gets kMsgCommand (id | kButtonClicked << 16).
+  // Buttons click too; labels, edits, lists and pictures refuse.
   void ClickControl(uint32_t id, std::optional<bool> check = std::nullopt);
+  // Selects a row of the top window's list; a row with a command then sends it
+  // as kMsgCommand.
   void SelectRow(int row);
+  // kMsgVScroll (code | position << 16) to the top window, when it scrolls.
+  void Scroll(uint32_t code, int32_t position = 0);
   // Answers the top message box (kIdOk, kIdYes, kIdNo, kIdCancel).
   void Answer(int answer);
   // Closes the top-level window as the system's close would (kMsgSysCommand /
-  // kSysCommandClose to the main window).
+  // kSysCommandClose to the main window: the first top-level window created
+  // that still exists).
   void RequestClose();
+  // Waits until every input queued so far has been taken by the UI thread
+  // (judged, and refused or handed to the window), at most `milliseconds`.
+  // False on timeout or once the loop has quit with inputs left untaken.
+  bool WaitInputsTaken(int32_t milliseconds);
 
  private:
   struct State;

@@ -1,0 +1,111 @@
+#include "camera/frame_source.h"
+
+#include <cstdlib>
+
+#include "camera/browser_source.h"
+#include "camera/camera_controller.h"
+#include "camera/images_source.h"
+#include "camera/v4l2_source.h"
+#include "camera/y4m_source.h"
+#include "platform/platform.h"
+
+namespace cordavex::camera {
+
+namespace {
+
+constexpr std::string_view kForms =
+    "clip, v4l2:/dev/videoN, y4m:FILE, images:DIR, browser or none";
+
+// The source of a program run without a camera: the search for one finds none.
+class NoCamera final : public FrameSource {
+ public:
+  std::string Name() const override { return "none"; }
+  platform::Status Open() override { return platform::Status::NotFound("none: no camera (--camera none)"); }
+  std::vector<CaptureFormat> Formats() const override { return {}; }
+  platform::Status SetFormat(const CaptureFormat&) override { return Open(); }
+  CaptureFormat Format() const override { return {}; }
+  platform::Status Start() override { return Open(); }
+  ReadResult Read(CameraFrame&, std::chrono::milliseconds) override { return ReadResult::Failed(Open()); }
+  void Stop() override {}
+  bool Live() const override { return true; }
+};
+
+}  // namespace
+
+std::string Describe(const CaptureFormat& format) {
+  std::string fourcc;
+  for (int i = 0; i < 4; ++i) fourcc.push_back(static_cast<char>((format.fourcc >> (8 * i)) & 0xFF));
+  std::string text = std::to_string(format.width) + "x" + std::to_string(format.height) + " " + fourcc;
+  if (format.timePerFrame > 0) {
+    const int64_t centiFps = kTicksPerSecond * 100 / format.timePerFrame;
+    text += " " + std::to_string(centiFps / 100);
+    if (centiFps % 100 != 0) text += "." + std::to_string(centiFps % 100 / 10) + std::to_string(centiFps % 10);
+    text += " fps";
+  }
+  return text;
+}
+
+std::unique_ptr<CameraController> FrameSource::MakeController() {
+  return std::make_unique<SimulatedCameraController>();
+}
+
+platform::Status ParseCameraSource(std::string_view text, SourceSpec* spec) {
+  auto bad = [&](const std::string& why) {
+    return platform::Status::InvalidArgument("camera source \"" + std::string(text) + "\": " + why +
+                                             " (use " + std::string(kForms) + ")");
+  };
+  struct Form {
+    std::string_view name;
+    SourceKind kind;
+    bool argument;  // NAME:ARGUMENT, or the bare name
+  };
+  constexpr Form kFormsTable[] = {
+      {"clip", SourceKind::kClip, false},     {"browser", SourceKind::kBrowser, false},
+      {"none", SourceKind::kNone, false},     {"v4l2", SourceKind::kV4l2, true},
+      {"y4m", SourceKind::kY4m, true},        {"images", SourceKind::kImages, true},
+  };
+  const size_t colon = text.find(':');
+  const std::string_view name = text.substr(0, colon);
+  for (const Form& form : kFormsTable) {
+    if (form.name != name) continue;
+    if (!form.argument) {
+      if (colon != std::string_view::npos) return bad("\"" + std::string(name) + "\" takes no argument");
+      *spec = {form.kind, {}};
+      return platform::Status::Ok();
+    }
+    if (colon == std::string_view::npos || colon + 1 == text.size()) {
+      return bad("\"" + std::string(name) + "\" needs a " +
+                 (form.kind == SourceKind::kV4l2 ? "device" : form.kind == SourceKind::kY4m ? "file" : "folder") +
+                 " after the colon");
+    }
+    *spec = {form.kind, std::string(text.substr(colon + 1))};
+    return platform::Status::Ok();
+  }
+  return bad(text.empty() ? "empty" : "unknown kind \"" + std::string(name) + "\"");
+}
+
+std::string BundledClipPath() {
+  const char* overridden = std::getenv("CORDAVEX_CLIP");
+  if (overridden != nullptr && *overridden != '\0') return overridden;
+  return platform::ProgramFolder() + "/cordavex_clip.y4m";
+}
+
+std::unique_ptr<FrameSource> MakeFrameSource(const SourceSpec& spec, std::shared_ptr<FrameMailbox> mailbox) {
+  switch (spec.kind) {
+    case SourceKind::kClip:
+      return std::make_unique<Y4mSource>(spec.argument.empty() ? BundledClipPath() : spec.argument, true, "clip");
+    case SourceKind::kY4m:
+      return std::make_unique<Y4mSource>(spec.argument, false, "y4m:" + spec.argument);
+    case SourceKind::kImages:
+      return std::make_unique<ImagesSource>(spec.argument);
+    case SourceKind::kV4l2:
+      return std::make_unique<V4l2Source>(spec.argument, MakeLinuxVideoDevice());
+    case SourceKind::kBrowser:
+      return std::make_unique<BrowserSource>(std::move(mailbox));
+    case SourceKind::kNone:
+      break;
+  }
+  return std::make_unique<NoCamera>();
+}
+
+}  // namespace cordavex::camera
