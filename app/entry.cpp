@@ -150,7 +150,7 @@ bool ParseEntryOptions(int argc, char** argv, EntryOptions* options, std::string
 }
 
 int RunEntry(const EntryOptions& options, std::istream& input, std::ostream& output, std::ostream& errors) {
-  camera::SourceSpec camera;
+  camera::SourceChoice camera;
   if (platform::Status s = camera::ParseCameraSource(options.camera, &camera); !s.ok()) {
     errors << "Cordavex: --camera " << options.camera << ": " << s.message() << '\n';
     return 2;

@@ -71,9 +71,9 @@ bool Program::Start(const std::string& commandLine) {
   const std::u16string title = resources::FindString(resources::OwnModule(), ids::kStringWindowTitle);
   const std::u16string className = resources::FindString(resources::OwnModule(), ids::kStringWindowClass);
   WriteSettingsDefaults(deviceServices_, modulePath_, &settings_);
-  ui::WindowSpec spec{"main", className, title, true};
+  ui::WindowDescription description{"main", className, title, true};
   mainWindow_ = windows_.CreateWindow(
-      spec, [this](Window window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+      description, [this](Window window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
         return MainWindowProc(window, message, wParam, lParam);
       });
   if (mainWindow_ == ui::kNoWindow) return false;
@@ -463,7 +463,7 @@ void Program::MakeCaptureLoop() {
   // Without the filter's exports no frame reaches the engine: the stand-in
   // stays, as on a phone without the filter library.
   if (filter_.getVideoFormat == nullptr || filter_.getVideoBuffer == nullptr) return;
-  const camera::SourceSpec spec = *cameraSource_;
+  const camera::SourceChoice choice = *cameraSource_;
   auto mailbox = mailbox_;
   camera::GraphHost host;
   host.repaint = [this] {
@@ -496,9 +496,9 @@ void Program::MakeCaptureLoop() {
   parts.settings = &settings_;
   parts.uiBusy = &uiBusy_;
   parts.frames = {filter_.getVideoFormat, filter_.getVideoBuffer};
-  parts.makeCamera = [spec, mailbox, host, traits, say]() -> std::unique_ptr<CaptureCamera> {
+  parts.makeCamera = [choice, mailbox, host, traits, say]() -> std::unique_ptr<CaptureCamera> {
     camera::GraphParts graph;
-    graph.makeSource = [spec, mailbox] { return camera::MakeFrameSource(spec, mailbox); };
+    graph.makeSource = [choice, mailbox] { return camera::MakeFrameSource(choice, mailbox); };
     graph.makeFilter = camera::LibraryFilterFactory();
     return std::make_unique<GraphCamera>(std::move(graph), host, traits,
                                          [say](const std::string& text) { say(platform::Utf16(text)); });

@@ -52,7 +52,7 @@ class Program {
     platform::DeviceProfile profile;
     std::u16string modulePath;  // the running program's path
     // The camera the capture loop reads; none: the stand-in that reads nothing.
-    std::optional<camera::SourceSpec> camera;
+    std::optional<camera::SourceChoice> camera;
     std::shared_ptr<camera::FrameMailbox> mailbox;  // frames posted by the web page
   };
   explicit Program(Services services);
@@ -134,7 +134,7 @@ class Program {
 
   // Ends after the message loop, when a send from its thread can no longer wait.
   std::unique_ptr<camera::PowerNotifications> power_;
-  std::optional<camera::SourceSpec> cameraSource_;
+  std::optional<camera::SourceChoice> cameraSource_;
   std::shared_ptr<camera::FrameMailbox> mailbox_;
   bool captureGiven_ = false;
 

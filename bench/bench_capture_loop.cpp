@@ -54,16 +54,16 @@ int main(int argc, char** argv) {
   std::atomic<bool> uiBusy{false};
   std::atomic<int> decoded{0};
 
-  camera::SourceSpec spec;  // the bundled clip
+  camera::SourceChoice choice;  // the bundled clip
   app::CaptureLoop::Parts parts;
   parts.windows = &windows;
   parts.device = &device;
   parts.settings = &settings;
   parts.uiBusy = &uiBusy;
   parts.frames = {filter.getVideoFormat, filter.getVideoBuffer};
-  parts.makeCamera = [spec]() -> std::unique_ptr<app::CaptureCamera> {
+  parts.makeCamera = [choice]() -> std::unique_ptr<app::CaptureCamera> {
     camera::GraphParts graph;
-    graph.makeSource = [spec] { return camera::MakeFrameSource(spec); };
+    graph.makeSource = [choice] { return camera::MakeFrameSource(choice); };
     graph.makeFilter = camera::LibraryFilterFactory();
     return std::make_unique<app::GraphCamera>(std::move(graph), camera::GraphHost{}, camera::DeviceTraits{},
                                               nullptr);

@@ -49,7 +49,7 @@ std::unique_ptr<CameraController> FrameSource::MakeController() {
   return std::make_unique<SimulatedCameraController>();
 }
 
-platform::Status ParseCameraSource(std::string_view text, SourceSpec* spec) {
+platform::Status ParseCameraSource(std::string_view text, SourceChoice* choice) {
   auto bad = [&](const std::string& why) {
     return platform::Status::InvalidArgument("camera source \"" + std::string(text) + "\": " + why +
                                              " (use " + std::string(kForms) + ")");
@@ -70,7 +70,7 @@ platform::Status ParseCameraSource(std::string_view text, SourceSpec* spec) {
     if (form.name != name) continue;
     if (!form.argument) {
       if (colon != std::string_view::npos) return bad("\"" + std::string(name) + "\" takes no argument");
-      *spec = {form.kind, {}};
+      *choice = {form.kind, {}};
       return platform::Status::Ok();
     }
     if (colon == std::string_view::npos || colon + 1 == text.size()) {
@@ -78,7 +78,7 @@ platform::Status ParseCameraSource(std::string_view text, SourceSpec* spec) {
                  (form.kind == SourceKind::kV4l2 ? "device" : form.kind == SourceKind::kY4m ? "file" : "folder") +
                  " after the colon");
     }
-    *spec = {form.kind, std::string(text.substr(colon + 1))};
+    *choice = {form.kind, std::string(text.substr(colon + 1))};
     return platform::Status::Ok();
   }
   return bad(text.empty() ? "empty" : "unknown kind \"" + std::string(name) + "\"");
@@ -90,16 +90,16 @@ std::string BundledClipPath() {
   return platform::ProgramFolder() + "/cordavex_clip.y4m";
 }
 
-std::unique_ptr<FrameSource> MakeFrameSource(const SourceSpec& spec, std::shared_ptr<FrameMailbox> mailbox) {
-  switch (spec.kind) {
+std::unique_ptr<FrameSource> MakeFrameSource(const SourceChoice& choice, std::shared_ptr<FrameMailbox> mailbox) {
+  switch (choice.kind) {
     case SourceKind::kClip:
-      return std::make_unique<Y4mSource>(spec.argument.empty() ? BundledClipPath() : spec.argument, true, "clip");
+      return std::make_unique<Y4mSource>(choice.argument.empty() ? BundledClipPath() : choice.argument, true, "clip");
     case SourceKind::kY4m:
-      return std::make_unique<Y4mSource>(spec.argument, false, "y4m:" + spec.argument);
+      return std::make_unique<Y4mSource>(choice.argument, false, "y4m:" + choice.argument);
     case SourceKind::kImages:
-      return std::make_unique<ImagesSource>(spec.argument);
+      return std::make_unique<ImagesSource>(choice.argument);
     case SourceKind::kV4l2:
-      return std::make_unique<V4l2Source>(spec.argument, MakeLinuxVideoDevice());
+      return std::make_unique<V4l2Source>(choice.argument, MakeLinuxVideoDevice());
     case SourceKind::kBrowser:
       return std::make_unique<BrowserSource>(std::move(mailbox));
     case SourceKind::kNone:

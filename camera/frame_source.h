@@ -116,25 +116,25 @@ class FrameSource {
 // The SOURCE forms of the program's --camera option.
 enum class SourceKind { kClip, kV4l2, kY4m, kImages, kBrowser, kNone };
 
-struct SourceSpec {
+struct SourceChoice {
   SourceKind kind = SourceKind::kClip;
   std::string argument;  // the device, file or folder; empty for the others
 };
 
 // Parses "clip", "v4l2:/dev/video0", "y4m:FILE", "images:DIR", "browser" or
 // "none". A bad form gives an InvalidArgument status naming the accepted forms.
-platform::Status ParseCameraSource(std::string_view text, SourceSpec* spec);
+platform::Status ParseCameraSource(std::string_view text, SourceChoice* choice);
 
 // Where the bundled clip is read from: $CORDAVEX_CLIP when set, else
 // "cordavex_clip.y4m" in the program folder.
 std::string BundledClipPath();
 
-// A new source of the spec's kind, not yet opened. `none` gives a source whose
+// A new source of the choice's kind, not yet opened. `none` gives a source whose
 // Open reports that there is no camera.
 // `mailbox` is where the web front end posts frames for "browser" (null: the
 // browser source reports that nothing posts frames).
 class FrameMailbox;
-std::unique_ptr<FrameSource> MakeFrameSource(const SourceSpec& spec,
+std::unique_ptr<FrameSource> MakeFrameSource(const SourceChoice& choice,
                                              std::shared_ptr<FrameMailbox> mailbox = nullptr);
 
 }  // namespace cordavex::camera

@@ -12,7 +12,7 @@
 //    "menuOpen": BOOL, "menuSelected": N, "scroll": {"minimum", "maximum", "page",
 //    "position"} or null, "frame": VERSION, "stack": [KIND, ...]}
 //
-// KIND is the window's kind (WindowSpec::kind), the dialog's kind given to
+// KIND is the window's kind (WindowDescription::kind), the dialog's kind given to
 // DialogBox, or "message-box". "stack" lists the kinds of the shown windows
 // from the bottom to the top. Control kinds are "check-box", "radio-button",
 // "label", "edit", "button", "list" and "picture"; a menu separator is an entry

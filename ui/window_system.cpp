@@ -649,7 +649,7 @@ int32_t WindowSystem::screenHeight() const { return state_->height; }
 
 // ---------------------------------------------------------------- windows
 
-Window WindowSystem::CreateWindow(const WindowSpec& spec, WindowProc proc) {
+Window WindowSystem::CreateWindow(const WindowDescription& description, WindowProc proc) {
   State& s = *state_;
   Window handle;
   {
@@ -658,12 +658,12 @@ Window WindowSystem::CreateWindow(const WindowSpec& spec, WindowProc proc) {
     auto data = std::make_unique<WindowData>();
     data->handle = handle;
     data->type = WindowType::kWindow;
-    data->kind = spec.kind;
-    data->className = spec.className;
-    data->title = spec.title;
+    data->kind = description.kind;
+    data->className = description.className;
+    data->title = description.title;
     data->proc = std::make_shared<const WindowProc>(std::move(proc));
-    data->hasFrame = spec.hasFrameBuffer;
-    if (spec.hasFrameBuffer && s.frameWindow == kNoWindow) s.frameWindow = handle;
+    data->hasFrame = description.hasFrameBuffer;
+    if (description.hasFrameBuffer && s.frameWindow == kNoWindow) s.frameWindow = handle;
     s.windows.emplace(handle, std::move(data));
   }
   if (State::Call(s, handle, kMsgCreate, 0, 0) == -1) {

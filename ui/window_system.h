@@ -102,7 +102,7 @@ using WindowProc = std::function<intptr_t(Window, uint32_t message, uintptr_t wP
 // id; a softkey arrives as kMsgCommand with its command.
 using DialogProc = std::function<bool(Window, uint32_t message, uintptr_t wParam, intptr_t lParam)>;
 
-struct WindowSpec {
+struct WindowDescription {
   std::string kind;          // snapshot kind: "main", "result", "history", ...
   std::u16string className;  // for FindWindow
   std::u16string title;
@@ -163,7 +163,7 @@ class WindowSystem {
   // --- windows (UI thread) ---
   // Sends kMsgCreate; a procedure answering -1 to it fails the creation (0 back,
   // no kMsgDestroy). The window stays hidden until ShowWindow.
-  Window CreateWindow(const WindowSpec& spec, WindowProc proc);
+  Window CreateWindow(const WindowDescription& description, WindowProc proc);
   // Shows the window on top and activates it (kMsgActivate to the one that
   // loses activation, then to it; lParam the other window). The first showing
   // also sends kMsgSize (kSizeRestored) with the screen size.

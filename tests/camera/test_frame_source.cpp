@@ -37,10 +37,10 @@ TEST(CameraSource, ParsesEveryForm) {
       {"none", SourceKind::kNone, ""},
   };
   for (const Case& c : cases) {
-    SourceSpec spec;
-    ASSERT_TRUE(ParseCameraSource(c.text, &spec).ok()) << c.text;
-    EXPECT_EQ(spec.kind, c.kind) << c.text;
-    EXPECT_EQ(spec.argument, c.argument) << c.text;
+    SourceChoice choice;
+    ASSERT_TRUE(ParseCameraSource(c.text, &choice).ok()) << c.text;
+    EXPECT_EQ(choice.kind, c.kind) << c.text;
+    EXPECT_EQ(choice.argument, c.argument) << c.text;
   }
 }
 
@@ -61,8 +61,8 @@ TEST(CameraSource, RefusesBadFormsSayingWhy) {
       {"none:", "\"none\" takes no argument"},
   };
   for (const Case& c : cases) {
-    SourceSpec spec;
-    const platform::Status status = ParseCameraSource(c.text, &spec);
+    SourceChoice choice;
+    const platform::Status status = ParseCameraSource(c.text, &choice);
     ASSERT_FALSE(status.ok()) << c.text;
     EXPECT_EQ(status.code(), platform::Status::Code::kInvalidArgument);
     EXPECT_NE(status.message().find(c.reason), std::string::npos) << status.message();
