@@ -51,11 +51,11 @@ test('a QR code shown to the webcam decodes through the browser source', async (
       // Not openPhone: the page is the camera, and its first pictures may be
       // read before the main window was ever drawn.
       const page = await browser.newPage();
-      page.setDefaultTimeout(15000);
+      page.setDefaultTimeout(60000);
       await page.goto(phone.url);
-      await page.waitForFunction(() => window.cordavex.webcamFrames > 3, null, { timeout: 10000 });
+      await page.waitForFunction(() => window.cordavex.webcamFrames > 3, null, { timeout: 60000 });
       // The result screen's stand-in: a message box with the decoded text.
-      await page.locator('body[data-window="message-box"]').waitFor({ timeout: 15000 });
+      await page.locator('body[data-window="message-box"]').waitFor({ timeout: 60000 });
       assert.match(await page.locator('#message').textContent(), /cordavex\.example\/webcam/);
       await screenshot(page, 'webcam-result');
     } finally {

@@ -71,7 +71,8 @@ export async function launchBrowser(extraArgs = []) {
 // A page on the phone, the main window drawn.
 export async function openPhone(browser, phone) {
   const page = await browser.newPage();
-  page.setDefaultTimeout(5000);
+  // Bounds for a slow machine (a sanitizer build, a busy CI host), not speed goals.
+  page.setDefaultTimeout(30000);
   const problems = [];
   page.on('pageerror', (error) => problems.push(error.message));
   await page.goto(phone.url);
@@ -92,7 +93,7 @@ export const snapshotOf = (page) => page.evaluate(() => window.cordavex.snapshot
 
 export async function waitForSnapshot(page, predicate, what) {
   try {
-    await page.waitForFunction(predicate, null, { timeout: 5000 });
+    await page.waitForFunction(predicate, null, { timeout: 30000 });
   } catch (error) {
     throw new Error(`${what}: ${error.message}\nlast snapshot: ${JSON.stringify(await snapshotOf(page))}`);
   }
