@@ -24,11 +24,12 @@ struct ProgramRun {
   std::vector<nlohmann::json> lines;  // every line of standard output, parsed
   std::string err;
 
-  // Snapshots (lines with a "window" key) and events named `name`.
+  // Snapshots (lines with a "window" key that are no event: a foreground
+  // event names its window too) and events named `name`.
   std::vector<nlohmann::json> Snapshots() const {
     std::vector<nlohmann::json> found;
     for (const auto& line : lines) {
-      if (line.contains("window")) found.push_back(line);
+      if (line.is_object() && line.contains("window") && !line.contains("event")) found.push_back(line);
     }
     return found;
   }
