@@ -1,29 +1,18 @@
 // Any bytes as an image file for the command-line tool's reader (PNG, JPEG,
 // PGM, PPM, chosen by the first bytes): it must give a picture whose pixel
 // buffer matches its size and format, or a one-line reason.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <string>
 
 #include "cli/image_io.h"
+#include "fuzz/memory_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const int fd = memfd_create("fuzz.image", 0);
-  if (fd < 0) return 0;
-  for (size_t written = 0; written < size;) {
-    const ssize_t n = write(fd, data + written, size - written);
-    if (n <= 0) {
-      close(fd);
-      return 0;
-    }
-    written += static_cast<size_t>(n);
-  }
+  const cordavex::fuzz::MemoryFile file(data, size);
+  if (!file.ok()) return 0;
   cordavex::cli::Image image;
   std::string error;
-  const bool read = cordavex::cli::ReadImage("/proc/self/fd/" + std::to_string(fd), image, error);
-  close(fd);
+  const bool read = cordavex::cli::ReadImage(file.path(), image, error);
   if (read) {
     const size_t expected = static_cast<size_t>(image.width) * static_cast<size_t>(image.height) *
                             static_cast<size_t>(image.bitsPerPixel / 8);

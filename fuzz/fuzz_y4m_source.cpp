@@ -2,27 +2,17 @@
 // refuse the file with a message, and read frames (looping, as the bundled
 // clip does) or say why it cannot, without reading past its buffers and
 // without spinning on a file that holds no whole frame.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdint>
 #include <string>
 
 #include "camera/y4m_source.h"
+#include "fuzz/memory_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const int fd = memfd_create("fuzz.y4m", 0);
-  if (fd < 0) return 0;
-  for (size_t written = 0; written < size;) {
-    const ssize_t n = write(fd, data + written, size - written);
-    if (n <= 0) {
-      close(fd);
-      return 0;
-    }
-    written += static_cast<size_t>(n);
-  }
-  const std::string path = "/proc/self/fd/" + std::to_string(fd);
+  const cordavex::fuzz::MemoryFile file(data, size);
+  if (!file.ok()) return 0;
+  const std::string path = file.path();
   for (const bool loop : {false, true}) {
     cordavex::camera::Y4mSource source(path, loop, "y4m:fuzz");
     if (!source.Open().ok()) break;
@@ -37,6 +27,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
     }
   }
-  close(fd);
   return 0;
 }
