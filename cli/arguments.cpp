@@ -31,8 +31,8 @@ int Parse(CLI::App& app, int argc, char** argv, const char* command, const char*
 int ParseScanArguments(int argc, char** argv, ScanOptions& options) {
   CLI::App app("Scan images for QR code, Cordavex code and Data Matrix symbols", "cordavex scan");
   CLI::Option* mode = app.add_option("--mode", options.mode,
-                                     "processing mode 0..5 (implies --plain)")
-                          ->check(CLI::Range(0, 5));
+                                     "processing mode 0..11 (implies --plain)")
+                          ->check(CLI::Range(0, 11));
   app.add_option("--symbologies", options.symbologies, "comma-separated: qr, cv, dm");
   CLI::Option* frames =
       app.add_option("--frames", options.frames,

@@ -20,7 +20,10 @@ namespace {
 int Miss(Recognizer& r, Failure why) { return MissAs(r, Symbology::kQr, why); }
 
 constexpr int kVersion1Dimension = 22;  // below: version 1, no alignment pattern
-constexpr int kVersion7Dimension = 45;  // from here: six alignment patterns around the centre
+constexpr int kVersion7Dimension = 45;
+// decodeAttempt of a symbol read through the pattern centres (0: unshifted,
+// 1..8: the fourth corner shifted).
+constexpr int kCentreAttempt = 9;  // from here: six alignment patterns around the centre
 constexpr int kEdgeProbePasses = 32;
 constexpr int kScoreCandidates = 16;
 constexpr int kHillClimbPasses = 17;
@@ -524,6 +527,102 @@ int FourthCorner(Recognizer& r, QrLocation& loc) {
   return 1;
 }
 
+// ---- Mapping through the pattern centres ---------------------------------
+
+// Module space to image: x = (a u + b v + c) / (g u + h v + 1), y likewise.
+struct Homography {
+  double a, b, c, d, e, f, g, h;
+};
+
+// The mapping that takes the four module-space points `from` to the image
+// points `to`: an 8 x 8 linear system, solved with partial pivoting. False when
+// the points are degenerate.
+bool SolveHomography(const double from[4][2], const double to[4][2], Homography& out) {
+  double m[8][9];
+  for (int k = 0; k < 4; ++k) {
+    const double u = from[k][0], v = from[k][1], x = to[k][0], y = to[k][1];
+    const double rowX[9] = {u, v, 1, 0, 0, 0, -u * x, -v * x, x};
+    const double rowY[9] = {0, 0, 0, u, v, 1, -u * y, -v * y, y};
+    std::copy(rowX, rowX + 9, m[2 * k]);
+    std::copy(rowY, rowY + 9, m[2 * k + 1]);
+  }
+  for (int col = 0; col < 8; ++col) {
+    int pivot = col;
+    for (int row = col + 1; row < 8; ++row) {
+      if (std::fabs(m[row][col]) > std::fabs(m[pivot][col])) pivot = row;
+    }
+    if (std::fabs(m[pivot][col]) < 1e-9) return false;
+    if (pivot != col) std::swap(m[pivot], m[col]);
+    for (int row = 0; row < 8; ++row) {
+      if (row == col) continue;
+      const double factor = m[row][col] / m[col][col];
+      for (int k = col; k < 9; ++k) m[row][k] -= factor * m[col][k];
+    }
+  }
+  double s[8];
+  for (int k = 0; k < 8; ++k) s[k] = m[k][8] / m[k][k];
+  out = {s[0], s[1], s[2], s[3], s[4], s[5], s[6], s[7]};
+  return std::isfinite(s[0] + s[1] + s[2] + s[3] + s[4] + s[5] + s[6] + s[7]);
+}
+
+// Samples every module centre through `map`; false when one falls outside the
+// image or the mapping breaks down.
+bool SampleThrough(Recognizer& r, const Homography& map, int d) {
+  r.matrix.Clear();
+  for (int i = 0; i < d; ++i) {
+    for (int j = 0; j < d; ++j) {
+      const double u = j + 0.5, v = i + 0.5;
+      const double w = map.g * u + map.h * v + 1;
+      if (!(std::fabs(w) > 1e-9)) return false;
+      const double x = (map.a * u + map.b * v + map.c) / w;
+      const double y = (map.d * u + map.e * v + map.f) / w;
+      if (!(x >= 0 && y >= 0 && x < r.imageWidth && y < r.imageHeight)) return false;
+      r.matrix.Set(i, j, IsDark(r.image()[static_cast<size_t>(y) * r.imageWidth + static_cast<size_t>(x)]));
+    }
+  }
+  return true;
+}
+
+// A second reading of a located symbol whose corner-based grid did not decode:
+// the grid through the centres of the three finders and of the alignment
+// pattern (or, without one, the parallelogram the finders span). Centres
+// average a whole pattern, so blur and a threshold that swells or thins the
+// dark barely move them, where an outer corner pixel moves with both.
+int DecodeFromCentres(Recognizer& r, const QrLocation& loc, const QrLocatorHooks& hooks) {
+  const int d = r.symbolDimension;
+  if (d < 21 || d > ModuleMatrix::kSize) return 0;
+  const Point k = Centroid(r, loc.cornerLabel);
+  const Point u = Centroid(r, loc.firstLabel);
+  const Point v = Centroid(r, loc.secondLabel);
+  const double near = 3.5, far = d - 3.5;
+  double from[4][2] = {{near, near}, {far, near}, {near, far}, {0, 0}};
+  double to[4][2] = {{double(k.x) + 0.5, double(k.y) + 0.5},
+                     {double(u.x) + 0.5, double(u.y) + 0.5},
+                     {double(v.x) + 0.5, double(v.y) + 0.5},
+                     {0, 0}};
+  Point fourth[2];
+  double fourthModule[2];
+  int options = 0;
+  if (d >= kVersion1Dimension && loc.alignmentLabel >= 1 && loc.alignmentLabel <= kMaxLabel) {
+    fourth[options] = Centroid(r, loc.alignmentLabel);
+    fourthModule[options++] = d - 6.5;
+  }
+  // The parallelogram's fourth finder centre.
+  fourth[options] = {u.x + v.x - k.x, u.y + v.y - k.y};
+  fourthModule[options++] = far;
+  for (int o = 0; o < options; ++o) {
+    from[3][0] = from[3][1] = fourthModule[o];
+    to[3][0] = fourth[o].x + 0.5;
+    to[3][1] = fourth[o].y + 0.5;
+    Homography map{};
+    if (!SolveHomography(from, to, map) || !SampleThrough(r, map, d)) continue;
+    std::memset(r.decodedText, 0, sizeof r.decodedText);
+    std::memset(r.secondString, 0, sizeof r.secondString);
+    if (hooks.decode(r, loc, hooks.context)) return 1;
+  }
+  return 0;
+}
+
 // ---- Decode --------------------------------------------------------------
 
 // The decoder's working state lives in the contour buffer, which is free once
@@ -552,6 +651,7 @@ int QrDimensionFromCount(int count) {
 }
 
 int FindQrFinders(Recognizer& r, QrLocation& loc) {
+  r.finderCandidates = 0;
   if (r.holeCount < 3 || r.labelCount < 7) return Miss(r, Failure::kQrFinderCount);
   int candidates[3];
   int found = 0;
@@ -560,9 +660,13 @@ int FindQrFinders(Recognizer& r, QrLocation& loc) {
     const HoleEntry& h = r.holes[i];
     if (h.count != 1 || h.label < 1 || h.label > kMaxLabel) continue;
     if (!PassesFinderTest(r, h.label)) continue;
-    if (found == 3) return Miss(r, Failure::kQrFinderCount);  // exactly three are required
+    if (found == 3) {
+      r.finderCandidates = 4;
+      return Miss(r, Failure::kQrFinderCount);  // exactly three are required
+    }
     candidates[found++] = h.label;
   }
+  r.finderCandidates = found;
   if (found != 3) return Miss(r, Failure::kQrFinderCount);
   OrderFinders(r, candidates, loc);
 
@@ -681,10 +785,13 @@ int LocateQrCodeWith(Recognizer& r, QrLocation& loc, const QrLocatorHooks& hooks
     for (int dir = 0; dir < 8 && loc.decodeAttempt < 0; ++dir) {
       loc.shiftX = kDirectionX[dir];
       loc.shiftY = kDirectionY[dir];
-      if (!SampleQrGrid(r, loc, loc.shiftX, loc.shiftY)) return 0;
+      if (!SampleQrGrid(r, loc, loc.shiftX, loc.shiftY)) break;
       std::memset(r.decodedText, 0, sizeof r.decodedText);
       std::memset(r.secondString, 0, sizeof r.secondString);
       if (hooks.decode(r, loc, hooks.context)) loc.decodeAttempt = dir + 1;
+    }
+    if (loc.decodeAttempt < 0 && r.extraReadings != 0 && DecodeFromCentres(r, loc, hooks)) {
+      loc.decodeAttempt = kCentreAttempt;
     }
     if (loc.decodeAttempt < 0) return 0;
   }

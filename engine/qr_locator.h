@@ -24,7 +24,8 @@ struct QrLocation {
   int32_t fourthY;
   // What the attempt did, for tests and tuning.
   int32_t alignmentSearched;  // 1 when components were searched for an alignment pattern
-  int32_t decodeAttempt;      // -1 none; 0 unshifted; 1..8 the retry that decoded
+  int32_t decodeAttempt;      // -1 none; 0 unshifted; 1..8 the retry that decoded;
+                              // 9 through the pattern centres (modes 6..11)
   int32_t shiftX;             // offset of the fourth corner in the sampling being decoded
   int32_t shiftY;
 };

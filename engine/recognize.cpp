@@ -13,7 +13,10 @@
 namespace cordavex {
 namespace {
 
-constexpr int kModeCount = 6;
+// Modes 0..5 choose the preparation; 6..11 are the same six preparations with
+// the still-image reader's extra readings (see LocateQrCodeWith).
+constexpr int kPreparationModes = 6;
+constexpr int kModeCount = 2 * kPreparationModes;
 constexpr int kThoroughMode = 4;
 
 bool ValidMode(int32_t mode) { return mode >= 0 && mode < kModeCount; }
@@ -124,13 +127,16 @@ void ConvertToGrey(const uint8_t* image, int32_t width, int32_t height, int32_t 
   }
 }
 
-int32_t RunDispatch(Recognizer& r, int32_t mode, int32_t symbologyMask,
+int32_t RunDispatch(Recognizer& r, int32_t requestedMode, int32_t symbologyMask,
                     const EngineStages& stages) {
+  const int32_t mode = requestedMode % kPreparationModes;
+  r.extraReadings = requestedMode >= kPreparationModes ? 1 : 0;
   const uint32_t mask = static_cast<uint32_t>(
       symbologyMask >= 1 && symbologyMask <= static_cast<int32_t>(kMaskAll) ? symbologyMask
                                                                        : kMaskAll);
   bool found = false;
   std::fill(std::begin(r.miss), std::end(r.miss), Failure::kNone);
+  r.finderCandidates = 0;
   if (!stages.prepare(r, mode)) {
     r.miss[0] = Failure::kPreparation;
   } else if (!stages.label(r)) {
@@ -162,6 +168,7 @@ int32_t RecognizeImageWith(const EngineStages& stages, const uint8_t* image, voi
     return 0;
   }
   const int32_t mode = result->mode();
+  const int32_t preparation = mode % kPreparationModes;
   const int32_t symbologyMask = result->symbologyMask();
   // The caller's block holds an arbitrary bit pattern; Recognizer is an
   // implicit-lifetime type, so it is read in place and repaired.
@@ -174,7 +181,7 @@ int32_t RecognizeImageWith(const EngineStages& stages, const uint8_t* image, voi
   r.imageWidth = width;
   r.imageHeight = height;
   r.imageCapacity = static_cast<int32_t>(ImageAreaBytes(n));
-  const int64_t cleared = (n <= kSmallFramePixels && (mode == 0 || mode == 1)) ? 4 * n : n;
+  const int64_t cleared = (n <= kSmallFramePixels && (preparation == 0 || preparation == 1)) ? 4 * n : n;
   const bool knownFormat =
       bitsPerPixel == 8 || bitsPerPixel == 16 || bitsPerPixel == 24 || bitsPerPixel == 32;
   // A known format writes every one of the n pixels, so only the rest is cleared.

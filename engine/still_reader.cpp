@@ -16,6 +16,9 @@ namespace cordavex {
 namespace {
 
 constexpr int kCropCount = 5;
+// Added to a preparation mode (0..5): the same preparation with the locators'
+// extra readings.
+constexpr int kExtraReadingModes = 6;
 // A crop keeps two thirds of each side: five of them (four corners and the
 // centre) overlap so that any symbol smaller than a third of the frame lies
 // wholly inside at least one.
@@ -251,7 +254,9 @@ ViewRun RunView(const std::vector<uint8_t>& viewGrey, int viewWidth, int viewHei
   std::memset(workspace.data(), 0, sizeof(Recognizer));
   const auto& r = *reinterpret_cast<const Recognizer*>(workspace.data());
   for (int call = 0; call < view.calls; ++call) {
-    result.mode() = view.mode;
+    // The extra readings of modes 6..11 cost nothing until a located symbol
+    // fails to decode, and that is where a still image has time to spare.
+    result.mode() = view.mode + kExtraReadingModes;
     result.symbologyMask() = static_cast<int32_t>(mask);
     run.status = RecognizeImage(viewGrey.data(), workspace.data(), viewWidth, viewHeight, 8,
                                 &result);
@@ -259,6 +264,7 @@ ViewRun RunView(const std::vector<uint8_t>& viewGrey, int viewWidth, int viewHei
     if (run.status == 1) break;
     // The QR locator needs three finders, each a component with a hole.
     if (r.holeCount >= kFindersNeeded) run.finderLike = true;
+    run.finderCandidates = std::max(run.finderCandidates, r.finderCandidates);
   }
   return run;
 }

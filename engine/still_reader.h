@@ -29,7 +29,8 @@ struct StillView {
   int16_t scalePercent;  // kScale only
   int8_t crop;           // kCrop: 0 top left, 1 top right, 2 bottom left, 3 bottom right,
                          // 4 centre; kTurn: quarter turns
-  int8_t mode;           // processing mode for every call on this view
+  int8_t mode;           // preparation (0..5) for every call on this view, asked for
+                         // with the extra readings (mode + 6)
   int8_t calls;          // consecutive engine calls with one workspace
 };
 
@@ -56,6 +57,7 @@ struct ViewRun {
   int32_t status = 0;
   int32_t calls = 0;
   bool finderLike = false;
+  int32_t finderCandidates = 0;  // the most any call found
 };
 ViewRun RunView(const std::vector<uint8_t>& viewGrey, int viewWidth, int viewHeight,
                 const StillView& view, uint32_t mask, std::vector<uint64_t>& workspace,

@@ -81,6 +81,9 @@ struct Recognizer {
 
   // Per-frame state.
   int32_t skipVersion2;
+  // 1 in modes 6..11: the locators may read a symbol a second way when the
+  // first reading fails (slower, for still images).
+  int32_t extraReadings;
   int32_t imageWidth;
   int32_t imageHeight;
   int32_t imageCapacity;  // bytes available in the image area
@@ -101,6 +104,9 @@ struct Recognizer {
   // The lock value of the symbology that the last successful call decoded; kept
   // after the lock itself is released, for tools that report the symbology.
   int32_t decodedSymbology;
+  // Components that passed the QR finder test in the last call (counting stops
+  // at four): the still-image reader's sign of a QR code in view.
+  int32_t finderCandidates;
 
   // Decoder outputs.
   uint8_t decodedText[kDecodedTextBytes];

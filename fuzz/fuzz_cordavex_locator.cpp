@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const Frame frame = kFrames[header[2] % 4];
   const int32_t bitsPerPixel = kFormats[(header[2] >> 2) % 5];
-  const int32_t mode = header[2] >> 5;  // 6 and 7 are out of range on purpose
+  const int32_t mode = header[2] >> 5;  // 6 and 7: modes 0 and 1 with the extra readings
   // Module size 1.5 .. 9 px, any angle, perspective up to about a third.
   const double module = 1.5 + header[3] / 34.0;
   const double angle = header[4] * (2 * M_PI / 256);

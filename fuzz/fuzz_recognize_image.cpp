@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int32_t width = 1 + data[0] % 200;
   const int32_t height = 1 + data[1] % 160;
   const int32_t bitsPerPixel = kFormats[data[2] % 5];
-  const int32_t mode = data[3] % 7;  // 6 is out of range on purpose
+  const int32_t mode = data[3] % 13;  // 12 is out of range on purpose
   const int32_t mask = data[4] % 9;
   data += 5;
   size -= 5;

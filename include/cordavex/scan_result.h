@@ -129,7 +129,7 @@ struct ScanResult {
   static constexpr uint16_t kEmptyString = kPoolStart + kPoolUnits;
   static constexpr int kTextUnits = kEmptyString + 1;
 
-  // First word: `mode` (0..5) on input, the content type code on output.
+  // First word: `mode` (0..11) on input, the content type code on output.
   int32_t contentType;
   uint32_t subType;
   uint32_t number;

@@ -60,7 +60,7 @@ TEST(RecognizeImage, RejectsBadArgumentsTouchingOnlyAnOutOfRangeMode) {
       {"bits below 8", false, false, 16, 16, 7},
   };
   for (const Case& c : cases) {
-    for (int32_t mode : {3, 9}) {
+    for (int32_t mode : {3, 12}) {
       Workspace ws(16, 16, Workspace::Filled{0xA5});
       const std::vector<uint64_t> before = ws.Block();
       ScanResult result = Options(mode, 5);
@@ -70,7 +70,7 @@ TEST(RecognizeImage, RejectsBadArgumentsTouchingOnlyAnOutOfRangeMode) {
                          c.width, c.height, c.bitsPerPixel, &result);
       EXPECT_EQ(status, 0) << c.name;
       EXPECT_EQ(ws.Block(), before) << c.name << ": workspace touched";
-      EXPECT_EQ(result.mode(), mode == 9 ? 0 : 3) << c.name;
+      EXPECT_EQ(result.mode(), mode == 12 ? 0 : 3) << c.name;
       EXPECT_EQ(result.symbologyMask(), 5) << c.name;
       EXPECT_EQ(result.number, 1234u) << c.name;
     }
@@ -288,9 +288,25 @@ TEST_F(Dispatch, FailureGrowsTheOffsetOnlyWhilePhaseIsBelowThree) {
 }
 
 TEST_F(Dispatch, ModeOutOfRangeIsWrittenBackAndProcessedAsZero) {
-  Run(9, 7);
-  EXPECT_EQ(result.mode(), 0);
-  EXPECT_EQ(rec.preparedMode, 0);
+  for (int32_t mode : {12, -1}) {
+    rec = Recorder{};
+    Run(mode, 7);
+    EXPECT_EQ(result.mode(), 0) << mode;
+    EXPECT_EQ(rec.preparedMode, 0) << mode;
+    EXPECT_EQ(ws.r().extraReadings, 0) << mode;
+  }
+}
+
+TEST_F(Dispatch, ModesSixToElevenPrepareAsZeroToFiveWithExtraReadings) {
+  for (int32_t mode : {0, 4, 6, 9, 10, 11}) {
+    rec = Recorder{};
+    ws.r().lockedKind = 0;
+    Run(mode, 7);
+    EXPECT_EQ(rec.preparedMode, mode % 6) << mode;
+    EXPECT_EQ(ws.r().extraReadings, mode >= 6 ? 1 : 0) << mode;
+    // The thorough preparation keeps its own locator order.
+    EXPECT_EQ(rec.calls, mode % 6 == 4 ? "PLQCcD" : "PLQCD") << mode;
+  }
 }
 
 TEST_F(Dispatch, UnknownPixelFormatGivesABlackImage) {
