@@ -3,7 +3,7 @@
 // Benchmark: what matters here is the rate and the spread over many different
 // images, not the mean of one image repeated.
 //
-//   cordavex_bench_corpus [--set realworld|camera|all] [--plain] [--views] [--list]
+//   cordavex_bench_corpus [--set realworld|camera|all] [--plain] [--views|--views-tsv] [--list]
 //
 // Sets: the real photos listed in ../shared/testdata/realworld/manifest.tsv, and
 // camera-like frames drawn by the test support library (QR versions 1 to 13
@@ -13,8 +13,10 @@
 // consecutive calls, the camera path as `cordavex scan --plain` runs it) and
 // "zxing" (ReadBarcode with the QR format, on the same grey image). CPU time
 // is the process's CPU clock around each read, so other load on the machine
-// adds little. --views times every view of the still reader's plan on every
-// image on its own (for ordering the plan); --list prints each image's result.
+// adds little. --views times every candidate view of the still reader on every
+// image on its own (--views-tsv: one line per view and image, for
+// bench/plan_views.py, which orders the plan); --list prints each image's
+// result.
 #include <ZXing/ReadBarcode.h>
 
 #include <algorithm>
@@ -237,9 +239,11 @@ void PrintTally(const std::string& set, const char* reader, const Tally& t, cons
   std::printf("\n");
 }
 
-// Every view of the plan on every image, alone: which images it decodes and
-// what it costs, to order the plan by gain per millisecond.
-void TimeViews(const std::vector<Sample>& samples) {
+// Every candidate view on every image, alone: which images it decodes and what
+// it costs, to order the plan by gain per millisecond. With `perImage` one
+// tab-separated line per view and image (view, image, decoded 0/1, ms), the
+// input of bench/plan_views.py.
+void TimeViews(const std::vector<Sample>& samples, bool perImage) {
   auto result = std::make_unique<ScanResult>();
   std::vector<uint64_t> workspace;
   std::vector<uint8_t> view;
@@ -259,13 +263,17 @@ void TimeViews(const std::vector<Sample>& samples) {
           if (!ok) which += " WRONG:" + s.name;
         }
       }
-      total += CpuMs() - t0;
+      const double ms = CpuMs() - t0;
+      total += ms;
+      if (perImage) std::printf("%s\t%s\t%d\t%.4f\n", ViewName(v).c_str(), s.name.c_str(), ok ? 1 : 0, ms);
       if (ok) {
         ++decoded;
         which += " " + s.name;
       }
     }
-    std::printf("%-22s %3d decoded  %8.1f ms |%s\n", ViewName(v).c_str(), decoded, total, which.c_str());
+    if (!perImage) {
+      std::printf("%-22s %3d decoded  %8.1f ms |%s\n", ViewName(v).c_str(), decoded, total, which.c_str());
+    }
   }
 }
 
@@ -275,7 +283,7 @@ void TimeViews(const std::vector<Sample>& samples) {
 int main(int argc, char** argv) {
   using namespace cordavex;
   std::string set = "all";
-  bool plain = false, views = false, list = false;
+  bool plain = false, views = false, viewsTsv = false, list = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--set" && i + 1 < argc) {
@@ -284,10 +292,12 @@ int main(int argc, char** argv) {
       plain = true;
     } else if (a == "--views") {
       views = true;
+    } else if (a == "--views-tsv") {
+      views = viewsTsv = true;
     } else if (a == "--list") {
       list = true;
     } else {
-      std::fprintf(stderr, "usage: %s [--set realworld|camera|all] [--plain] [--views] [--list]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--set realworld|camera|all] [--plain] [--views|--views-tsv] [--list]\n", argv[0]);
       return 2;
     }
   }
@@ -299,7 +309,7 @@ int main(int argc, char** argv) {
                    std::make_move_iterator(frames.end()));
   }
   if (views) {
-    TimeViews(samples);
+    TimeViews(samples, viewsTsv);
     return 0;
   }
   auto result = std::make_unique<ScanResult>();

@@ -20,10 +20,13 @@ namespace {
 int Miss(Recognizer& r, Failure why) { return MissAs(r, Symbology::kQr, why); }
 
 constexpr int kVersion1Dimension = 22;  // below: version 1, no alignment pattern
-constexpr int kVersion7Dimension = 45;
+constexpr int kVersion7Dimension = 45;  // from here: six alignment patterns around the centre
 // decodeAttempt of a symbol read through the pattern centres (0: unshifted,
 // 1..8: the fourth corner shifted).
-constexpr int kCentreAttempt = 9;  // from here: six alignment patterns around the centre
+constexpr int kCentreAttempt = 9;
+// Of the 25 modules of an alignment pattern, how many must match where the
+// centre reading looks for one.
+constexpr int kAlignmentScoreNeeded = 21;
 constexpr int kEdgeProbePasses = 32;
 constexpr int kScoreCandidates = 16;
 constexpr int kHillClimbPasses = 17;
@@ -583,37 +586,166 @@ bool SampleThrough(Recognizer& r, const Homography& map, int d) {
   return true;
 }
 
+struct Centre {
+  double x, y;
+};
+
+// The centre of a finder: the mean position of the pixels of its ring and of
+// its core within reach of the centroid, to a fraction of a pixel. The traced
+// centroid is whole pixels of the outline only.
+Centre PatternCentre(const Recognizer& r, int label) {
+  const ComponentRecord& rec = r.components[label];
+  const Point c = Centroid(r, label);
+  const Centre fallback = {c.x + 0.5, c.y + 0.5};
+  if (!InImage(r, c.x, c.y)) return fallback;
+  const int core = Pixel(r, c.x, c.y);
+  const int reach = std::clamp(rec.diagonal / 2 + 2, 2, 200);
+  const int x0 = std::max(0, c.x - reach), x1 = std::min(r.imageWidth - 1, c.x + reach);
+  const int y0 = std::max(0, c.y - reach), y1 = std::min(r.imageHeight - 1, c.y + reach);
+  int64_t n = 0, sx = 0, sy = 0;
+  for (int y = y0; y <= y1; ++y) {
+    const uint8_t* row = r.image() + static_cast<size_t>(y) * r.imageWidth;
+    for (int x = x0; x <= x1; ++x) {
+      if (row[x] == label || (row[x] == core && IsDark(row[x]))) {
+        ++n;
+        sx += x;
+        sy += y;
+      }
+    }
+  }
+  if (n == 0) return fallback;
+  return {static_cast<double>(sx) / n + 0.5, static_cast<double>(sy) / n + 0.5};
+}
+
+bool DarkAt(const Recognizer& r, double x, double y) {
+  if (!(x >= 0 && y >= 0 && x < r.imageWidth && y < r.imageHeight)) return false;
+  return IsDark(r.image()[static_cast<size_t>(y) * r.imageWidth + static_cast<size_t>(x)]);
+}
+
+// From `from` along `step` (a fraction of a module, in pixels): past the dark
+// core, the light gap and the dark ring to the first light beyond it; the
+// distance in steps, or -1 when the pattern is not there within `limit` steps.
+int RingEdge(const Recognizer& r, Centre from, Centre step, int limit) {
+  int phase = 0;  // 0 core, 1 gap, 2 ring
+  for (int t = 0; t <= limit; ++t) {
+    const bool dark = DarkAt(r, from.x + t * step.x, from.y + t * step.y);
+    if (phase == 0 && !dark) {
+      phase = 1;
+    } else if (phase == 1 && dark) {
+      phase = 2;
+    } else if (phase == 2 && !dark) {
+      return t;
+    }
+  }
+  return -1;
+}
+
+// Moves a finder's centre to the middle of its outer edges along both module
+// axes (each given as one module's step in pixels), twice; the centre of mass
+// leans towards whatever noise or a neighbouring module joined the ring.
+Centre RefineFinderCentre(const Recognizer& r, Centre c, Centre axisX, Centre axisY) {
+  constexpr int kStepsPerModule = 8;
+  constexpr int kLimit = 6 * kStepsPerModule;  // the ring's outer edge lies 3.5 modules out
+  for (int pass = 0; pass < 2; ++pass) {
+    for (const Centre& axis : {axisX, axisY}) {
+      const Centre step = {axis.x / kStepsPerModule, axis.y / kStepsPerModule};
+      const int ahead = RingEdge(r, c, step, kLimit);
+      const int behind = RingEdge(r, c, {-step.x, -step.y}, kLimit);
+      if (ahead < 0 || behind < 0) continue;
+      const double shift = (ahead - behind) / 2.0;
+      c = {c.x + shift * step.x, c.y + shift * step.y};
+    }
+  }
+  return c;
+}
+
+// Where the bottom-right alignment pattern best matches its 5 x 5 modules (dark
+// outer ring, light inner ring, dark centre) near `estimate`, the module steps
+// taken from the finders. The score counts matching modules; ties go to the
+// point nearest the estimate.
+Centre SearchAlignment(const Recognizer& r, Centre estimate, Centre stepX, Centre stepY,
+                       int& bestScore) {
+  const double module = std::sqrt(std::max(stepX.x * stepX.x + stepX.y * stepX.y,
+                                           stepY.x * stepY.x + stepY.y * stepY.y));
+  const int radius = std::clamp(static_cast<int>(3 * module + 0.5), 2, 60);
+  const int step = std::max(1, static_cast<int>(module / 3));
+  Centre best = estimate;
+  bestScore = -1;
+  double bestDistance = 0;
+  for (int dy = -radius; dy <= radius; dy += step) {
+    for (int dx = -radius; dx <= radius; dx += step) {
+      const Centre p = {estimate.x + dx, estimate.y + dy};
+      int score = 0;
+      for (int b = -2; b <= 2; ++b) {
+        for (int a = -2; a <= 2; ++a) {
+          const bool dark = std::max(std::abs(a), std::abs(b)) != 1;
+          const double x = p.x + a * stepX.x + b * stepY.x;
+          const double y = p.y + a * stepX.y + b * stepY.y;
+          score += DarkAt(r, x, y) == dark ? 1 : 0;
+        }
+      }
+      const double distance = double(dx) * dx + double(dy) * dy;
+      if (score > bestScore || (score == bestScore && distance < bestDistance)) {
+        bestScore = score;
+        bestDistance = distance;
+        best = p;
+      }
+    }
+  }
+  return best;
+}
+
 // A second reading of a located symbol whose corner-based grid did not decode:
-// the grid through the centres of the three finders and of the alignment
-// pattern (or, without one, the parallelogram the finders span). Centres
-// average a whole pattern, so blur and a threshold that swells or thins the
-// dark barely move them, where an outer corner pixel moves with both.
+// the grid through the centres of the three finders and of the bottom-right
+// alignment pattern (searched for near where the finders put it, or the
+// component the locator took for it), else of the parallelogram the finders
+// span. Centres average a whole pattern, so blur and a threshold that swells or
+// thins the dark barely move them, where an outer corner pixel moves with both.
 int DecodeFromCentres(Recognizer& r, const QrLocation& loc, const QrLocatorHooks& hooks) {
   const int d = r.symbolDimension;
   if (d < 21 || d > ModuleMatrix::kSize) return 0;
-  const Point k = Centroid(r, loc.cornerLabel);
-  const Point u = Centroid(r, loc.firstLabel);
-  const Point v = Centroid(r, loc.secondLabel);
+  Centre k = PatternCentre(r, loc.cornerLabel);
+  Centre u = PatternCentre(r, loc.firstLabel);
+  Centre v = PatternCentre(r, loc.secondLabel);
+  {
+    const Centre axisX = {(u.x - k.x) / (d - 7), (u.y - k.y) / (d - 7)};
+    const Centre axisY = {(v.x - k.x) / (d - 7), (v.y - k.y) / (d - 7)};
+    k = RefineFinderCentre(r, k, axisX, axisY);
+    u = RefineFinderCentre(r, u, axisX, axisY);
+    v = RefineFinderCentre(r, v, axisX, axisY);
+  }
   const double near = 3.5, far = d - 3.5;
   double from[4][2] = {{near, near}, {far, near}, {near, far}, {0, 0}};
-  double to[4][2] = {{double(k.x) + 0.5, double(k.y) + 0.5},
-                     {double(u.x) + 0.5, double(u.y) + 0.5},
-                     {double(v.x) + 0.5, double(v.y) + 0.5},
-                     {0, 0}};
-  Point fourth[2];
-  double fourthModule[2];
+  double to[4][2] = {{k.x, k.y}, {u.x, u.y}, {v.x, v.y}, {0, 0}};
+  constexpr int kMostOptions = 3;
+  Centre fourth[kMostOptions];
+  double fourthModule[kMostOptions];
   int options = 0;
-  if (d >= kVersion1Dimension && loc.alignmentLabel >= 1 && loc.alignmentLabel <= kMaxLabel) {
-    fourth[options] = Centroid(r, loc.alignmentLabel);
-    fourthModule[options++] = d - 6.5;
+  if (d >= kVersion1Dimension) {
+    // Module steps and the alignment centre (module d - 7) from the finders alone.
+    const Centre stepX = {(u.x - k.x) / (d - 7), (u.y - k.y) / (d - 7)};
+    const Centre stepY = {(v.x - k.x) / (d - 7), (v.y - k.y) / (d - 7)};
+    const double reach = d - 10;  // modules from the corner finder's centre
+    const Centre estimate = {k.x + reach * (stepX.x + stepY.x), k.y + reach * (stepX.y + stepY.y)};
+    int score = 0;
+    const Centre found = SearchAlignment(r, estimate, stepX, stepY, score);
+    if (score >= kAlignmentScoreNeeded) {
+      fourth[options] = found;
+      fourthModule[options++] = d - 6.5;
+    }
+    if (loc.alignmentLabel >= 1 && loc.alignmentLabel <= kMaxLabel) {
+      const Point a = Centroid(r, loc.alignmentLabel);
+      fourth[options] = {a.x + 0.5, a.y + 0.5};
+      fourthModule[options++] = d - 6.5;
+    }
   }
   // The parallelogram's fourth finder centre.
   fourth[options] = {u.x + v.x - k.x, u.y + v.y - k.y};
   fourthModule[options++] = far;
   for (int o = 0; o < options; ++o) {
     from[3][0] = from[3][1] = fourthModule[o];
-    to[3][0] = fourth[o].x + 0.5;
-    to[3][1] = fourth[o].y + 0.5;
+    to[3][0] = fourth[o].x;
+    to[3][1] = fourth[o].y;
     Homography map{};
     if (!SolveHomography(from, to, map) || !SampleThrough(r, map, d)) continue;
     std::memset(r.decodedText, 0, sizeof r.decodedText);

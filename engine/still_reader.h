@@ -22,6 +22,10 @@ enum class ViewKind : uint8_t {
   kCrop,   // a crop of two thirds of each side, at native resolution
   kTurn,   // the frame turned clockwise by crop quarter turns (1..3)
   kPad,    // the frame inside a light border of scalePercent / 100 of its shorter side
+  kLargestUnreduced,  // a frame the engine would reduce, rescaled to the largest
+                      // size it takes as it is
+  kLocalThreshold,    // black and white against the mean of a window around each
+                      // pixel, at the largest size the engine takes unreduced
 };
 
 struct StillView {
@@ -52,12 +56,11 @@ bool MakeView(const std::vector<uint8_t>& grey, int width, int height, const Sti
 
 // Runs the engine on one view with a workspace cleared first. Returns the last
 // status; `calls` counts the engine calls made and `finderLike` is set when any
-// call labelled a component with a finder-like hole.
+// call found a component that passes the QR finder test.
 struct ViewRun {
   int32_t status = 0;
   int32_t calls = 0;
   bool finderLike = false;
-  int32_t finderCandidates = 0;  // the most any call found
 };
 ViewRun RunView(const std::vector<uint8_t>& viewGrey, int viewWidth, int viewHeight,
                 const StillView& view, uint32_t mask, std::vector<uint64_t>& workspace,

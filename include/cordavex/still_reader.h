@@ -3,12 +3,13 @@
 //
 // The camera loop calls RecognizeImage once per frame and lets the next frame
 // try again; a still image has no next frame. ReadStillImage runs the engine on
-// views of the same image instead: the whole frame in several processing modes,
-// rescaled copies, crops at native resolution and the frame inside a white
-// border. The views are tried in order of what they gained per
-// unit of time on real photos, and the reader stops at the first success; when
-// the first cheap views labelled nothing finder-like it stops looking for QR
-// codes (other symbologies asked for still get every view).
+// views of the same image instead: crops at native resolution, rescaled copies,
+// the frame inside a white border, a local threshold, several processing modes
+// (each with the extra readings of modes 6..11). The views are tried in order
+// of what they read per unit of time on real photos and camera-like frames, and
+// the reader stops at the first success; when the first views found nothing
+// that passes the QR finder test it stops looking for QR codes (other
+// symbologies asked for still get every view).
 //
 // Ownership: the caller owns the image and the result record. Unlike the camera
 // path, the reader allocates its own workspace and scratch images once per call.
@@ -32,8 +33,8 @@ struct StillReadOptions {
   // Stop after this many engine calls (0: no limit beyond the reader's own
   // order of views).
   int32_t maxEngineCalls = 0;
-  // Stop looking for QR codes once the cheap first views labelled nothing
-  // finder-like (true), or try every view regardless (false).
+  // Stop looking for QR codes once the first views found nothing that passes
+  // the QR finder test (true), or try every view regardless (false).
   bool giveUpEarly = true;
 };
 

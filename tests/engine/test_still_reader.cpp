@@ -3,12 +3,15 @@
 // with what was encoded.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cordavex/recognizer.h"
 #include "cordavex/still_reader.h"
+#include "engine/prepare.h"
 #include "engine/still_reader.h"
 #include "support/qr_symbols.h"
 #include "support/render.h"
@@ -107,15 +110,16 @@ TEST(StillReader, GivesUpEarlyWhenNothingFinderLikeIsInView) {
   EXPECT_EQ(outcome.symbology, 0);
   EXPECT_TRUE(outcome.bytes.empty());
   EXPECT_FALSE(outcome.missCause.empty());
-  // The probe views of a 640 x 480 frame: the whole frame and the centre crop
-  // once each, then the whole frame four times in each of two modes (the
-  // reduced copies are skipped).
+  // The seven probe views that run on a 640 x 480 frame (the reduced copies
+  // are skipped): the centre crop, the frame in a border, the centre crop four
+  // times, the frame in a wider border, the local threshold, the centre crop in
+  // another mode and the whole frame.
   EXPECT_EQ(outcome.engineCalls, 10);
-  EXPECT_GT(everyView, 3 * outcome.engineCalls) << "without giving up every view is tried";
+  EXPECT_GT(everyView, outcome.engineCalls + 8) << "without giving up every view is tried";
 
   options.giveUpEarly = false;
-  // The third view of a 640 x 480 frame is four calls on the whole frame (the
-  // reduced copies are skipped): a limit of 5 stops before it.
+  // The third view that runs on a 640 x 480 frame is four calls on the centre
+  // crop: a limit of 5 stops before it.
   options.maxEngineCalls = 5;
   EXPECT_LE(ReadStillImage(f.pixels.data(), f.width, f.height, 8, result.get(), options, &outcome), 0);
   EXPECT_EQ(outcome.engineCalls, 2);
@@ -176,6 +180,46 @@ TEST(StillReader, ViewsCropAndRescaleTheGreyImage) {
   const std::vector<uint8_t> small(40 * 40, 128);
   EXPECT_FALSE(MakeView(small, 40, 40, {ViewKind::kScale, 50, 0, 0, 1}, out, vw, vh))
       << "a view too small to hold a symbol is skipped";
+}
+
+TEST(StillReader, LargestUnreducedAndLocalThresholdViews) {
+  std::vector<uint8_t> out;
+  int vw = 0, vh = 0;
+  // A frame the engine keeps as it is has no unreduced copy to make.
+  const std::vector<uint8_t> small(320 * 240, 128);
+  EXPECT_FALSE(MakeView(small, 320, 240, {ViewKind::kLargestUnreduced, 100, 0, 4, 1}, out, vw, vh));
+  for (const auto& [w, h] : {std::pair{640, 480}, std::pair{1280, 960}, std::pair{1600, 300}}) {
+    const std::vector<uint8_t> grey(static_cast<size_t>(w) * h, 90);
+    ASSERT_TRUE(MakeView(grey, w, h, {ViewKind::kLargestUnreduced, 100, 0, 4, 1}, out, vw, vh)) << w;
+    EXPECT_EQ(ReductionFactor(int64_t{vw} * vh), 1) << w << ": the engine keeps the view as it is";
+    EXPECT_GT(int64_t{vw} * vh, 4 * 76800 - 2 * std::max(vw, vh)) << w << ": and it is as large as that allows";
+    EXPECT_NEAR(double(vw) / vh, double(w) / h, 0.01 * w / h) << w;
+    EXPECT_EQ(out.size(), static_cast<size_t>(vw) * vh);
+    EXPECT_EQ(out[out.size() / 2], 90);
+  }
+
+  // Light falling off from left to right, with a dark square on each side
+  // darker than its surroundings but, on the right, lighter than the paper on
+  // the left: one global threshold cannot keep both squares and all the paper.
+  const int w = 400, h = 200;
+  std::vector<uint8_t> grey(static_cast<size_t>(w) * h);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      const int paper = 240 - x * 7 / 20;  // 240 at the left edge, 101 at the right
+      const bool square = y >= 90 && y < 106 && ((x >= 40 && x < 56) || (x >= 340 && x < 356));
+      grey[static_cast<size_t>(y) * w + x] = static_cast<uint8_t>(square ? paper * 3 / 5 : paper);
+    }
+  }
+  ASSERT_TRUE(MakeView(grey, w, h, {ViewKind::kLocalThreshold, 100, 0, 4, 1}, out, vw, vh));
+  ASSERT_EQ(vw, w);
+  ASSERT_EQ(vh, h);
+  const auto at = [&](int x, int y) { return out[static_cast<size_t>(y) * w + x]; };
+  EXPECT_EQ(at(48, 98), 0) << "left square";
+  EXPECT_EQ(at(348, 98), 0) << "right square";
+  EXPECT_EQ(at(10, 10), 255) << "bright paper";
+  EXPECT_EQ(at(390, 190), 255) << "dim paper";
+  EXPECT_EQ(at(200, 98), 255) << "paper between the squares";
+  for (const uint8_t v : out) ASSERT_TRUE(v == 0 || v == 255);
 }
 
 }  // namespace

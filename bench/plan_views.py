@@ -1,0 +1,105 @@
+#!/usr/bin/env python3
+"""Orders the still-image reader's views by what they read per millisecond.
+
+    build/default/bench/cordavex_bench_corpus --views-tsv > views.tsv
+    bench/plan_views.py views.tsv [--rate 0.02]
+
+Reads one line per candidate view and image (view, image, decoded 0/1, ms) and
+builds the plan greedily: the next view is the one that reads the most images
+not yet read per millisecond it costs on those images (the reader stops at the
+first success, so only they pay for it). The plan ends when the best view reads
+fewer than --rate images per millisecond. Prints what the plan reads and costs
+per set and the plan as the C++ initialisers of engine/still_reader.cpp.
+"""
+import argparse
+import collections
+import re
+import sys
+
+
+def image_set(name):
+    # Camera-like frames are named "WxH difficulty vN"; the rest are photos.
+    first = name.split()[0]
+    return first if re.fullmatch(r"\d+x\d+", first) else "real photos"
+
+
+def initialiser(view):
+    m = re.fullmatch(r"(.+?) mode (\d+)(?: x(\d+))?", view)
+    if not m:
+        raise ValueError("unknown view name: " + view)
+    kind, mode, calls = m.group(1), int(m.group(2)), int(m.group(3) or 1)
+    if kind == "full":
+        args = ("kFull", 100, 0)
+    elif kind == "unreduced":
+        args = ("kLargestUnreduced", 100, 0)
+    elif kind == "local threshold":
+        args = ("kLocalThreshold", 100, 0)
+    elif m2 := re.fullmatch(r"scale (\d+)%", kind):
+        args = ("kScale", int(m2.group(1)), 0)
+    elif m2 := re.fullmatch(r"pad (\d+)%", kind):
+        args = ("kPad", int(m2.group(1)), 0)
+    elif m2 := re.fullmatch(r"crop (\d)", kind):
+        args = ("kCrop", 100, int(m2.group(1)))
+    elif m2 := re.fullmatch(r"turn (\d+)", kind):
+        args = ("kTurn", 100, int(m2.group(1)) // 90)
+    else:
+        raise ValueError("unknown view kind: " + kind)
+    return "    {ViewKind::%s, %d, %d, %d, %d}," % (args + (mode, calls))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("tsv")
+    parser.add_argument("--rate", type=float, default=0.02,
+                        help="images read per millisecond below which the plan ends")
+    options = parser.parse_args()
+
+    read = collections.defaultdict(dict)
+    cost = collections.defaultdict(dict)
+    views = []
+    with open(options.tsv) as f:
+        for line in f:
+            fields = line.rstrip("\n").split("\t")
+            if len(fields) != 4:
+                continue
+            view, image, decoded, ms = fields
+            if view not in read:
+                views.append(view)
+            read[view][image] = decoded == "1"
+            cost[view][image] = float(ms)
+    if not views:
+        sys.exit("no view lines in " + options.tsv)
+    images = list(read[views[0]])
+
+    plan, unread = [], set(images)
+    while True:
+        best = None
+        for view in views:
+            if view in plan:
+                continue
+            gain = sum(1 for image in unread if read[view][image])
+            spent = sum(cost[view][image] for image in unread)
+            if gain and (best is None or gain / spent > best[0]):
+                best = (gain / spent, view)
+        if best is None or best[0] < options.rate:
+            break
+        plan.append(best[1])
+        unread = {image for image in unread if not read[best[1]][image]}
+
+    decoded, spent, count = (collections.Counter() for _ in range(3))
+    for image in images:
+        group = image_set(image)
+        count[group] += 1
+        for view in plan:
+            spent[group] += cost[view][image]
+            if read[view][image]:
+                decoded[group] += 1
+                break
+    for group in count:
+        print("// %-12s %3d/%-3d read, %8.1f ms" % (group, decoded[group], count[group], spent[group]))
+    for view in plan:
+        print(initialiser(view) + "  // " + view)
+
+
+if __name__ == "__main__":
+    main()
