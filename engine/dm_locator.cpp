@@ -32,6 +32,8 @@ constexpr int kArmGap = 17;             // outline points at most between the tw
 constexpr int kEndWindow = 32;          // outline points either side searched for an arm end
 constexpr int kCoarseSteps = 32;
 constexpr int kFinePasses = 33;
+// decodeAttempt of a symbol read through corners fitted to its border.
+constexpr int kFittedAttempt = 9;
 constexpr int kFineTrials = 5;
 constexpr int64_t kInsetNumerator = 3 * kOne / 8;  // 0.375 of a module
 constexpr int kMaxReadDimension = 48;
@@ -493,6 +495,64 @@ int Decode(Recognizer& r, DmLocation& loc) {
   return 1;
 }
 
+// How many modules of the finder and timing border sample as they must: the
+// left column and the bottom row dark, the top row and the right column
+// alternating (dark at the top left, light at the top right).
+int BorderScore(const Recognizer& r, const SampleCorners& corners, int d) {
+  const ModuleSampler sampler(r, corners, d - 1);
+  int score = 0;
+  for (int k = 0; k < d; ++k) {
+    score += sampler.Sample(0, k) == 1;
+    score += sampler.Sample(k, d - 1) == 1;
+    score += sampler.Sample(k, 0) == (k % 2 == 0 ? 1 : 0);
+    score += sampler.Sample(d - 1, k) == (k % 2 == 1 ? 1 : 0);
+  }
+  return score;
+}
+
+// Moves the four sampling corners a pixel at a time while the border samples
+// better; the grid through the corners the locator measured can sit a fraction
+// of a module off where blur or perspective bent the edges it traced.
+SampleCorners FitToBorder(const Recognizer& r, SampleCorners corners, int d) {
+  constexpr int kPasses = 8;
+  int best = BorderScore(r, corners, d);
+  for (int pass = 0; pass < kPasses && best < 4 * d; ++pass) {
+    bool moved = false;
+    for (Point16& corner : corners.points) {
+      const Point16 start = corner;
+      Point16 bestPoint = start;
+      for (int dir = 0; dir < 8; ++dir) {
+        corner = ToPoint16({start.x + kDmDirectionX[dir], start.y + kDmDirectionY[dir]});
+        if (!InsideWithMargin(r, ToPoint(corner))) continue;
+        const int score = BorderScore(r, corners, d);
+        if (score > best) {
+          best = score;
+          bestPoint = corner;
+        }
+      }
+      corner = bestPoint;
+      moved = moved || bestPoint.x != start.x || bestPoint.y != start.y;
+    }
+    if (!moved) break;
+  }
+  return corners;
+}
+
+// The extra reading of modes 6..11: the grid through corners fitted to the
+// border pattern.
+int ReadFittedGrid(Recognizer& r, const DmCorners& inset, int d, DmLocation& loc) {
+  SampleCorners corners;
+  corners.points[0] = inset.points[0];
+  corners.points[1] = inset.points[2];
+  corners.points[2] = inset.points[1];
+  corners.points[3] = inset.points[3];
+  corners = FitToBorder(r, corners, d);
+  r.matrix.Clear();
+  if (!SampleGrid(r, corners, d - 1)) return 0;
+  RemoveSeparators(r.matrix, d);
+  return Decode(r, loc);
+}
+
 // Steps 12 to 14 on one candidate's corners. 1 when decoded.
 int ReadCandidate(Recognizer& r, DmCorners& c, DmLocation& loc) {
   int count0 = 0, count3 = 0;
@@ -533,6 +593,10 @@ int ReadCandidate(Recognizer& r, DmCorners& c, DmLocation& loc) {
       loc.decodeAttempt = dir + 1;
       return 1;
     }
+  }
+  if (r.extraReadings != 0 && ReadFittedGrid(r, inset, r1, loc)) {
+    loc.decodeAttempt = kFittedAttempt;
+    return 1;
   }
   return 0;
 }

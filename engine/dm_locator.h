@@ -29,7 +29,8 @@ struct DmLocation {
   int32_t count0;          // colour changes along the dashed edge towards point 0
   int32_t count3;          // ... towards point 3
   int32_t dimension;       // size from the dimension rule, 0 if rejected
-  int32_t decodeAttempt;   // -1 none; 0 unshifted; 1..8 the retry that decoded
+  int32_t decodeAttempt;   // -1 none; 0 unshifted; 1..8 the retry that decoded; 9 the
+                           // grid fitted to the border (modes 6..11)
   Failure furthest;        // the furthest stage any candidate reached
 };
 
