@@ -23,10 +23,13 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <iterator>
+#include <optional>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/image_io.h"
@@ -35,6 +38,8 @@
 #include "decode/failure.h"
 #include "engine/still_reader.h"
 #include "engine/workspace.h"
+#include "support/cv_symbols.h"
+#include "support/dm_symbols.h"
 #include "support/realworld.h"
 #include "support/qr_symbols.h"
 #include "support/render.h"
@@ -45,6 +50,8 @@ namespace {
 struct Sample {
   std::string name;
   std::string set;
+  uint32_t mask = kMaskQr;  // the symbology looked for
+  bool zxingReads = true;   // zxing-cpp has no reader for the Cordavex code
   int width = 0;
   int height = 0;
   std::vector<uint8_t> grey;
@@ -57,10 +64,10 @@ double CpuMs() {
   return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
 }
 
-std::vector<Sample> RealPhotos() {
+std::vector<Sample> RealPhotos(const char* symbology, uint32_t mask, const char* set) {
   const std::string dir = test::RealWorldDir();
   std::vector<Sample> samples;
-  for (const test::RealWorldPhoto& photo : test::RealWorldPhotos("qr")) {
+  for (const test::RealWorldPhoto& photo : test::RealWorldPhotos(symbology)) {
     cli::Image image;
     std::string error;
     if (!cli::ReadImage(dir + "/images/" + photo.file, image, error)) {
@@ -69,7 +76,8 @@ std::vector<Sample> RealPhotos() {
     }
     Sample s;
     s.name = photo.file;
-    s.set = "real photos";
+    s.set = set;
+    s.mask = mask;
     s.width = image.width;
     s.height = image.height;
     s.grey = GreyOfFrame(image.pixels.data(), image.width, image.height, image.bitsPerPixel);
@@ -100,24 +108,33 @@ struct FrameSize {
   int height;
 };
 constexpr FrameSize kFrameSizes[] = {{176, 144}, {320, 240}, {640, 480}, {1280, 960}};
-constexpr int kLastVersion = 13;
+constexpr int kLastQrVersion = 13;
 
-std::vector<Sample> CameraFrames() {
-  std::vector<Sample> samples;
+// One symbol of a camera-like set: its modules (quiet zone not included) and
+// the bytes a reader must return.
+struct Symbol {
+  std::vector<uint8_t> modules;
+  int side = 0;
+  std::vector<uint8_t> bytes;
+};
+
+// `symbols` gives the symbol for one item of the set and the frame's seed.
+using SymbolSource = std::function<std::optional<std::pair<std::string, Symbol>>(int, uint32_t)>;
+
+void AddCameraFrames(const char* symbology, uint32_t mask, bool zxingReads, int items,
+                     const SymbolSource& symbols, std::vector<Sample>& samples) {
   uint32_t seed = 1;
   for (const FrameSize& size : kFrameSizes) {
     for (const Difficulty& d : kDifficulties) {
-      for (int version = 1; version <= kLastVersion; ++version) {
+      for (int item = 0; item < items; ++item) {
         ++seed;
-        const int capacity = test::QrByteCapacity(version, test::kLevelM);
-        const std::vector<uint8_t> bytes =
-            test::RandomBytes(static_cast<size_t>(std::min(capacity, 40 + version * 7)), seed);
-        const auto symbol = test::EncodeQrBytes(bytes, version, test::kLevelM);
-        if (!symbol) continue;
+        const auto made = symbols(item, seed);
+        if (!made) continue;
+        const auto& [label, symbol] = *made;
         test::RenderOptions o;
         o.width = size.width;
         o.height = size.height;
-        o.moduleSize = size.height * d.heightShare / (symbol->size + 8);
+        o.moduleSize = size.height * d.heightShare / (symbol.side + 8);
         o.rotation = d.rotation * ((seed % 2) != 0 ? 1 : -1);
         o.perspective = d.perspective;
         o.blur = d.blur;
@@ -126,20 +143,80 @@ std::vector<Sample> CameraFrames() {
         o.centerX = 0.5 + 0.04 * static_cast<int>(seed % 5) - 0.08;
         o.centerY = 0.5 + 0.03 * static_cast<int>(seed % 3) - 0.03;
         o.seed = seed;
-        const test::Frame frame = test::RenderModules(symbol->modules, symbol->size, o);
+        const test::Frame frame = test::RenderModules(symbol.modules, symbol.side, o);
+        const std::string frameSize = std::to_string(size.width) + "x" + std::to_string(size.height);
         Sample s;
-        s.name = std::to_string(size.width) + "x" + std::to_string(size.height) + " " + d.name +
-                 " v" + std::to_string(version);
-        s.set = "camera " + std::to_string(size.width) + "x" + std::to_string(size.height);
+        // QR frames keep their plain names ("640x480 easy v3"); the others say
+        // their symbology first.
+        const std::string prefix = mask == kMaskQr ? "" : std::string(symbology) + " ";
+        s.name = prefix + frameSize + " " + d.name + " " + label;
+        s.set = std::string(symbology) + " " + frameSize;
+        s.mask = mask;
+        s.zxingReads = zxingReads;
         s.width = size.width;
         s.height = size.height;
         s.grey = frame.grey;
-        s.expected = bytes;
+        s.expected = symbol.bytes;
         samples.push_back(std::move(s));
       }
     }
   }
-  return samples;
+}
+
+// QR versions 1 to 13 from libqrencode, level M, random bytes drawn from the
+// frame's seed.
+std::optional<std::pair<std::string, Symbol>> QrSymbol(int item, uint32_t seed) {
+  const int version = item + 1;
+  const int capacity = test::QrByteCapacity(version, test::kLevelM);
+  const std::vector<uint8_t> bytes =
+      test::RandomBytes(static_cast<size_t>(std::min(capacity, 40 + version * 7)), seed);
+  const auto symbol = test::EncodeQrBytes(bytes, version, test::kLevelM);
+  if (!symbol) return std::nullopt;
+  return std::pair{"v" + std::to_string(version), Symbol{symbol->modules, symbol->size, bytes}};
+}
+
+// Data Matrix sizes 10 to 48 from libdmtx, random bytes in base 256.
+constexpr int kDmSizes[] = {10, 12, 14, 16, 18, 20, 22, 24, 26, 32, 36, 40, 44, 48};
+std::optional<std::pair<std::string, Symbol>> DmSymbol(int item, uint32_t seed) {
+  const int size = kDmSizes[item];
+  // Base 256 spends a codeword on its latch and one on the length.
+  const int capacity = test::DmDataCodewordCount(size) - 2;
+  const std::vector<uint8_t> bytes =
+      test::RandomBytes(static_cast<size_t>(std::min(capacity, 40 + size)), seed);
+  const auto symbol = test::EncodeDmBytes(bytes, size, test::DmScheme::kBase256);
+  if (!symbol) return std::nullopt;
+  return std::pair{"s" + std::to_string(size), Symbol{symbol->modules, symbol->size, bytes}};
+}
+
+// Cordavex code from our own generator (no other encoder exists): three texts
+// from the smallest side that holds them and from sides 21 and 29, at error
+// levels 0 and 3; the expected bytes are the grid decoder's output for the
+// generated matrix.
+constexpr int kCvItems = 3 * 3 * 2;
+std::optional<std::pair<std::string, Symbol>> CvSymbol(int item, uint32_t) {
+  static const std::u16string kTexts[] = {
+      u"CORDAVEX", u"https://cordavex.example/a/b?c=12345",
+      u"MECARD:N:Lee,Ann;TEL:0912345678;EMAIL:ann@example.org;;"};
+  static constexpr int kMinSides[] = {13, 21, 29};
+  const std::u16string& text = kTexts[item % 3];
+  const int minSide = kMinSides[(item / 3) % 3];
+  const int level = item / 9 == 0 ? 0 : 3;
+  const test::CvSymbol s = test::GenerateCvText(text, minSide, level);
+  if (s.status != 1) return std::nullopt;
+  const test::CvDecoded decoded = test::DecodeCv(s.Matrix(0), s.side);
+  if (decoded.status != 1) return std::nullopt;
+  // The map: the finder's columns, a light column and the matrix.
+  const int side = s.side + 4;
+  std::vector<uint8_t> modules(static_cast<size_t>(side) * side, 0);
+  for (int row = 0; row < s.side; ++row) {
+    for (int column = 0; column < side; ++column) {
+      modules[static_cast<size_t>(row) * side + column] =
+          s.maps[static_cast<size_t>(row) * kCordavexMapSide + column] == '1';
+    }
+  }
+  return std::pair{"n" + std::to_string(s.side) + " l" + std::to_string(level) + " t" +
+                       std::to_string(item % 3),
+                   Symbol{std::move(modules), side, decoded.bytes}};
 }
 
 struct Read {
@@ -153,7 +230,7 @@ struct Read {
 Read ReadStill(const Sample& s, ScanResult& result) {
   StillReadOutcome outcome;
   StillReadOptions options;
-  options.symbologyMask = kMaskQr;
+  options.symbologyMask = s.mask;
   const double t0 = CpuMs();
   const int32_t status = ReadStillImage(s.grey.data(), s.width, s.height, 8, &result, options, &outcome);
   Read r;
@@ -172,13 +249,16 @@ Read ReadPlain(const Sample& s, std::vector<uint64_t>& workspace, ScanResult& re
   Read r;
   for (int call = 0; call < 8 && status != 1; ++call) {
     result.mode() = 0;
-    result.symbologyMask() = static_cast<int32_t>(kMaskQr);
+    result.symbologyMask() = static_cast<int32_t>(s.mask);
     status = RecognizeImage(s.grey.data(), workspace.data(), s.width, s.height, 8, &result);
     ++r.calls;
   }
   r.ms = CpuMs() - t0;
   const Recognizer& w = *reinterpret_cast<const Recognizer*>(workspace.data());
-  const Failure why = w.miss[0] != Failure::kNone ? w.miss[0] : w.miss[kLockQr];
+  Failure why = w.miss[0];
+  for (const Failure f : w.miss) {
+    if (why == Failure::kNone) why = f;
+  }
   r.cause = std::string(FailureInfo(why).stage) + ": " + std::string(FailureInfo(why).cause);
   if (status == 1) {
     const DecodedSymbol symbol = LastDecodedSymbol(workspace.data());
@@ -190,7 +270,9 @@ Read ReadPlain(const Sample& s, std::vector<uint64_t>& workspace, ScanResult& re
 }
 
 Read ReadZxing(const Sample& s) {
-  static const auto hints = ZXing::DecodeHints().setFormats(ZXing::BarcodeFormat::QRCode);
+  static const auto qr = ZXing::DecodeHints().setFormats(ZXing::BarcodeFormat::QRCode);
+  static const auto dm = ZXing::DecodeHints().setFormats(ZXing::BarcodeFormat::DataMatrix);
+  const auto& hints = s.mask == kMaskDataMatrix ? dm : qr;
   const double t0 = CpuMs();
   const ZXing::Result z =
       ZXing::ReadBarcode(ZXing::ImageView(s.grey.data(), s.width, s.height, ZXing::ImageFormat::Lum), hints);
@@ -219,12 +301,14 @@ struct Tally {
   int decoded = 0;
   int wrong = 0;
   std::vector<double> ms;
+  std::vector<bool> read;
   double total = 0;
   void Add(const Read& r) {
     ++images;
     decoded += r.decoded;
     wrong += r.wrong;
     ms.push_back(r.ms);
+    read.push_back(r.decoded);
     total += r.ms;
   }
 };
@@ -233,8 +317,16 @@ void PrintTally(const std::string& set, const char* reader, const Tally& t, cons
   std::printf("%-20s %-6s %4d/%-4d %6.1f%% wrong %2d  median %7.2f ms  p90 %7.2f ms  total %8.1f ms",
               set.c_str(), reader, t.decoded, t.images, 100.0 * t.decoded / std::max(1, t.images),
               t.wrong, Quantile(t.ms, 0.5), Quantile(t.ms, 0.9), t.total);
-  if (&t != &zxing && zxing.total > 0) {
-    std::printf("  ours/zxing %.2f", t.total / zxing.total);
+  if (&t != &zxing && zxing.total > 0 && zxing.ms.size() == t.ms.size()) {
+    // Over the images this reader read, against zxing-cpp's time on the same
+    // images (whether or not zxing-cpp read them).
+    double ours = 0, theirs = 0;
+    for (size_t i = 0; i < t.ms.size(); ++i) {
+      if (!t.read[i]) continue;
+      ours += t.ms[i];
+      theirs += zxing.ms[i];
+    }
+    std::printf("  ours/zxing %.2f (read: %.2f)", t.total / zxing.total, theirs > 0 ? ours / theirs : 0.0);
   }
   std::printf("\n");
 }
@@ -256,7 +348,7 @@ void TimeViews(const std::vector<Sample>& samples, bool perImage) {
       int w = 0, h = 0;
       bool ok = false;
       if (MakeView(s.grey, s.width, s.height, v, view, w, h)) {
-        const ViewRun run = RunView(view, w, h, v, kMaskQr, workspace, *result);
+        const ViewRun run = RunView(view, w, h, v, s.mask, workspace, *result);
         if (run.status == 1) {
           const DecodedSymbol symbol = LastDecodedSymbol(workspace.data());
           ok = std::equal(symbol.bytes.begin(), symbol.bytes.end(), s.expected.begin(), s.expected.end());
@@ -283,11 +375,14 @@ void TimeViews(const std::vector<Sample>& samples, bool perImage) {
 int main(int argc, char** argv) {
   using namespace cordavex;
   std::string set = "all";
+  std::string symbologies = "qr,dm,cv";
   bool plain = false, views = false, viewsTsv = false, list = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--set" && i + 1 < argc) {
       set = argv[++i];
+    } else if (a == "--symbologies" && i + 1 < argc) {
+      symbologies = argv[++i];
     } else if (a == "--plain") {
       plain = true;
     } else if (a == "--views") {
@@ -297,16 +392,30 @@ int main(int argc, char** argv) {
     } else if (a == "--list") {
       list = true;
     } else {
-      std::fprintf(stderr, "usage: %s [--set realworld|camera|all] [--plain] [--views|--views-tsv] [--list]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--set realworld|camera|all] [--symbologies qr,dm,cv] [--plain] "
+                   "[--views|--views-tsv] [--list]\n", argv[0]);
       return 2;
     }
   }
   std::vector<Sample> samples;
-  if (set == "realworld" || set == "all") samples = RealPhotos();
+  const auto wanted = [&](const char* word) {
+    return ("," + symbologies + ",").find("," + std::string(word) + ",") != std::string::npos;
+  };
+  const auto add = [&](std::vector<Sample> more) {
+    samples.insert(samples.end(), std::make_move_iterator(more.begin()),
+                   std::make_move_iterator(more.end()));
+  };
+  if (set == "realworld" || set == "all") {
+    if (wanted("qr")) add(RealPhotos("qr", kMaskQr, "qr real photos"));
+    if (wanted("dm")) add(RealPhotos("dm", kMaskDataMatrix, "dm real photos"));
+  }
   if (set == "camera" || set == "all") {
-    std::vector<Sample> frames = CameraFrames();
-    samples.insert(samples.end(), std::make_move_iterator(frames.begin()),
-                   std::make_move_iterator(frames.end()));
+    if (wanted("qr")) AddCameraFrames("qr", kMaskQr, true, kLastQrVersion, QrSymbol, samples);
+    if (wanted("dm")) {
+      AddCameraFrames("dm", kMaskDataMatrix, true, static_cast<int>(std::size(kDmSizes)), DmSymbol,
+                      samples);
+    }
+    if (wanted("cv")) AddCameraFrames("cv", kMaskCordavex, false, kCvItems, CvSymbol, samples);
   }
   if (views) {
     TimeViews(samples, viewsTsv);
@@ -318,9 +427,9 @@ int main(int argc, char** argv) {
   std::map<std::string, Tally> still, plainTally, zxing;
   for (const Sample& s : samples) {
     if (std::find(order.begin(), order.end(), s.set) == order.end()) order.push_back(s.set);
-    const Read z = ReadZxing(s);
+    const Read z = s.zxingReads ? ReadZxing(s) : Read{};
     const Read o = ReadStill(s, *result);
-    zxing[s.set].Add(z);
+    if (s.zxingReads) zxing[s.set].Add(z);
     still[s.set].Add(o);
     Read p;
     if (plain) {
@@ -329,7 +438,7 @@ int main(int argc, char** argv) {
     }
     if (list) {
       std::printf("%-28s still %-5s (%2d calls, %6.2f ms)  zxing %-5s (%6.2f ms)", s.name.c_str(),
-                  Verdict(o), o.calls, o.ms, Verdict(z), z.ms);
+                  Verdict(o), o.calls, o.ms, s.zxingReads ? Verdict(z) : "n/a", z.ms);
       if (plain) std::printf("  plain %-5s (%6.2f ms)", Verdict(p), p.ms);
       if (!o.decoded) std::printf("  still lost at [%s]", o.cause.c_str());
       if (plain && !p.decoded) std::printf("  plain lost at [%s]", p.cause.c_str());
@@ -337,7 +446,7 @@ int main(int argc, char** argv) {
     }
   }
   for (const std::string& name : order) {
-    PrintTally(name, "zxing", zxing[name], zxing[name]);
+    if (zxing.count(name) != 0) PrintTally(name, "zxing", zxing[name], zxing[name]);
     PrintTally(name, "still", still[name], zxing[name]);
     if (plain) PrintTally(name, "plain", plainTally[name], zxing[name]);
   }

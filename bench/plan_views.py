@@ -18,9 +18,14 @@ import sys
 
 
 def image_set(name):
-    # Camera-like frames are named "WxH difficulty vN"; the rest are photos.
-    first = name.split()[0]
-    return first if re.fullmatch(r"\d+x\d+", first) else "real photos"
+    # Camera-like QR frames are named "WxH difficulty vN", the other
+    # symbologies' "dm WxH difficulty ..." and "cv WxH ..."; the rest are photos.
+    words = name.split()
+    if words[0] in ("dm", "cv"):
+        return " ".join(words[:2])
+    if re.fullmatch(r"\d+x\d+", words[0]):
+        return "qr " + words[0]
+    return ("dm" if name.startswith("datamatrix") else "qr") + " real photos"
 
 
 def initialiser(view):

@@ -129,6 +129,33 @@ void LocalThreshold(const std::vector<uint8_t>& grey, int width, int height,
   }
 }
 
+// How far a failure got: the frame, then location (each symbology's stages in
+// their order), then decoding. The causes behind an uncorrectable block count
+// as that block.
+int StageRank(Failure why) {
+  constexpr int kLocation = 10, kDecoding = 50;
+  const auto at = [](Failure f) { return static_cast<int>(f); };
+  const int v = at(why);
+  if (why == Failure::kNone) return 0;
+  if (why <= Failure::kLocked) return v;
+  if (why >= Failure::kQrFinderCount && why <= Failure::kQrSampling) {
+    return kLocation + v - at(Failure::kQrFinderCount);
+  }
+  if (why >= Failure::kDmNoCandidate && why <= Failure::kDmSampling) {
+    return kLocation + v - at(Failure::kDmNoCandidate);
+  }
+  if (why >= Failure::kCvBars && why <= Failure::kCvSampling) return kLocation + v - at(Failure::kCvBars);
+  if (why >= Failure::kGridDimension && why <= Failure::kEmptyText) {
+    return kDecoding + v - at(Failure::kGridDimension);
+  }
+  if (why >= Failure::kRsArguments && why <= Failure::kRsResidual) {
+    return kDecoding + at(Failure::kUncorrectable) - at(Failure::kGridDimension);
+  }
+  // A function codeword, corner marks, an older function type, a full output:
+  // the stream was read.
+  return kDecoding + at(Failure::kMalformedStream) - at(Failure::kGridDimension);
+}
+
 }  // namespace
 
 std::span<const StillView> StillPlan() { return kPlan; }
@@ -380,10 +407,11 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
       out.missCause.clear();
       break;
     }
-    // Causes are listed in the order of the stages; the furthest any view got
-    // says most about why the image was lost.
-    const Failure why = r.miss[0] != Failure::kNone ? r.miss[0] : r.miss[kLockQr];
-    if (why > furthest && why <= Failure::kEmptyText) furthest = why;
+    // The furthest stage any view reached says most about why the image was
+    // lost.
+    for (const Failure why : r.miss) {
+      if (StageRank(why) > StageRank(furthest)) furthest = why;
+    }
     out.missCause = std::string(FailureInfo(furthest).stage) + ": " + std::string(FailureInfo(furthest).cause);
     ++viewsRun;
     // Nothing finder-like in the probe views: no QR code in view, and the other
