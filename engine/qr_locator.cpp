@@ -568,17 +568,68 @@ bool SolveHomography(const double from[4][2], const double to[4][2], Homography&
   return std::isfinite(s[0] + s[1] + s[2] + s[3] + s[4] + s[5] + s[6] + s[7]);
 }
 
+// The homography's image of module-space point (u, v); false at infinity.
+bool MapThrough(const Homography& map, double u, double v, double& x, double& y) {
+  const double w = map.g * u + map.h * v + 1;
+  if (!(std::fabs(w) > 1e-9)) return false;
+  x = (map.a * u + map.b * v + map.c) / w;
+  y = (map.d * u + map.e * v + map.f) / w;
+  return true;
+}
+
+// Module space to image by bilinear interpolation between four points:
+// x = a + b u + c v + e u v, y likewise. A keystone that keeps its rows evenly
+// spaced (paper bent over an edge, a lens) is bilinear rather than projective.
+struct Bilinear {
+  double x[4], y[4];  // a, b, c, e for each coordinate
+};
+
+// Solves the 4 x 4 system of one coordinate; false when degenerate.
+bool SolveBilinearAxis(const double from[4][2], const double values[4], double out[4]) {
+  double m[4][5];
+  for (int k = 0; k < 4; ++k) {
+    const double u = from[k][0], v = from[k][1];
+    const double row[5] = {1, u, v, u * v, values[k]};
+    std::copy(row, row + 5, m[k]);
+  }
+  for (int col = 0; col < 4; ++col) {
+    int pivot = col;
+    for (int row = col + 1; row < 4; ++row) {
+      if (std::fabs(m[row][col]) > std::fabs(m[pivot][col])) pivot = row;
+    }
+    if (std::fabs(m[pivot][col]) < 1e-9) return false;
+    if (pivot != col) std::swap(m[pivot], m[col]);
+    for (int row = 0; row < 4; ++row) {
+      if (row == col) continue;
+      const double factor = m[row][col] / m[col][col];
+      for (int k = col; k < 5; ++k) m[row][k] -= factor * m[col][k];
+    }
+  }
+  for (int k = 0; k < 4; ++k) out[k] = m[k][4] / m[k][k];
+  return std::isfinite(out[0] + out[1] + out[2] + out[3]);
+}
+
+bool SolveBilinear(const double from[4][2], const double to[4][2], Bilinear& out) {
+  const double xs[4] = {to[0][0], to[1][0], to[2][0], to[3][0]};
+  const double ys[4] = {to[0][1], to[1][1], to[2][1], to[3][1]};
+  return SolveBilinearAxis(from, xs, out.x) && SolveBilinearAxis(from, ys, out.y);
+}
+
+bool MapThrough(const Bilinear& map, double u, double v, double& x, double& y) {
+  x = map.x[0] + map.x[1] * u + map.x[2] * v + map.x[3] * u * v;
+  y = map.y[0] + map.y[1] * u + map.y[2] * v + map.y[3] * u * v;
+  return true;
+}
+
 // Samples every module centre through `map`; false when one falls outside the
 // image or the mapping breaks down.
-bool SampleThrough(Recognizer& r, const Homography& map, int d) {
+template <typename Map>
+bool SampleThrough(Recognizer& r, const Map& map, int d) {
   r.matrix.Clear();
   for (int i = 0; i < d; ++i) {
     for (int j = 0; j < d; ++j) {
-      const double u = j + 0.5, v = i + 0.5;
-      const double w = map.g * u + map.h * v + 1;
-      if (!(std::fabs(w) > 1e-9)) return false;
-      const double x = (map.a * u + map.b * v + map.c) / w;
-      const double y = (map.d * u + map.e * v + map.f) / w;
+      double x = 0, y = 0;
+      if (!MapThrough(map, j + 0.5, i + 0.5, x, y)) return false;
       if (!(x >= 0 && y >= 0 && x < r.imageWidth && y < r.imageHeight)) return false;
       r.matrix.Set(i, j, IsDark(r.image()[static_cast<size_t>(y) * r.imageWidth + static_cast<size_t>(x)]));
     }
@@ -742,15 +793,25 @@ int DecodeFromCentres(Recognizer& r, const QrLocation& loc, const QrLocatorHooks
   // The parallelogram's fourth finder centre.
   fourth[options] = {u.x + v.x - k.x, u.y + v.y - k.y};
   fourthModule[options++] = far;
-  for (int o = 0; o < options; ++o) {
-    from[3][0] = from[3][1] = fourthModule[o];
-    to[3][0] = fourth[o].x;
-    to[3][1] = fourth[o].y;
-    Homography map{};
-    if (!SolveHomography(from, to, map) || !SampleThrough(r, map, d)) continue;
+  const auto decode = [&]() {
     std::memset(r.decodedText, 0, sizeof r.decodedText);
     std::memset(r.secondString, 0, sizeof r.secondString);
-    if (hooks.decode(r, loc, hooks.context)) return 1;
+    return hooks.decode(r, loc, hooks.context) != 0;
+  };
+  // Projective first, as a camera sees flat paper; then bilinear.
+  for (int bilinear = 0; bilinear < 2; ++bilinear) {
+    for (int o = 0; o < options; ++o) {
+      from[3][0] = from[3][1] = fourthModule[o];
+      to[3][0] = fourth[o].x;
+      to[3][1] = fourth[o].y;
+      if (bilinear == 0) {
+        Homography map{};
+        if (SolveHomography(from, to, map) && SampleThrough(r, map, d) && decode()) return 1;
+      } else {
+        Bilinear map{};
+        if (SolveBilinear(from, to, map) && SampleThrough(r, map, d) && decode()) return 1;
+      }
+    }
   }
   return 0;
 }
