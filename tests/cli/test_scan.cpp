@@ -78,7 +78,7 @@ TEST(ScanCommand, ExitStatusOneWhenNothingDecodes) {
 }
 
 TEST(ScanCommand, RejectsBadArguments) {
-  for (const char* arguments : {"scan", "scan --mode 6 x.png", "scan --frames 0 x.png",
+  for (const char* arguments : {"scan", "scan --mode 12 x.png", "scan --frames 0 x.png",
                                 "scan --symbologies qr,xx x.png", "scan --bogus x.png", "frobnicate"}) {
     const CliRun run = RunCli(arguments);
     EXPECT_EQ(run.exitStatus, 2) << arguments;
