@@ -537,9 +537,33 @@ struct Homography {
   double a, b, c, d, e, f, g, h;
 };
 
+// Solves the N x N system whose augmented rows are `m` by Gauss-Jordan
+// elimination with partial pivoting; false when it is singular or the solution
+// is not finite.
+template <int N>
+bool SolveLinear(double (&m)[N][N + 1], double (&out)[N]) {
+  for (int col = 0; col < N; ++col) {
+    int pivot = col;
+    for (int row = col + 1; row < N; ++row) {
+      if (std::fabs(m[row][col]) > std::fabs(m[pivot][col])) pivot = row;
+    }
+    if (std::fabs(m[pivot][col]) < 1e-9) return false;
+    if (pivot != col) std::swap(m[pivot], m[col]);
+    for (int row = 0; row < N; ++row) {
+      if (row == col) continue;
+      const double factor = m[row][col] / m[col][col];
+      for (int k = col; k <= N; ++k) m[row][k] -= factor * m[col][k];
+    }
+  }
+  for (int k = 0; k < N; ++k) {
+    out[k] = m[k][N] / m[k][k];
+    if (!std::isfinite(out[k])) return false;
+  }
+  return true;
+}
+
 // The mapping that takes the four module-space points `from` to the image
-// points `to`: an 8 x 8 linear system, solved with partial pivoting. False when
-// the points are degenerate.
+// points `to`: an 8 x 8 linear system. False when the points are degenerate.
 bool SolveHomography(const double from[4][2], const double to[4][2], Homography& out) {
   double m[8][9];
   for (int k = 0; k < 4; ++k) {
@@ -549,23 +573,10 @@ bool SolveHomography(const double from[4][2], const double to[4][2], Homography&
     std::copy(rowX, rowX + 9, m[2 * k]);
     std::copy(rowY, rowY + 9, m[2 * k + 1]);
   }
-  for (int col = 0; col < 8; ++col) {
-    int pivot = col;
-    for (int row = col + 1; row < 8; ++row) {
-      if (std::fabs(m[row][col]) > std::fabs(m[pivot][col])) pivot = row;
-    }
-    if (std::fabs(m[pivot][col]) < 1e-9) return false;
-    if (pivot != col) std::swap(m[pivot], m[col]);
-    for (int row = 0; row < 8; ++row) {
-      if (row == col) continue;
-      const double factor = m[row][col] / m[col][col];
-      for (int k = col; k < 9; ++k) m[row][k] -= factor * m[col][k];
-    }
-  }
   double s[8];
-  for (int k = 0; k < 8; ++k) s[k] = m[k][8] / m[k][k];
+  if (!SolveLinear(m, s)) return false;
   out = {s[0], s[1], s[2], s[3], s[4], s[5], s[6], s[7]};
-  return std::isfinite(s[0] + s[1] + s[2] + s[3] + s[4] + s[5] + s[6] + s[7]);
+  return true;
 }
 
 // The homography's image of module-space point (u, v); false at infinity.
@@ -585,28 +596,14 @@ struct Bilinear {
 };
 
 // Solves the 4 x 4 system of one coordinate; false when degenerate.
-bool SolveBilinearAxis(const double from[4][2], const double values[4], double out[4]) {
+bool SolveBilinearAxis(const double from[4][2], const double values[4], double (&out)[4]) {
   double m[4][5];
   for (int k = 0; k < 4; ++k) {
     const double u = from[k][0], v = from[k][1];
     const double row[5] = {1, u, v, u * v, values[k]};
     std::copy(row, row + 5, m[k]);
   }
-  for (int col = 0; col < 4; ++col) {
-    int pivot = col;
-    for (int row = col + 1; row < 4; ++row) {
-      if (std::fabs(m[row][col]) > std::fabs(m[pivot][col])) pivot = row;
-    }
-    if (std::fabs(m[pivot][col]) < 1e-9) return false;
-    if (pivot != col) std::swap(m[pivot], m[col]);
-    for (int row = 0; row < 4; ++row) {
-      if (row == col) continue;
-      const double factor = m[row][col] / m[col][col];
-      for (int k = col; k < 5; ++k) m[row][k] -= factor * m[col][k];
-    }
-  }
-  for (int k = 0; k < 4; ++k) out[k] = m[k][4] / m[k][k];
-  return std::isfinite(out[0] + out[1] + out[2] + out[3]);
+  return SolveLinear(m, out);
 }
 
 bool SolveBilinear(const double from[4][2], const double to[4][2], Bilinear& out) {
