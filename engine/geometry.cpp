@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <utility>
 
 namespace cordavex {
 namespace {
@@ -253,5 +254,54 @@ void NudgeTowardsDark(const Recognizer& r, Point16& point) {
   point.x = static_cast<int16_t>(x);
   point.y = static_cast<int16_t>(y);
 }
+
+template <int N>
+bool SolveLinear(double (&m)[N][N + 1], double (&out)[N]) {
+  for (int col = 0; col < N; ++col) {
+    int pivot = col;
+    for (int row = col + 1; row < N; ++row) {
+      if (std::fabs(m[row][col]) > std::fabs(m[pivot][col])) pivot = row;
+    }
+    if (std::fabs(m[pivot][col]) < 1e-9) return false;
+    if (pivot != col) std::swap(m[pivot], m[col]);
+    for (int row = 0; row < N; ++row) {
+      if (row == col) continue;
+      const double factor = m[row][col] / m[col][col];
+      for (int k = col; k <= N; ++k) m[row][k] -= factor * m[col][k];
+    }
+  }
+  for (int k = 0; k < N; ++k) {
+    out[k] = m[k][N] / m[k][k];
+    if (!std::isfinite(out[k])) return false;
+  }
+  return true;
+}
+
+// An 8 x 8 linear system in the eight coefficients.
+bool SolveHomography(const double from[4][2], const double to[4][2], Homography& out) {
+  double m[8][9];
+  for (int k = 0; k < 4; ++k) {
+    const double u = from[k][0], v = from[k][1], x = to[k][0], y = to[k][1];
+    const double rowX[9] = {u, v, 1, 0, 0, 0, -u * x, -v * x, x};
+    const double rowY[9] = {0, 0, 0, u, v, 1, -u * y, -v * y, y};
+    std::copy(rowX, rowX + 9, m[2 * k]);
+    std::copy(rowY, rowY + 9, m[2 * k + 1]);
+  }
+  double s[8];
+  if (!SolveLinear(m, s)) return false;
+  out = {s[0], s[1], s[2], s[3], s[4], s[5], s[6], s[7]};
+  return true;
+}
+
+bool MapThrough(const Homography& map, double u, double v, double& x, double& y) {
+  const double w = map.g * u + map.h * v + 1;
+  if (!(std::fabs(w) > 1e-9)) return false;
+  x = (map.a * u + map.b * v + map.c) / w;
+  y = (map.d * u + map.e * v + map.f) / w;
+  return true;
+}
+
+template bool SolveLinear<4>(double (&m)[4][5], double (&out)[4]);
+template bool SolveLinear<8>(double (&m)[8][9], double (&out)[8]);
 
 }  // namespace cordavex

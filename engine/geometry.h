@@ -129,4 +129,30 @@ ExtremeIndices ExtremeContourPoints(std::span<const Point16> points, Point16 ref
 // border are not counted.
 void NudgeTowardsDark(const Recognizer& r, Point16& point);
 
+// ---- Floating-point mappings, for the extra readings ------------------------
+
+// Module space to image: x = (a u + b v + c) / (g u + h v + 1), y likewise.
+struct Homography {
+  double a, b, c, d, e, f, g, h;
+};
+
+// The mapping that takes the four module-space points `from` to the image
+// points `to`; false when the points are degenerate.
+bool SolveHomography(const double from[4][2], const double to[4][2], Homography& out);
+
+// The image of module-space point (u, v); false at infinity.
+bool MapThrough(const Homography& map, double u, double v, double& x, double& y);
+
+// Solves the N x N system whose augmented rows are `m` by Gauss-Jordan
+// elimination with partial pivoting (N = 4 and 8); false when it is singular or
+// the solution is not finite.
+template <int N>
+bool SolveLinear(double (&m)[N][N + 1], double (&out)[N]);
+
+// Whether the pixel under image point (x, y) is dark; false outside the image.
+inline bool DarkAt(const Recognizer& r, double x, double y) {
+  if (!(x >= 0 && y >= 0 && x < r.imageWidth && y < r.imageHeight)) return false;
+  return IsDark(r.image()[static_cast<size_t>(y) * r.imageWidth + static_cast<size_t>(x)]);
+}
+
 }  // namespace cordavex

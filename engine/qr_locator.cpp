@@ -532,62 +532,6 @@ int FourthCorner(Recognizer& r, QrLocation& loc) {
 
 // ---- Mapping through the pattern centres ---------------------------------
 
-// Module space to image: x = (a u + b v + c) / (g u + h v + 1), y likewise.
-struct Homography {
-  double a, b, c, d, e, f, g, h;
-};
-
-// Solves the N x N system whose augmented rows are `m` by Gauss-Jordan
-// elimination with partial pivoting; false when it is singular or the solution
-// is not finite.
-template <int N>
-bool SolveLinear(double (&m)[N][N + 1], double (&out)[N]) {
-  for (int col = 0; col < N; ++col) {
-    int pivot = col;
-    for (int row = col + 1; row < N; ++row) {
-      if (std::fabs(m[row][col]) > std::fabs(m[pivot][col])) pivot = row;
-    }
-    if (std::fabs(m[pivot][col]) < 1e-9) return false;
-    if (pivot != col) std::swap(m[pivot], m[col]);
-    for (int row = 0; row < N; ++row) {
-      if (row == col) continue;
-      const double factor = m[row][col] / m[col][col];
-      for (int k = col; k <= N; ++k) m[row][k] -= factor * m[col][k];
-    }
-  }
-  for (int k = 0; k < N; ++k) {
-    out[k] = m[k][N] / m[k][k];
-    if (!std::isfinite(out[k])) return false;
-  }
-  return true;
-}
-
-// The mapping that takes the four module-space points `from` to the image
-// points `to`: an 8 x 8 linear system. False when the points are degenerate.
-bool SolveHomography(const double from[4][2], const double to[4][2], Homography& out) {
-  double m[8][9];
-  for (int k = 0; k < 4; ++k) {
-    const double u = from[k][0], v = from[k][1], x = to[k][0], y = to[k][1];
-    const double rowX[9] = {u, v, 1, 0, 0, 0, -u * x, -v * x, x};
-    const double rowY[9] = {0, 0, 0, u, v, 1, -u * y, -v * y, y};
-    std::copy(rowX, rowX + 9, m[2 * k]);
-    std::copy(rowY, rowY + 9, m[2 * k + 1]);
-  }
-  double s[8];
-  if (!SolveLinear(m, s)) return false;
-  out = {s[0], s[1], s[2], s[3], s[4], s[5], s[6], s[7]};
-  return true;
-}
-
-// The homography's image of module-space point (u, v); false at infinity.
-bool MapThrough(const Homography& map, double u, double v, double& x, double& y) {
-  const double w = map.g * u + map.h * v + 1;
-  if (!(std::fabs(w) > 1e-9)) return false;
-  x = (map.a * u + map.b * v + map.c) / w;
-  y = (map.d * u + map.e * v + map.f) / w;
-  return true;
-}
-
 // Module space to image by bilinear interpolation between four points:
 // x = a + b u + c v + e u v, y likewise. A keystone that keeps its rows evenly
 // spaced (paper bent over an edge, a lens) is bilinear rather than projective.
@@ -663,11 +607,6 @@ Centre PatternCentre(const Recognizer& r, int label) {
   }
   if (n == 0) return fallback;
   return {static_cast<double>(sx) / n + 0.5, static_cast<double>(sy) / n + 0.5};
-}
-
-bool DarkAt(const Recognizer& r, double x, double y) {
-  if (!(x >= 0 && y >= 0 && x < r.imageWidth && y < r.imageHeight)) return false;
-  return IsDark(r.image()[static_cast<size_t>(y) * r.imageWidth + static_cast<size_t>(x)]);
 }
 
 // From `from` along `step` (a fraction of a module, in pixels): past the dark
