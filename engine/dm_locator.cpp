@@ -564,7 +564,12 @@ int ReadCandidate(Recognizer& r, DmCorners& c, DmLocation& loc) {
   DmCorners inset{};
   if (!Inset(r, c, count0, count3, inset)) return Miss(loc, Failure::kDmInset);
   loc.inset = inset;
-  if (PixelIsDark(r, ToPoint(inset.points[2]))) return Miss(loc, Failure::kDmCornerDark);
+  // The top right module is light in every symbol; with the extra readings a
+  // dark pixel there only means the corner sits a little off, which the fit
+  // to the border corrects.
+  if (PixelIsDark(r, ToPoint(inset.points[2])) && r.extraReadings == 0) {
+    return Miss(loc, Failure::kDmCornerDark);
+  }
 
   const int c1 = Transitions(r, ToPoint(inset.points[2]), ToPoint(inset.points[3]));
   const int c2 = Transitions(r, ToPoint(inset.points[2]), ToPoint(inset.points[0]));
