@@ -553,6 +553,33 @@ int ReadFittedGrid(Recognizer& r, const DmCorners& inset, int d, DmLocation& loc
   return Decode(r, loc);
 }
 
+// The extra reading for timing counts that name no square size (blur merges
+// modules, a reflection splits one): the sizes nearest the larger count, each
+// with its own inset corners and the grid fitted to the border.
+int ReadNearestSizes(Recognizer& r, const DmCorners& c, int count, DmLocation& loc) {
+  static constexpr int kSizes[] = {10, 12, 14, 16, 18, 20, 22, 24, 26, 32, 36, 40, 44, 48};
+  constexpr int kTried = 3;
+  int order[std::size(kSizes)];
+  for (size_t i = 0; i < std::size(kSizes); ++i) order[i] = kSizes[i];
+  std::stable_sort(std::begin(order), std::end(order),
+                   [count](int a, int b) { return std::abs(a - count) < std::abs(b - count); });
+  for (int k = 0; k < kTried; ++k) {
+    const int d = order[k];
+    DmCorners inset{};
+    if (!Inset(r, c, d, d, inset)) continue;
+    r.symbolDimension = d;
+    r.decodeSummary = DecodeSummary{};
+    if (ReadFittedGrid(r, inset, d, loc)) {
+      loc.dimension = d;
+      loc.inset = inset;
+      loc.decodeAttempt = kFittedAttempt;
+      r.lockedKind = kLockDataMatrix;
+      return 1;
+    }
+  }
+  return 0;
+}
+
 // Steps 12 to 14 on one candidate's corners. 1 when decoded.
 int ReadCandidate(Recognizer& r, DmCorners& c, DmLocation& loc) {
   int count0 = 0, count3 = 0;
@@ -576,7 +603,10 @@ int ReadCandidate(Recognizer& r, DmCorners& c, DmLocation& loc) {
   int r1 = 0, r2 = 0;
   const int ok = c2 > 2 * c1 ? DmRectangularDimension(c1, c2, r1, r2)
                              : DmSquareDimension(c1, c2, r1, r2);
-  if (!ok || r1 != r2 || r1 > kMaxReadDimension) return Miss(loc, Failure::kDmDimension);
+  if (!ok || r1 != r2 || r1 > kMaxReadDimension) {
+    if (r.extraReadings != 0 && ReadNearestSizes(r, c, std::max(c1, c2), loc)) return 1;
+    return Miss(loc, Failure::kDmDimension);
+  }
   loc.dimension = r1;
 
   if (!Sample(r, inset, r1, 0, 0)) return Miss(loc, Failure::kDmSampling);

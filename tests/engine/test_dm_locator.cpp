@@ -16,6 +16,7 @@
 #include "support/engine_frames.h"
 #include "support/qr_symbols.h"
 #include "support/render.h"
+#include "support/workspace.h"
 
 namespace cordavex {
 namespace {
@@ -350,6 +351,35 @@ TEST(DmExtraReadings, GridFittedToTheBorderReadsWhatTheCornersLose) {
     ASSERT_EQ(read.status, 1) << c.size;
     EXPECT_EQ(read.bytes, std::string(bytes.begin(), bytes.end())) << c.size;
   }
+}
+
+// Timing counts that name no square size (a tilted 32 x 32 symbol whose dashed
+// edges blur together): four thorough calls end at the dimension; with the
+// extra readings the sizes nearest the count are tried, each fitted to the
+// border, and the right one decodes.
+TEST(DmExtraReadings, SizeFromTheBorderWhenTheTimingCountsNameNone) {
+  const int size = 32;
+  const std::vector<uint8_t> bytes =
+      test::RandomBytes(static_cast<size_t>(test::DmDataCodewordCount(size) - 2), size);
+  const auto symbol = test::EncodeDmBytes(bytes, size, test::DmScheme::kBase256);
+  ASSERT_TRUE(symbol.has_value());
+  test::RenderOptions o;
+  o.moduleSize = 4.0;
+  o.perspective = 0.1;
+  o.blur = 0.5;
+  o.noise = 2;
+  const test::Frame f = test::RenderModules(symbol->modules, symbol->size, o);
+  test::Workspace ws(f.width, f.height);
+  auto result = std::make_unique<ScanResult>();
+  for (int call = 0; call < 4; ++call) {
+    result->mode() = 4;
+    result->symbologyMask() = 4;
+    ASSERT_NE(RecognizeImage(f.pixels.data(), ws.data(), f.width, f.height, 8, result.get()), 1);
+  }
+  EXPECT_EQ(ws.r().miss[static_cast<int>(Symbology::kDataMatrix)], Failure::kDmDimension);
+  const test::Outcome read = test::RecognizeFrame(f, 4, 10, 4);
+  ASSERT_EQ(read.status, 1);
+  EXPECT_EQ(read.bytes, std::string(bytes.begin(), bytes.end()));
 }
 
 }  // namespace
