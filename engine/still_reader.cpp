@@ -34,8 +34,10 @@ constexpr uint8_t kPadGrey = 255;
 // The plan, in the order the views are tried: each view was chosen greedily
 // for the images it added per millisecond spent on the images the views before
 // it had not read, over the real photos and camera-like frames of the corpus
-// benchmark (cordavex_bench_corpus --views), and the list ends where a view
-// adds less than one image per 50 ms. The centre crop at native resolution in
+// benchmark (cordavex_bench_corpus --views-tsv | bench/plan_views.py), and the
+// list ends where a view adds less than one image per 50 ms; then one view that
+// read nothing the others did not was dropped and two were added for Data
+// Matrix photos that no other view reads. The centre crop at native resolution in
 // the thorough mode comes first: it reads most images by itself at under half
 // the pixels of the frame. Reduced copies come into play only for frames the
 // engine does not reduce itself (below 4 x 76800 pixels); they merge the noise
@@ -53,12 +55,15 @@ constexpr StillView kPlan[] = {
     {ViewKind::kScale, 33, 0, 3, 1},
     {ViewKind::kLocalThreshold, 100, 0, 4, 1},
     {ViewKind::kScale, 40, 0, 3, 1},
-    {ViewKind::kCrop, 100, 4, 2, 1},
     {ViewKind::kFull, 100, 0, 1, 1},
     {ViewKind::kScale, 66, 0, 0, 1},
     {ViewKind::kCrop, 100, 4, 2, 4},
     {ViewKind::kCrop, 100, 4, 3, 4},
     {ViewKind::kCrop, 100, 2, 4, 4},
+    // Two views that only Data Matrix photos needed: the frame in a border in
+    // the mode without enlargement, and a slightly reduced copy.
+    {ViewKind::kPad, 8, 0, 2, 1},
+    {ViewKind::kScale, 90, 0, 3, 1},
 };
 // The first views (the centre at native resolution, reduced copies of a small
 // frame, the whole frame inside a border, the local threshold) look at every
