@@ -36,8 +36,8 @@ constexpr uint8_t kPadGrey = 255;
 // it had not read, over the real photos and camera-like frames of the corpus
 // benchmark (cordavex_bench_corpus --views-tsv | bench/plan_views.py), and the
 // list ends where a view adds less than one image per 50 ms; then one view that
-// read nothing the others did not was dropped and two were added for Data
-// Matrix photos that no other view reads. The centre crop at native resolution in
+// read nothing the others did not was dropped, and views were added at the end
+// for Data Matrix photos and small Cordavex code frames that no other view reads. The centre crop at native resolution in
 // the thorough mode comes first: it reads most images by itself at under half
 // the pixels of the frame. Reduced copies come into play only for frames the
 // engine does not reduce itself (below 4 x 76800 pixels); they merge the noise
@@ -64,6 +64,8 @@ constexpr StillView kPlan[] = {
     // the mode without enlargement, and a slightly reduced copy.
     {ViewKind::kPad, 8, 0, 2, 1},
     {ViewKind::kScale, 90, 0, 3, 1},
+    // The centre crop enlarged by the default mode: small Cordavex code frames.
+    {ViewKind::kCrop, 100, 4, 0, 1},
 };
 // The first views (the centre at native resolution, reduced copies of a small
 // frame, the whole frame inside a border, the local threshold) look at every
