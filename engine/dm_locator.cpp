@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <new>
 
 #include "decode/dm_decoder.h"
@@ -559,12 +560,17 @@ int ReadFittedGrid(Recognizer& r, const DmCorners& inset, int d, DmLocation& loc
 int ReadNearestSizes(Recognizer& r, const DmCorners& c, int count, DmLocation& loc) {
   static constexpr int kSizes[] = {10, 12, 14, 16, 18, 20, 22, 24, 26, 32, 36, 40, 44, 48};
   constexpr int kTried = 3;
-  int order[std::size(kSizes)];
-  for (size_t i = 0; i < std::size(kSizes); ++i) order[i] = kSizes[i];
-  std::stable_sort(std::begin(order), std::end(order),
-                   [count](int a, int b) { return std::abs(a - count) < std::abs(b - count); });
+  bool tried[std::size(kSizes)] = {};
   for (int k = 0; k < kTried; ++k) {
-    const int d = order[k];
+    // The nearest size not yet tried, the smaller on a tie (no allocation: this
+    // runs inside a frame).
+    size_t nearest = 0;
+    while (tried[nearest]) ++nearest;
+    for (size_t i = nearest + 1; i < std::size(kSizes); ++i) {
+      if (!tried[i] && std::abs(kSizes[i] - count) < std::abs(kSizes[nearest] - count)) nearest = i;
+    }
+    tried[nearest] = true;
+    const int d = kSizes[nearest];
     DmCorners inset{};
     if (!Inset(r, c, d, d, inset)) continue;
     r.symbolDimension = d;

@@ -393,7 +393,7 @@ TEST(RecognizeImage, AllocatesNothing) {
       for (size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<uint8_t>((i * 7919) >> 3);
       Workspace ws(w, h);
       ScanResult result{};
-      for (int32_t mode = 0; mode < 6; ++mode) {
+      for (int32_t mode = 0; mode < 12; ++mode) {
         result.mode() = mode;
         result.symbologyMask() = 7;
         const size_t before = test::AllocationCount();
