@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "support/alloc_counter.h"
+
 namespace cordavex::test {
 
 Outcome RecognizeFrame(const Frame& frame, int calls, int mode, int mask, ScanResult* result) {
@@ -13,8 +15,10 @@ Outcome RecognizeFrame(const Frame& frame, int calls, int mode, int mask, ScanRe
     // A success overwrites the input words, so they are set before every call.
     record->mode() = mode;
     record->symbologyMask() = mask;
+    const size_t before = AllocationCount();
     out.status = RecognizeImage(frame.pixels.data(), ws.data(), frame.width, frame.height,
                                 frame.bitsPerPixel, record);
+    out.allocations += AllocationCount() - before;
     if (out.status == 1) break;
   }
   if (out.calls > calls) out.calls = calls;

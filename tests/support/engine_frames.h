@@ -4,6 +4,7 @@
 // Test-only code; allocates.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@ struct Outcome {
   int calls = 0;
   std::string bytes;  // the decoded bytes (LastDecodedSymbol)
   int symbology = 0;
+  size_t allocations = 0;  // heap allocations the RecognizeImage calls made
 };
 
 // Calls RecognizeImage on the frame up to `calls` times with one fresh
