@@ -105,6 +105,22 @@ void Rescale(const std::vector<uint8_t>& grey, int width, int height, int outWid
   }
 }
 
+// The engine keeps a frame of fewer than 4 x 76800 pixels as it is and averages
+// larger ones in blocks of 2 x 2 or more, which halves small modules; just below
+// that size every module keeps most of its pixels. The size of such a copy of a
+// larger frame, or false for a frame the engine keeps anyway (or a copy too
+// narrow to hold a symbol).
+bool LargestUnreducedSize(int width, int height, int& outWidth, int& outHeight) {
+  const int64_t pixels = int64_t{width} * height;
+  if (ReductionFactor(pixels) <= 1) return false;
+  const int64_t limit = 4 * int64_t{kSmallFramePixels} - 1;
+  const double s = std::sqrt(static_cast<double>(limit) / static_cast<double>(pixels));
+  outWidth = static_cast<int>(width * s);
+  outHeight = static_cast<int>(height * s);
+  while (int64_t{outWidth} * outHeight > limit) --outWidth;
+  return outWidth >= kSmallestViewSide && outHeight >= kSmallestViewSide;
+}
+
 // Each pixel against the mean of the square around it (a side of about an
 // eighth of the shorter image side): dark when clearly below it. Uneven light
 // and a dark table around the paper move a global threshold; a local one
@@ -130,7 +146,7 @@ void LocalThreshold(const std::vector<uint8_t>& grey, int width, int height,
                            sums[y0 * stride + x0];
       const uint32_t area = static_cast<uint32_t>((y1 - y0) * (x1 - x0));
       const uint32_t v = grey[static_cast<size_t>(y) * width + x];
-      // Dark when below 94 % of the mean (and not in flat areas).
+      // Dark when below 94 % of the mean.
       out[static_cast<size_t>(y) * width + x] = 100 * v * area < 94 * sum ? 0 : 255;
     }
   }
@@ -289,39 +305,23 @@ bool MakeView(const std::vector<uint8_t>& grey, int width, int height, const Sti
       }
       return true;
     }
-    case ViewKind::kLargestUnreduced: {
-      // The engine keeps a frame of fewer than 4 x 76800 pixels as it is and
-      // averages larger ones in blocks of 2 x 2 or more, which halves small
-      // modules. Just below that size every module keeps most of its pixels.
-      const int64_t pixels = int64_t{width} * height;
-      if (ReductionFactor(pixels) <= 1) return false;
-      const int64_t limit = 4 * int64_t{kSmallFramePixels} - 1;
-      const double s = std::sqrt(static_cast<double>(limit) / static_cast<double>(pixels));
-      viewWidth = static_cast<int>(width * s);
-      viewHeight = static_cast<int>(height * s);
-      while (int64_t{viewWidth} * viewHeight > limit) --viewWidth;
-      if (viewWidth < kSmallestViewSide || viewHeight < kSmallestViewSide) return false;
+    case ViewKind::kLargestUnreduced:
+      if (!LargestUnreducedSize(width, height, viewWidth, viewHeight)) return false;
       Rescale(grey, width, height, viewWidth, viewHeight, out);
       return true;
-    }
-    case ViewKind::kLocalThreshold: {
-      const int64_t pixels = int64_t{width} * height;
-      const int64_t limit = 4 * int64_t{kSmallFramePixels} - 1;
-      if (pixels > limit) {
-        const double s = std::sqrt(static_cast<double>(limit) / static_cast<double>(pixels));
-        viewWidth = static_cast<int>(width * s);
-        viewHeight = static_cast<int>(height * s);
-        while (int64_t{viewWidth} * viewHeight > limit) --viewWidth;
-        std::vector<uint8_t> scaled;
-        Rescale(grey, width, height, viewWidth, viewHeight, scaled);
-        LocalThreshold(scaled, viewWidth, viewHeight, out);
-      } else {
+    case ViewKind::kLocalThreshold:
+      if (!LargestUnreducedSize(width, height, viewWidth, viewHeight)) {
         viewWidth = width;
         viewHeight = height;
         LocalThreshold(grey, width, height, out);
+        return true;
+      }
+      {
+        std::vector<uint8_t> scaled;
+        Rescale(grey, width, height, viewWidth, viewHeight, scaled);
+        LocalThreshold(scaled, viewWidth, viewHeight, out);
       }
       return true;
-    }
     case ViewKind::kTurn: {
       const int turns = ((view.crop % 4) + 4) % 4;
       viewWidth = turns % 2 == 0 ? width : height;
