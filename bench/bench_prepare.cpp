@@ -63,5 +63,61 @@ BENCHMARK(BM_PrepareAndLabel)
     ->Args({640, 480, 4})  // reduced only
     ->Unit(benchmark::kMicrosecond);
 
+// One stage alone on the same frames, from the image the stage before it leaves
+// (copied in afresh each iteration, so the copy is part of every figure).
+// Args: frame width, height, stage (0 reduction, 1 threshold, 2 labelling).
+void BM_PreparationStage(benchmark::State& state) {
+  const int w = static_cast<int>(state.range(0));
+  const int h = static_cast<int>(state.range(1));
+  const int stage = static_cast<int>(state.range(2));
+  const std::string text = "https://example.com/cordavex/benchmark";
+  const auto symbol = test::EncodeQrBytes(
+      {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, 3, test::kLevelM);
+  test::RenderOptions o;
+  o.width = w;
+  o.height = h;
+  o.moduleSize = w / 64;
+  o.unevenLight = 0.25;
+  o.noise = 2;
+  o.seed = 5;
+  const test::Frame frame = test::RenderModules(symbol->modules, symbol->size, o);
+  std::vector<uint64_t> block(static_cast<size_t>(GetRecognizerSize(w, h)) / 8 + 1, 0);
+  Recognizer& r = *reinterpret_cast<Recognizer*>(block.data());
+  const auto load = [&](const std::vector<uint8_t>& grey, int width, int height) {
+    r.toneExponent = 1.0;
+    r.thresholdOffset = 0;
+    r.imageWidth = width;
+    r.imageHeight = height;
+    r.imageCapacity = static_cast<int32_t>(ImageAreaBytes(int64_t{w} * h));
+    std::memcpy(r.image(), grey.data(), grey.size());
+  };
+  // The input of the stage: the frame, or the frame reduced (and thresholded).
+  std::vector<uint8_t> input = frame.grey;
+  int width = w, height = h;
+  if (stage >= 1) {
+    load(input, width, height);
+    ReduceImage(r);
+    if (stage >= 2) ApplyThreshold(r);
+    width = r.imageWidth;
+    height = r.imageHeight;
+    input.assign(r.image(), r.image() + static_cast<size_t>(width) * height);
+  }
+  for (auto _ : state) {
+    load(input, width, height);
+    if (stage == 0) ReduceImage(r);
+    if (stage == 1) benchmark::DoNotOptimize(ApplyThreshold(r));
+    if (stage == 2) benchmark::DoNotOptimize(LabelComponents(r));
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_PreparationStage)
+    ->Args({640, 480, 0})  // blocks of 2 x 2
+    ->Args({1280, 960, 0})  // blocks of 4 x 4
+    ->Args({320, 240, 1})
+    ->Args({552, 414, 1})  // the largest frame kept unreduced
+    ->Args({320, 240, 2})
+    ->Args({552, 414, 2})
+    ->Unit(benchmark::kMicrosecond);
+
 }  // namespace
 }  // namespace cordavex

@@ -77,13 +77,26 @@ constexpr int kFinderProbeViews = 7;
 // Bilinear sample with 8-bit fixed-point weights.
 constexpr int kWeightOne = 256;
 
+// The source position of output pixel i's centre, in 1/256 pixel, clamped at
+// the first pixel: (i + 1/2) in / out - 1/2.
+int64_t SourcePosition(int i, int in, int out) {
+  return std::max<int64_t>(
+      0, ((2 * int64_t{i} + 1) * in * kWeightOne) / (2 * int64_t{out}) - kWeightOne / 2);
+}
+
 void Rescale(const std::vector<uint8_t>& grey, int width, int height, int outWidth,
              int outHeight, std::vector<uint8_t>& out) {
   out.resize(static_cast<size_t>(outWidth) * outHeight);
+  // Every row samples the same columns: their pixels and weights once.
+  std::vector<int32_t> left(static_cast<size_t>(outWidth)), right(left.size()), weight(left.size());
+  for (int x = 0; x < outWidth; ++x) {
+    const int64_t sx = SourcePosition(x, width, outWidth);
+    left[x] = std::min(static_cast<int>(sx / kWeightOne), width - 1);
+    right[x] = std::min(left[x] + 1, width - 1);
+    weight[x] = static_cast<int32_t>(sx % kWeightOne);
+  }
   for (int y = 0; y < outHeight; ++y) {
-    // Source position of the output pixel's centre, in 1/256 pixel.
-    const int64_t sy = std::max<int64_t>(
-        0, ((2 * int64_t{y} + 1) * height * kWeightOne) / (2 * int64_t{outHeight}) - kWeightOne / 2);
+    const int64_t sy = SourcePosition(y, height, outHeight);
     const int y0 = std::min(static_cast<int>(sy / kWeightOne), height - 1);
     const int y1 = std::min(y0 + 1, height - 1);
     const int fy = static_cast<int>(sy % kWeightOne);
@@ -91,11 +104,7 @@ void Rescale(const std::vector<uint8_t>& grey, int width, int height, int outWid
     const uint8_t* row1 = grey.data() + static_cast<size_t>(y1) * width;
     uint8_t* dst = out.data() + static_cast<size_t>(y) * outWidth;
     for (int x = 0; x < outWidth; ++x) {
-      const int64_t sx = std::max<int64_t>(
-          0, ((2 * int64_t{x} + 1) * width * kWeightOne) / (2 * int64_t{outWidth}) - kWeightOne / 2);
-      const int x0 = std::min(static_cast<int>(sx / kWeightOne), width - 1);
-      const int x1 = std::min(x0 + 1, width - 1);
-      const int fx = static_cast<int>(sx % kWeightOne);
+      const int x0 = left[x], x1 = right[x], fx = weight[x];
       const int top = row0[x0] * (kWeightOne - fx) + row0[x1] * fx;
       const int bottom = row1[x0] * (kWeightOne - fx) + row1[x1] * fx;
       const int value = top * (kWeightOne - fy) + bottom * fy;
@@ -138,17 +147,32 @@ void LocalThreshold(const std::vector<uint8_t>& grey, int width, int height,
     }
   }
   out.resize(static_cast<size_t>(width) * height);
+  // Dark when below 94 % of the mean of the square, clipped at the image's edge.
+  const auto level = [](uint32_t v, uint32_t area, uint32_t sum) -> uint8_t {
+    return 100 * v * area < 94 * sum ? 0 : 255;
+  };
+  // Columns whose square reaches neither side: radius <= x < width - radius.
+  const int innerBegin = std::min(radius, width);
+  const int innerEnd = std::max(innerBegin, width - radius);
   for (int y = 0; y < height; ++y) {
     const int y0 = std::max(0, y - radius), y1 = std::min(height, y + radius + 1);
-    for (int x = 0; x < width; ++x) {
+    const uint32_t* top = sums.data() + y0 * stride;
+    const uint32_t* bottom = sums.data() + y1 * stride;
+    const uint8_t* in = grey.data() + static_cast<size_t>(y) * width;
+    uint8_t* dst = out.data() + static_cast<size_t>(y) * width;
+    const uint32_t rows = static_cast<uint32_t>(y1 - y0);
+    const auto edge = [&](int x) {
       const int x0 = std::max(0, x - radius), x1 = std::min(width, x + radius + 1);
-      const uint32_t sum = sums[y1 * stride + x1] - sums[y0 * stride + x1] - sums[y1 * stride + x0] +
-                           sums[y0 * stride + x0];
-      const uint32_t area = static_cast<uint32_t>((y1 - y0) * (x1 - x0));
-      const uint32_t v = grey[static_cast<size_t>(y) * width + x];
-      // Dark when below 94 % of the mean.
-      out[static_cast<size_t>(y) * width + x] = 100 * v * area < 94 * sum ? 0 : 255;
+      const uint32_t sum = bottom[x1] - top[x1] - bottom[x0] + top[x0];
+      dst[x] = level(in[x], rows * static_cast<uint32_t>(x1 - x0), sum);
+    };
+    for (int x = 0; x < innerBegin; ++x) edge(x);
+    const uint32_t innerArea = rows * static_cast<uint32_t>(2 * radius + 1);
+    for (int x = innerBegin; x < innerEnd; ++x) {
+      const int x0 = x - radius, x1 = x + radius + 1;
+      dst[x] = level(in[x], innerArea, bottom[x1] - top[x1] - bottom[x0] + top[x0]);
     }
+    for (int x = innerEnd; x < width; ++x) edge(x);
   }
 }
 

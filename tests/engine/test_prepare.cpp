@@ -84,9 +84,10 @@ TEST(Reduction, MatchesBlockMeansOnNoiseAtEveryFactor) {
     int w, h, factor;
   };
   // Factors 2 and 4 have their own code paths, 5 and 6 the general one; the
-  // odd sizes leave partial blocks at the right and bottom.
-  const Case cases[] = {{640, 480, 2}, {643, 481, 2}, {1000, 700, 3},
-                        {1281, 963, 4}, {1600, 1200, 5}, {1920, 1080, 5}, {2000, 1500, 6}};
+  // odd sizes leave partial blocks at the right and bottom (and 1287 an odd
+  // number of blocks per row, which factor 4 reads two at a time).
+  const Case cases[] = {{640, 480, 2},   {643, 481, 2},   {1000, 700, 3},  {1281, 963, 4},
+                        {1287, 961, 4},  {1600, 1200, 5}, {1920, 1080, 5}, {2000, 1500, 6}};
   for (const Case& c : cases) {
     Workspace ws(c.w, c.h);
     const std::vector<uint8_t> in = FillNoise(ws, static_cast<unsigned>(c.w + c.h));
