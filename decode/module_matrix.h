@@ -30,12 +30,9 @@ class ModuleMatrix {
   }
   void Set(int row, int column, bool dark) {
     if (!InRange(row, column)) return;
-    const uint64_t bit = uint64_t{1} << (column & 63);
-    if (dark) {
-      rows_[row][column >> 6] |= bit;
-    } else {
-      rows_[row][column >> 6] &= ~bit;
-    }
+    // Without a branch: samplers set modules whose darkness is anyone's guess.
+    uint64_t& word = rows_[row][column >> 6];
+    word = (word & ~(uint64_t{1} << (column & 63))) | (uint64_t{dark} << (column & 63));
   }
   void Flip(int row, int column) {
     if (InRange(row, column)) rows_[row][column >> 6] ^= uint64_t{1} << (column & 63);

@@ -63,22 +63,73 @@ int LevelFromBits(int bits) {
   return kLevels[bits & 3];
 }
 
+// The data modules of every version the reader takes, in placement order, and
+// each mask's pattern as bit rows: a misread symbol is sampled and decoded many
+// times over, and walking the function map and evaluating the mask condition
+// module by module cost more than the rest of a failed decode. Built on first
+// use (static storage, no allocation) and read-only afterwards.
+constexpr int kReadableVersions = (kQrMaxDimension - kQrMinDimension) / 4 + 1;
+
+// More than the data modules of all readable versions: every module of each.
+constexpr int AllModules() {
+  int sum = 0;
+  for (int version = 1; version <= kReadableVersions; ++version) sum += QrSide(version) * QrSide(version);
+  return sum;
+}
+
+struct QrModuleOrder {
+  struct Position {
+    uint8_t row, column;
+  };
+  // Placement order of all readable versions back to back; version v's modules
+  // start at first[v - 1] and end at first[v].
+  Position positions[AllModules()];
+  int first[kReadableVersions + 1];
+  // masks[m]: module (i, j) set where mask m flips it, for every i, j below 70.
+  ModuleMatrix masks[8];
+
+  QrModuleOrder() {
+    int count = 0;
+    for (int version = 1; version <= kReadableVersions; ++version) {
+      first[version - 1] = count;
+      QrForEachDataModule(version, [&](int row, int column) {
+        positions[count++] = {static_cast<uint8_t>(row), static_cast<uint8_t>(column)};
+        return true;
+      });
+    }
+    first[kReadableVersions] = count;
+    for (int mask = 0; mask < 8; ++mask) {
+      masks[mask].Clear();
+      for (int i = 0; i < ModuleMatrix::kSize; ++i) {
+        for (int j = 0; j < ModuleMatrix::kSize; ++j) masks[mask].Set(i, j, QrMaskCondition(mask, i, j));
+      }
+    }
+  }
+};
+
+const QrModuleOrder& ModuleOrder() {
+  static const QrModuleOrder order;
+  return order;
+}
+
 // Unmasks the data modules and packs their bits into codewords in placement
 // order, most significant bit first.
 int ReadCodewords(const ModuleMatrix& grid, int version, int mask, int total, uint8_t* codewords) {
-  int count = 0;
-  int bit = 0;
-  uint32_t current = 0;
-  QrForEachDataModule(version, [&](int row, int column) {
-    const bool dark = grid.Get(row, column) != QrMaskCondition(mask, row, column);
-    current = (current << 1) | (dark ? 1u : 0u);
-    if (++bit == 8) {
-      codewords[count++] = static_cast<uint8_t>(current);
-      current = 0;
-      bit = 0;
+  if (version < 1 || version > kReadableVersions || mask < 0 || mask > 7) return 0;
+  const QrModuleOrder& order = ModuleOrder();
+  const ModuleMatrix& flips = order.masks[mask];
+  const int begin = order.first[version - 1];
+  const int available = (order.first[version] - begin) / 8;
+  const int count = std::min(total, available);
+  const QrModuleOrder::Position* at = order.positions + begin;
+  for (int k = 0; k < count; ++k) {
+    uint32_t current = 0;
+    for (int bit = 0; bit < 8; ++bit, ++at) {
+      const bool dark = grid.Get(at->row, at->column) != flips.Get(at->row, at->column);
+      current = (current << 1) | (dark ? 1u : 0u);
     }
-    return count < total;
-  });
+    codewords[k] = static_cast<uint8_t>(current);
+  }
   return count;
 }
 
