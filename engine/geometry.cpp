@@ -293,6 +293,71 @@ bool SolveHomography(const double from[4][2], const double to[4][2], Homography&
   return true;
 }
 
+namespace {
+
+// A similarity (shift, then one scale) that takes `count` points to about the
+// unit square around the origin: centroid at 0, mean distance sqrt(2).
+struct Normalisation {
+  double cx = 0, cy = 0, scale = 1;
+};
+
+Normalisation Normalise(const double (*p)[2], int count) {
+  Normalisation n;
+  for (int i = 0; i < count; ++i) {
+    n.cx += p[i][0];
+    n.cy += p[i][1];
+  }
+  n.cx /= count;
+  n.cy /= count;
+  double distance = 0;
+  for (int i = 0; i < count; ++i) distance += std::hypot(p[i][0] - n.cx, p[i][1] - n.cy);
+  distance /= count;
+  n.scale = distance > 0 ? std::sqrt(2.0) / distance : 1;
+  return n;
+}
+
+}  // namespace
+
+bool FitHomography(const double (*from)[2], const double (*to)[2], int count, Homography& out) {
+  constexpr int kMostPoints = 64;
+  if (count < 4 || count > kMostPoints) return false;
+  const Normalisation nf = Normalise(from, count);
+  const Normalisation nt = Normalise(to, count);
+  // Normal equations of the rows [u v 1 0 0 0 -ux -vx | x], [0 0 0 u v 1 -uy -vy | y].
+  double m[8][9] = {};
+  for (int k = 0; k < count; ++k) {
+    const double u = (from[k][0] - nf.cx) * nf.scale, v = (from[k][1] - nf.cy) * nf.scale;
+    const double x = (to[k][0] - nt.cx) * nt.scale, y = (to[k][1] - nt.cy) * nt.scale;
+    const double rowX[9] = {u, v, 1, 0, 0, 0, -u * x, -v * x, x};
+    const double rowY[9] = {0, 0, 0, u, v, 1, -u * y, -v * y, y};
+    for (int i = 0; i < 8; ++i) {
+      for (int j = 0; j < 9; ++j) m[i][j] += rowX[i] * rowX[j] + rowY[i] * rowY[j];
+    }
+  }
+  double s[8];
+  if (!SolveLinear(m, s)) return false;
+  // Undo the normalisations: H = Tto^-1 * Hn * Tfrom, each T a 3 x 3 matrix.
+  const double hn[3][3] = {{s[0], s[1], s[2]}, {s[3], s[4], s[5]}, {s[6], s[7], 1}};
+  const double tFrom[3][3] = {{nf.scale, 0, -nf.scale * nf.cx}, {0, nf.scale, -nf.scale * nf.cy}, {0, 0, 1}};
+  const double toInverse[3][3] = {{1 / nt.scale, 0, nt.cx}, {0, 1 / nt.scale, nt.cy}, {0, 0, 1}};
+  double a[3][3] = {}, h[3][3] = {};
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) {
+      for (int k = 0; k < 3; ++k) a[i][j] += hn[i][k] * tFrom[k][j];
+    }
+  }
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) {
+      for (int k = 0; k < 3; ++k) h[i][j] += toInverse[i][k] * a[k][j];
+    }
+  }
+  if (!(std::fabs(h[2][2]) > 1e-12)) return false;
+  const double w = h[2][2];
+  out = {h[0][0] / w, h[0][1] / w, h[0][2] / w, h[1][0] / w, h[1][1] / w, h[1][2] / w, h[2][0] / w, h[2][1] / w};
+  return std::isfinite(out.a) && std::isfinite(out.b) && std::isfinite(out.c) && std::isfinite(out.d) &&
+         std::isfinite(out.e) && std::isfinite(out.f) && std::isfinite(out.g) && std::isfinite(out.h);
+}
+
 bool MapThrough(const Homography& map, double u, double v, double& x, double& y) {
   const double w = map.g * u + map.h * v + 1;
   if (!(std::fabs(w) > 1e-9)) return false;

@@ -140,6 +140,12 @@ struct Homography {
 // points `to`; false when the points are degenerate.
 bool SolveHomography(const double from[4][2], const double to[4][2], Homography& out);
 
+// The mapping that best takes the `count` module-space points `from` to the
+// image points `to` in the least-squares sense (at least four, no three of
+// them in a line); false when they do not determine one. Both point sets are
+// centred and scaled first, which keeps the normal equations well conditioned.
+bool FitHomography(const double (*from)[2], const double (*to)[2], int count, Homography& out);
+
 // The image of module-space point (u, v); false at infinity.
 bool MapThrough(const Homography& map, double u, double v, double& x, double& y);
 

@@ -682,6 +682,61 @@ Centre SearchAlignment(const Recognizer& r, Centre estimate, Centre stepX, Centr
   return best;
 }
 
+// A homography fitted to the centres of the three finders and to the middles
+// of their outer edges along both module axes (up to 15 points). Under strong
+// perspective the finders' own sizes say how the grid shrinks towards the far
+// corner, which no parallelogram of the centres can, and a version 1 symbol
+// has no alignment pattern to say it. The axes start as the centres' average
+// and are then taken from the first fit at each finder.
+bool FitToFinders(const Recognizer& r, const Centre centres[3], const double at[3][2],
+                  Homography& map) {
+  constexpr int kStepsPerModule = 8;
+  constexpr int kLimit = 6 * kStepsPerModule;
+  constexpr double kHalfFinder = 3.5;  // modules from a finder's centre to its outer edge
+  constexpr int kMostPoints = 15;
+  const int d = static_cast<int>(at[1][0] + at[0][0] + 0.5);  // far + near = d
+  Centre axes[3][2];
+  for (int i = 0; i < 3; ++i) {
+    axes[i][0] = {(centres[1].x - centres[0].x) / (d - 7), (centres[1].y - centres[0].y) / (d - 7)};
+    axes[i][1] = {(centres[2].x - centres[0].x) / (d - 7), (centres[2].y - centres[0].y) / (d - 7)};
+  }
+  for (int pass = 0; pass < 2; ++pass) {
+    double from[kMostPoints][2], to[kMostPoints][2];
+    int count = 0;
+    const auto add = [&](double u, double v, Centre p) {
+      from[count][0] = u;
+      from[count][1] = v;
+      to[count][0] = p.x;
+      to[count][1] = p.y;
+      ++count;
+    };
+    for (int i = 0; i < 3; ++i) {
+      const Centre c = centres[i];
+      add(at[i][0], at[i][1], c);
+      for (int a = 0; a < 2; ++a) {
+        const Centre step = {axes[i][a].x / kStepsPerModule, axes[i][a].y / kStepsPerModule};
+        const int ahead = RingEdge(r, c, step, kLimit);
+        const int behind = RingEdge(r, c, {-step.x, -step.y}, kLimit);
+        const double du = a == 0 ? kHalfFinder : 0, dv = a == 0 ? 0 : kHalfFinder;
+        if (ahead > 0) add(at[i][0] + du, at[i][1] + dv, {c.x + (ahead - 0.5) * step.x, c.y + (ahead - 0.5) * step.y});
+        if (behind > 0) add(at[i][0] - du, at[i][1] - dv, {c.x - (behind - 0.5) * step.x, c.y - (behind - 0.5) * step.y});
+      }
+    }
+    if (!FitHomography(from, to, count, map)) return false;
+    // The fitted mapping's own module steps at each finder for the next pass.
+    for (int i = 0; i < 3; ++i) {
+      double x0 = 0, y0 = 0, x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+      if (!MapThrough(map, at[i][0], at[i][1], x0, y0) || !MapThrough(map, at[i][0] + 1, at[i][1], x1, y1) ||
+          !MapThrough(map, at[i][0], at[i][1] + 1, x2, y2)) {
+        return false;
+      }
+      axes[i][0] = {x1 - x0, y1 - y0};
+      axes[i][1] = {x2 - x0, y2 - y0};
+    }
+  }
+  return true;
+}
+
 // A second reading of a located symbol whose corner-based grid did not decode:
 // the grid through the centres of the three finders and of the bottom-right
 // alignment pattern (searched for near where the finders put it, or the
@@ -734,6 +789,13 @@ int DecodeFromCentres(Recognizer& r, const QrLocation& loc, const QrLocatorHooks
     std::memset(r.secondString, 0, sizeof r.secondString);
     return hooks.decode(r, loc, hooks.context) != 0;
   };
+  // First the mapping that the finders' shapes imply on their own.
+  {
+    const Centre centres[3] = {k, u, v};
+    const double at[3][2] = {{near, near}, {far, near}, {near, far}};
+    Homography fitted{};
+    if (FitToFinders(r, centres, at, fitted) && SampleThrough(r, fitted, d) && decode()) return 1;
+  }
   // Projective first, as a camera sees flat paper; then bilinear.
   for (int bilinear = 0; bilinear < 2; ++bilinear) {
     for (int o = 0; o < options; ++o) {

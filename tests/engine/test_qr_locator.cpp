@@ -427,5 +427,38 @@ TEST(QrExtraReadings, CentreGridReadsWhatTheCornerGridLoses) {
   }
 }
 
+// Under strong perspective the finders shrink towards the far side; a grid
+// fitted to their centres and outer edges follows where no parallelogram of the
+// centres (and, in version 1, no alignment pattern) can.
+TEST(QrExtraReadings, FinderShapesGiveThePerspective) {
+  struct Case {
+    int version;
+    double perspective, rotation, moduleSize;
+    uint32_t seed;
+  } cases[] = {
+      {1, 0.30, 37, 5.0, 1},
+      {1, 0.30, -30, 4.0, 2},
+      {3, 0.30, 37, 4.0, 3},
+  };
+  for (const Case& c : cases) {
+    const std::vector<uint8_t> bytes = test::RandomBytes(10, c.seed);
+    const auto symbol = test::EncodeQrBytes(bytes, c.version, test::kLevelM);
+    ASSERT_TRUE(symbol.has_value());
+    test::RenderOptions o;
+    o.moduleSize = c.moduleSize;
+    o.perspective = c.perspective;
+    o.rotation = c.rotation;
+    o.blur = 0.8;
+    o.noise = 3;
+    o.seed = c.seed;
+    const test::Frame f = test::RenderModules(symbol->modules, symbol->size, o);
+    EXPECT_NE(test::RecognizeFrame(f, 4, 4, 1).status, 1) << "case " << c.seed;
+    const test::Outcome read = test::RecognizeFrame(f, 4, 10, 1);
+    EXPECT_EQ(read.allocations, 0u) << "case " << c.seed;
+    ASSERT_EQ(read.status, 1) << "case " << c.seed;
+    EXPECT_EQ(read.bytes, std::string(bytes.begin(), bytes.end())) << "case " << c.seed;
+  }
+}
+
 }  // namespace
 }  // namespace cordavex
