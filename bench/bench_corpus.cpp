@@ -369,6 +369,28 @@ void TimeViews(const std::vector<Sample>& samples, bool perImage) {
   }
 }
 
+// Writes every sample's grey image to `dir` as a PGM file named after it
+// (spaces become underscores), to look at or to scan with the command line.
+int DumpFrames(const std::vector<Sample>& samples, const std::string& dir) {
+  for (const Sample& s : samples) {
+    std::string name = s.name;
+    std::replace(name.begin(), name.end(), ' ', '_');
+    const std::string path = dir + "/" + name + ".pgm";
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) {
+      std::fprintf(stderr, "cannot write %s\n", path.c_str());
+      return 1;
+    }
+    std::fprintf(f, "P5\n%d %d\n255\n", s.width, s.height);
+    const bool written = std::fwrite(s.grey.data(), 1, s.grey.size(), f) == s.grey.size();
+    if (std::fclose(f) != 0 || !written) {
+      std::fprintf(stderr, "cannot write %s\n", path.c_str());
+      return 1;
+    }
+  }
+  return 0;
+}
+
 }  // namespace
 }  // namespace cordavex
 
@@ -377,6 +399,7 @@ int main(int argc, char** argv) {
   std::string set = "all";
   std::string symbologies = "qr,dm,cv";
   bool plain = false, views = false, viewsTsv = false, list = false;
+  std::string dump;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--set" && i + 1 < argc) {
@@ -391,9 +414,11 @@ int main(int argc, char** argv) {
       views = viewsTsv = true;
     } else if (a == "--list") {
       list = true;
+    } else if (a == "--dump" && i + 1 < argc) {
+      dump = argv[++i];
     } else {
       std::fprintf(stderr, "usage: %s [--set realworld|camera|all] [--symbologies qr,dm,cv] [--plain] "
-                   "[--views|--views-tsv] [--list]\n", argv[0]);
+                   "[--views|--views-tsv] [--list] [--dump DIR]\n", argv[0]);
       return 2;
     }
   }
@@ -417,6 +442,7 @@ int main(int argc, char** argv) {
     }
     if (wanted("cv")) AddCameraFrames("cv", kMaskCordavex, false, kCvItems, CvSymbol, samples);
   }
+  if (!dump.empty()) return DumpFrames(samples, dump);
   if (views) {
     TimeViews(samples, viewsTsv);
     return 0;
