@@ -959,6 +959,14 @@ int LocateQrCodeWith(Recognizer& r, QrLocation& loc, const QrLocatorHooks& hooks
   loc = QrLocation{};
   loc.decodeAttempt = -1;
   if (!FindQrFinders(r, loc)) return 0;
+  {
+    // The three outer corners and the parallelogram's fourth.
+    const Point16 k = r.components[loc.cornerLabel].cornerA;
+    const Point16 u = r.components[loc.firstLabel].cornerA;
+    const Point16 v = r.components[loc.secondLabel].cornerA;
+    const Point16 corners[4] = {k, u, v, ToPoint16({u.x + v.x - k.x, u.y + v.y - k.y})};
+    NoteLocated(r, corners);
+  }
   if (!FindQrDimensionAndFourthCorner(r, loc)) return 0;
   if (!SampleQrGrid(r, loc, 0, 0)) return 0;
   r.lockedKind = kLockQr;

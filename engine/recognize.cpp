@@ -137,6 +137,7 @@ int32_t RunDispatch(Recognizer& r, int32_t requestedMode, int32_t symbologyMask,
   bool found = false;
   std::fill(std::begin(r.miss), std::end(r.miss), Failure::kNone);
   r.finderCandidates = 0;
+  ClearLocated(r);
   if (!stages.prepare(r, mode)) {
     r.miss[0] = Failure::kPreparation;
   } else if (!stages.label(r)) {

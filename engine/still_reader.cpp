@@ -74,6 +74,10 @@ constexpr StillView kPlan[] = {
 // corpus either.
 constexpr int kFinderProbeViews = 7;
 
+// The closer look at a symbol placed on a reduced frame (once per image): the
+// thorough mode, as the plan's first view.
+constexpr StillView kCloserLook = {ViewKind::kLocated, 100, 0, 4, 4};
+
 // Bilinear sample with 8-bit fixed-point weights.
 constexpr int kWeightOne = 256;
 
@@ -176,6 +180,65 @@ void LocalThreshold(const std::vector<uint8_t>& grey, int width, int height,
   }
 }
 
+int PadBorder(const StillView& view, int width, int height) {
+  return std::max(1, std::min(width, height) * view.scalePercent / 100);
+}
+
+// Where pixel (0, 0) of a view that keeps the frame's scale lies in the frame;
+// false for the views that rescale or turn it.
+bool ViewOrigin(const StillView& view, int width, int height, int& x0, int& y0) {
+  switch (view.kind) {
+    case ViewKind::kFull:
+      x0 = y0 = 0;
+      return true;
+    case ViewKind::kPad:
+      x0 = y0 = -PadBorder(view, width, height);
+      return true;
+    case ViewKind::kCrop: {
+      const int right = width - width * kCropNumerator / kCropDenominator;
+      const int bottom = height - height * kCropNumerator / kCropDenominator;
+      static constexpr int kLeft[kCropCount] = {0, 2, 0, 2, 1};  // in halves of the free width
+      static constexpr int kTop[kCropCount] = {0, 0, 2, 2, 1};
+      const int crop = std::clamp<int>(view.crop, 0, kCropCount - 1);
+      x0 = right * kLeft[crop] / 2;
+      y0 = bottom * kTop[crop] / 2;
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+// The closer look: after a view on which the engine reduced the frame placed a
+// symbol and did not read it, the frame's own pixels around that symbol (a
+// quarter of its size again on every side, for the quiet zone and a misplaced
+// corner), which the engine then reduces less or not at all. False when the
+// view cannot say where in the frame the symbol is, when the engine kept the
+// view's pixels as they were, or when the crop would be most of the frame.
+constexpr double kLocatedMargin = 0.25;
+constexpr double kLocatedMostOfFrame = 0.6;
+
+bool LocatedCrop(const Recognizer& r, const StillView& view, int viewWidth, int viewHeight,
+                 int width, int height, int& x0, int& y0, int& x1, int& y1) {
+  if (r.locatedMin.x > r.locatedMax.x || r.imageWidth <= 0 || r.imageHeight <= 0) return false;
+  if (ReductionFactor(int64_t{viewWidth} * viewHeight) <= 1) return false;
+  int ox = 0, oy = 0;
+  if (!ViewOrigin(view, width, height, ox, oy)) return false;
+  // Prepared pixels to view pixels (the engine's reduction, and its enlargement
+  // of small frames in modes 0 and 1).
+  const double sx = static_cast<double>(viewWidth) / r.imageWidth;
+  const double sy = static_cast<double>(viewHeight) / r.imageHeight;
+  const double left = ox + r.locatedMin.x * sx, right = ox + (r.locatedMax.x + 1) * sx;
+  const double top = oy + r.locatedMin.y * sy, bottom = oy + (r.locatedMax.y + 1) * sy;
+  const double margin = kLocatedMargin * std::max(right - left, bottom - top);
+  x0 = std::max(0, static_cast<int>(left - margin));
+  y0 = std::max(0, static_cast<int>(top - margin));
+  x1 = std::min(width, static_cast<int>(right + margin) + 1);
+  y1 = std::min(height, static_cast<int>(bottom + margin) + 1);
+  if (x1 - x0 < kSmallestViewSide || y1 - y0 < kSmallestViewSide) return false;
+  return static_cast<double>(x1 - x0) * (y1 - y0) < kLocatedMostOfFrame * width * height;
+}
+
 // How far a failure got: the frame, then location (each symbology's stages in
 // their order), then decoding. The causes behind an uncorrectable block count
 // as that block.
@@ -266,6 +329,9 @@ std::string ViewName(const StillView& view) {
     case ViewKind::kLocalThreshold:
       name = "local threshold";
       break;
+    case ViewKind::kLocated:
+      name = "located";
+      break;
   }
   name += " mode " + std::to_string(view.mode);
   if (view.calls > 1) name += " x" + std::to_string(view.calls);
@@ -303,13 +369,8 @@ bool MakeView(const std::vector<uint8_t>& grey, int width, int height, const Sti
       viewWidth = width * kCropNumerator / kCropDenominator;
       viewHeight = height * kCropNumerator / kCropDenominator;
       if (viewWidth < kSmallestViewSide || viewHeight < kSmallestViewSide) return false;
-      const int right = width - viewWidth;
-      const int bottom = height - viewHeight;
-      static constexpr int kLeft[kCropCount] = {0, 2, 0, 2, 1};  // in halves of the free width
-      static constexpr int kTop[kCropCount] = {0, 0, 2, 2, 1};
-      const int crop = std::clamp<int>(view.crop, 0, kCropCount - 1);
-      const int x0 = right * kLeft[crop] / 2;
-      const int y0 = bottom * kTop[crop] / 2;
+      int x0 = 0, y0 = 0;
+      ViewOrigin(view, width, height, x0, y0);
       out.resize(static_cast<size_t>(viewWidth) * viewHeight);
       for (int y = 0; y < viewHeight; ++y) {
         std::memcpy(out.data() + static_cast<size_t>(y) * viewWidth,
@@ -319,7 +380,7 @@ bool MakeView(const std::vector<uint8_t>& grey, int width, int height, const Sti
       return true;
     }
     case ViewKind::kPad: {
-      const int border = std::max(1, std::min(width, height) * view.scalePercent / 100);
+      const int border = PadBorder(view, width, height);
       viewWidth = width + 2 * border;
       viewHeight = height + 2 * border;
       out.assign(static_cast<size_t>(viewWidth) * viewHeight, kPadGrey);
@@ -370,6 +431,8 @@ bool MakeView(const std::vector<uint8_t>& grey, int width, int height, const Sti
       }
       return true;
     }
+    case ViewKind::kLocated:
+      return false;
   }
   return false;
 }
@@ -418,6 +481,7 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
   std::vector<uint8_t> viewGrey;
   std::vector<uint64_t> workspace;
   bool finderLike = false;
+  bool lookedCloser = false;
   int32_t status = 0;
   Failure furthest = Failure::kNone;
   int viewsRun = 0;
@@ -442,6 +506,43 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
     // lost.
     for (const Failure why : r.miss) {
       if (StageRank(why) > StageRank(furthest)) furthest = why;
+    }
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    if (!lookedCloser && LocatedCrop(r, view, vw, vh, width, height, x0, y0, x1, y1) &&
+        (options.maxEngineCalls <= 0 || out.engineCalls + kCloserLook.calls <= options.maxEngineCalls)) {
+      lookedCloser = true;
+      int cw = x1 - x0, ch = y1 - y0;
+      viewGrey.resize(static_cast<size_t>(cw) * ch);
+      for (int y = 0; y < ch; ++y) {
+        std::memcpy(viewGrey.data() + static_cast<size_t>(y) * cw,
+                    grey.data() + static_cast<size_t>(y0 + y) * width + x0, static_cast<size_t>(cw));
+      }
+      // A crop the engine would still reduce goes in at the largest size it
+      // keeps as it is.
+      int sw = 0, sh = 0;
+      if (LargestUnreducedSize(cw, ch, sw, sh)) {
+        std::vector<uint8_t> scaled;
+        Rescale(viewGrey, cw, ch, sw, sh, scaled);
+        viewGrey.swap(scaled);
+        cw = sw;
+        ch = sh;
+      }
+      const ViewRun closer = RunView(viewGrey, cw, ch, kCloserLook, mask, workspace, *result);
+      out.engineCalls += closer.calls;
+      status = closer.status;
+      finderLike = finderLike || closer.finderLike;
+      if (status == 1) {
+        const DecodedSymbol symbol = LastDecodedSymbol(workspace.data());
+        out.symbology = symbol.symbology;
+        out.bytes.assign(symbol.bytes.begin(), symbol.bytes.end());
+        out.view = ViewName(kCloserLook);
+        out.missCause.clear();
+        break;
+      }
+      const auto& rc = *reinterpret_cast<const Recognizer*>(workspace.data());
+      for (const Failure why : rc.miss) {
+        if (StageRank(why) > StageRank(furthest)) furthest = why;
+      }
     }
     out.missCause = std::string(FailureInfo(furthest).stage) + ": " + std::string(FailureInfo(furthest).cause);
     ++viewsRun;

@@ -26,6 +26,9 @@ enum class ViewKind : uint8_t {
                       // size it takes as it is
   kLocalThreshold,    // black and white against the mean of a window around each
                       // pixel, at the largest size the engine takes unreduced
+  kLocated,           // the pixels around a symbol that a view of a reduced frame
+                      // placed but did not read, at native resolution (made by
+                      // the reader from what the engine reports, not by MakeView)
 };
 
 struct StillView {

@@ -13,6 +13,7 @@
 // Single-threaded: one workspace, one thread at a time.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -107,6 +108,11 @@ struct Recognizer {
   // Components that passed the QR finder test in the last call (counting stops
   // at four): the still-image reader's sign of a QR code in view.
   int32_t finderCandidates;
+  // The box (prepared-image pixels, inclusive) around the first symbol that a
+  // locator placed in the last call, whether or not it decoded; empty (min
+  // above max) when none was: where the still-image reader looks closer.
+  Point16 locatedMin;
+  Point16 locatedMax;
 
   // Decoder outputs.
   uint8_t decodedText[kDecodedTextBytes];
@@ -137,6 +143,25 @@ inline std::span<uint8_t> PreparationScratch(Recognizer& r) {
   uint8_t* begin = reinterpret_cast<uint8_t*>(&r) + offsetof(Recognizer, matrix);
   uint8_t* end = reinterpret_cast<uint8_t*>(&r) + sizeof(Recognizer);
   return {begin, static_cast<size_t>(end - begin)};
+}
+
+// Notes the corners of a symbol a locator has placed in locatedMin/Max, unless
+// an earlier one already stands there.
+inline void NoteLocated(Recognizer& r, std::span<const Point16> corners) {
+  if (r.locatedMin.x <= r.locatedMax.x || corners.empty()) return;
+  Point16 low = corners[0], high = corners[0];
+  for (const Point16& p : corners) {
+    low = {std::min(low.x, p.x), std::min(low.y, p.y)};
+    high = {std::max(high.x, p.x), std::max(high.y, p.y)};
+  }
+  r.locatedMin = low;
+  r.locatedMax = high;
+}
+
+// No symbol placed yet in this call.
+inline void ClearLocated(Recognizer& r) {
+  r.locatedMin = {1, 1};
+  r.locatedMax = {0, 0};
 }
 
 // Image-area capacity for a frame of n pixels (without the header).

@@ -222,5 +222,28 @@ TEST(StillReader, LargestUnreducedAndLocalThresholdViews) {
   for (const uint8_t v : out) ASSERT_TRUE(v == 0 || v == 255);
 }
 
+// A 1280 x 960 frame with modules of three and a half pixels: the engine
+// reduces every view of it that holds the whole symbol, enough to place the
+// symbol but not to read it; the frame's own pixels around it then read.
+TEST(StillReader, LooksCloserAtASymbolPlacedOnAReducedFrame) {
+  const std::vector<uint8_t> bytes = test::RandomBytes(40, 6);
+  test::RenderOptions o;
+  o.width = 1280;
+  o.height = 960;
+  o.moduleSize = 3.4;
+  o.rotation = 20;
+  o.perspective = 0.1;
+  o.blur = 0.9;
+  o.noise = 4;
+  o.centerY = 0.45;
+  const test::Frame f = Draw(bytes, 6, o);
+  ASSERT_FALSE(PlainReads(f)) << "the fixture no longer needs a closer look";
+  auto result = std::make_unique<ScanResult>();
+  StillReadOutcome outcome;
+  ASSERT_EQ(ReadStillImage(f.pixels.data(), f.width, f.height, 8, result.get(), {}, &outcome), 1);
+  EXPECT_EQ(outcome.bytes, bytes);
+  EXPECT_EQ(outcome.view, "located mode 4 x4");
+}
+
 }  // namespace
 }  // namespace cordavex
