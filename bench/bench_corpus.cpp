@@ -346,9 +346,10 @@ void TimeViews(const std::vector<Sample>& samples, bool perImage) {
     for (const Sample& s : samples) {
       const double t0 = CpuMs();
       int w = 0, h = 0;
-      bool ok = false;
+      bool ok = false, placed = false;
       if (MakeView(s.grey, s.width, s.height, v, view, w, h)) {
         const ViewRun run = RunView(view, w, h, v, s.mask, workspace, *result);
+        placed = run.placed != 0;
         if (run.status == 1) {
           const DecodedSymbol symbol = LastDecodedSymbol(workspace.data());
           ok = std::equal(symbol.bytes.begin(), symbol.bytes.end(), s.expected.begin(), s.expected.end());
@@ -357,7 +358,10 @@ void TimeViews(const std::vector<Sample>& samples, bool perImage) {
       }
       const double ms = CpuMs() - t0;
       total += ms;
-      if (perImage) std::printf("%s\t%s\t%d\t%.4f\n", ViewName(v).c_str(), s.name.c_str(), ok ? 1 : 0, ms);
+      if (perImage) {
+        std::printf("%s\t%s\t%d\t%.4f\t%d\n", ViewName(v).c_str(), s.name.c_str(), ok ? 1 : 0, ms,
+                    placed ? 1 : 0);
+      }
       if (ok) {
         ++decoded;
         which += " " + s.name;

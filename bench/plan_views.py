@@ -4,7 +4,8 @@
     build/default/bench/cordavex_bench_corpus --views-tsv > views.tsv
     bench/plan_views.py views.tsv [--rate 0.02]
 
-Reads one line per candidate view and image (view, image, decoded 0/1, ms) and
+Reads one line per candidate view and image (view, image, decoded 0/1, ms,
+placed 0/1: whether a call placed a symbol, which the plan does not use) and
 builds the plan greedily: the next view is the one that reads the most images
 not yet read per millisecond it costs on those images (the reader stops at the
 first success, so only they pay for it). The plan ends when the best view reads
@@ -65,9 +66,9 @@ def main():
     with open(options.tsv) as f:
         for line in f:
             fields = line.rstrip("\n").split("\t")
-            if len(fields) != 4:
+            if len(fields) < 4:
                 continue
-            view, image, decoded, ms = fields
+            view, image, decoded, ms = fields[:4]
             if view not in read:
                 views.append(view)
             read[view][image] = decoded == "1"

@@ -594,7 +594,7 @@ int ReadCandidate(Recognizer& r, DmCorners& c, DmLocation& loc) {
   loc.count0 = count0;
   loc.count3 = count3;
   if (!PlausibleShape(c)) return Miss(loc, Failure::kDmShape);
-  NoteLocated(r, c.points);
+  NoteLocated(r, kMaskDataMatrix, c.points);
   DmCorners inset{};
   if (!Inset(r, c, count0, count3, inset)) return Miss(loc, Failure::kDmInset);
   loc.inset = inset;

@@ -965,7 +965,7 @@ int LocateQrCodeWith(Recognizer& r, QrLocation& loc, const QrLocatorHooks& hooks
     const Point16 u = r.components[loc.firstLabel].cornerA;
     const Point16 v = r.components[loc.secondLabel].cornerA;
     const Point16 corners[4] = {k, u, v, ToPoint16({u.x + v.x - k.x, u.y + v.y - k.y})};
-    NoteLocated(r, corners);
+    NoteLocated(r, kMaskQr, corners);
   }
   if (!FindQrDimensionAndFourthCorner(r, loc)) return 0;
   if (!SampleQrGrid(r, loc, 0, 0)) return 0;

@@ -74,6 +74,10 @@ constexpr StillView kPlan[] = {
 // corpus either.
 constexpr int kFinderProbeViews = 7;
 
+// Views after which a QR code that every one of them placed and none read is
+// given up (on the corpus no QR image was read after five).
+constexpr int kQrPlacedViews = 6;
+
 // The closer look at a symbol placed on a reduced frame (once per image): the
 // thorough mode, as the plan's first view.
 constexpr StillView kCloserLook = {ViewKind::kLocated, 100, 0, 4, 4};
@@ -457,6 +461,7 @@ ViewRun RunView(const std::vector<uint8_t>& viewGrey, int viewWidth, int viewHei
     run.status = RecognizeImage(viewGrey.data(), workspace.data(), viewWidth, viewHeight, 8,
                                 &result);
     ++run.calls;
+    run.placed |= r.locatedMask;
     if (run.status == 1) break;
     if (r.finderCandidates > 0) run.finderLike = true;
   }
@@ -482,6 +487,7 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
   std::vector<uint64_t> workspace;
   bool finderLike = false;
   bool lookedCloser = false;
+  int qrPlacedUnread = 0;  // views that placed a QR code and read nothing
   int32_t status = 0;
   Failure furthest = Failure::kNone;
   int viewsRun = 0;
@@ -551,6 +557,13 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
     // code alone, so the other symbologies asked for still get the views.
     if (options.giveUpEarly && (mask & kMaskQr) != 0 && viewsRun >= kFinderProbeViews &&
         !finderLike) {
+      mask &= ~kMaskQr;
+      if (mask == 0) break;
+    }
+    // A QR code placed again and again without a reading is damaged beyond
+    // what other views of the same pixels mend.
+    if ((run.placed & kMaskQr) != 0) ++qrPlacedUnread;
+    if (options.giveUpEarly && (mask & kMaskQr) != 0 && qrPlacedUnread >= kQrPlacedViews) {
       mask &= ~kMaskQr;
       if (mask == 0) break;
     }

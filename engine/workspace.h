@@ -110,9 +110,11 @@ struct Recognizer {
   int32_t finderCandidates;
   // The box (prepared-image pixels, inclusive) around the first symbol that a
   // locator placed in the last call, whether or not it decoded; empty (min
-  // above max) when none was: where the still-image reader looks closer.
+  // above max) when none was: where the still-image reader looks closer. And
+  // the symbologies (mask bits) whose locators placed one.
   Point16 locatedMin;
   Point16 locatedMax;
+  uint32_t locatedMask;
 
   // Decoder outputs.
   uint8_t decodedText[kDecodedTextBytes];
@@ -145,9 +147,10 @@ inline std::span<uint8_t> PreparationScratch(Recognizer& r) {
   return {begin, static_cast<size_t>(end - begin)};
 }
 
-// Notes the corners of a symbol a locator has placed in locatedMin/Max, unless
-// an earlier one already stands there.
-inline void NoteLocated(Recognizer& r, std::span<const Point16> corners) {
+// Notes that the locator of `symbology` (its mask bit) has placed a symbol,
+// and its corners in locatedMin/Max unless an earlier one already stands there.
+inline void NoteLocated(Recognizer& r, uint32_t symbology, std::span<const Point16> corners) {
+  r.locatedMask |= symbology;
   if (r.locatedMin.x <= r.locatedMax.x || corners.empty()) return;
   Point16 low = corners[0], high = corners[0];
   for (const Point16& p : corners) {
@@ -162,6 +165,7 @@ inline void NoteLocated(Recognizer& r, std::span<const Point16> corners) {
 inline void ClearLocated(Recognizer& r) {
   r.locatedMin = {1, 1};
   r.locatedMax = {0, 0};
+  r.locatedMask = 0;
 }
 
 // Image-area capacity for a frame of n pixels (without the header).

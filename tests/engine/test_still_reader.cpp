@@ -245,5 +245,33 @@ TEST(StillReader, LooksCloserAtASymbolPlacedOnAReducedFrame) {
   EXPECT_EQ(outcome.view, "located mode 4 x4");
 }
 
+// A symbol with a third of its data area torn away: every view places it and
+// none can correct it, so after six such views the reader stops looking.
+TEST(StillReader, GivesUpOnASymbolEveryViewPlacesAndNoneReads) {
+  const auto symbol = test::EncodeQrBytes(test::RandomBytes(30, 9), 3, test::kLevelL);
+  ASSERT_TRUE(symbol.has_value());
+  std::vector<uint8_t> modules = symbol->modules;
+  const int n = symbol->size;
+  for (int row = 9; row < n - 9; ++row) {
+    for (int column = 9; column < n; ++column) modules[static_cast<size_t>(row) * n + column] = 0;
+  }
+  test::RenderOptions o;
+  o.moduleSize = 4;
+  o.rotation = 8;
+  o.blur = 0.5;
+  const test::Frame f = test::RenderModules(modules, n, o);
+  auto result = std::make_unique<ScanResult>();
+  StillReadOptions options;
+  options.symbologyMask = kMaskQr;
+  StillReadOutcome outcome;
+  options.giveUpEarly = false;
+  EXPECT_LE(ReadStillImage(f.pixels.data(), f.width, f.height, 8, result.get(), options, &outcome), 0);
+  const int everyView = outcome.engineCalls;
+  options.giveUpEarly = true;
+  EXPECT_LE(ReadStillImage(f.pixels.data(), f.width, f.height, 8, result.get(), options, &outcome), 0);
+  EXPECT_LT(outcome.engineCalls, everyView / 2) << "every view: " << everyView;
+  EXPECT_EQ(outcome.missCause, "correction: block uncorrectable");
+}
+
 }  // namespace
 }  // namespace cordavex
