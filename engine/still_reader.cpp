@@ -216,11 +216,10 @@ bool ViewOrigin(const StillView& view, int width, int height, int& x0, int& y0) 
 // The closer look: after a view on which the engine reduced the frame placed a
 // symbol and did not read it, the frame's own pixels around that symbol (a
 // quarter of its size again on every side, for the quiet zone and a misplaced
-// corner), which the engine then reduces less or not at all. False when the
-// view cannot say where in the frame the symbol is, when the engine kept the
-// view's pixels as they were, or when the crop would be most of the frame.
+// corner, up to the whole frame), which the engine then reduces less or not at
+// all. False when the view cannot say where in the frame the symbol is, or when
+// the engine kept the view's pixels as they were.
 constexpr double kLocatedMargin = 0.25;
-constexpr double kLocatedMostOfFrame = 0.6;
 
 bool LocatedCrop(const Recognizer& r, const StillView& view, int viewWidth, int viewHeight,
                  int width, int height, int& x0, int& y0, int& x1, int& y1) {
@@ -239,8 +238,7 @@ bool LocatedCrop(const Recognizer& r, const StillView& view, int viewWidth, int 
   y0 = std::max(0, static_cast<int>(top - margin));
   x1 = std::min(width, static_cast<int>(right + margin) + 1);
   y1 = std::min(height, static_cast<int>(bottom + margin) + 1);
-  if (x1 - x0 < kSmallestViewSide || y1 - y0 < kSmallestViewSide) return false;
-  return static_cast<double>(x1 - x0) * (y1 - y0) < kLocatedMostOfFrame * width * height;
+  return x1 - x0 >= kSmallestViewSide && y1 - y0 >= kSmallestViewSide;
 }
 
 // How far a failure got: the frame, then location (each symbology's stages in
