@@ -70,6 +70,14 @@ def main():
     w, h = min(w, 200), min(h, 160)
     write("recognize_image", "cordavex", bytes([w - 1, h - 1, 0, 0, 2]) + pixels[: w * h])
 
+    # The still reader: QR frames that the fuzzer enlarges four times, past the
+    # size the engine reduces; every view and give-up, up to 39 engine calls.
+    for i, (text, scale) in enumerate([(texts[0], 2), (texts[1], 2)]):
+        w, h, pixels = pgm_pixels(tool(build, "qr", "--scale", str(scale), "--border", "30", text, "x.pgm"))
+        cw, ch = min(w, 200), min(h, 160)
+        crop = b"".join(pixels[r * w:r * w + cw] for r in range(ch))
+        write("still_reader", f"qr{i}", bytes([cw - 1, ch - 1, 3, 1, 0x80 | 38]) + crop)
+
     # Cordavex code poses: the 12-byte header, then the payload.
     poses = [
         bytes([len(texts[1]) - 1, 0, 0, 64, 0, 0, 0, 128, 128, 20, 100, 0]),

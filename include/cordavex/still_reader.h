@@ -34,7 +34,8 @@ struct StillReadOptions {
   // order of views).
   int32_t maxEngineCalls = 0;
   // Stop looking for QR codes once the first views found nothing that passes
-  // the QR finder test (true), or try every view regardless (false).
+  // the QR finder test, or once several views placed a QR code and none read
+  // it (true), or try every view regardless (false).
   bool giveUpEarly = true;
 };
 
