@@ -221,6 +221,7 @@ std::optional<std::pair<std::string, Symbol>> CvSymbol(int item, uint32_t) {
 
 struct Read {
   std::string cause;  // the stage that lost a miss
+  std::string view;   // the still reader's view that read it
   bool decoded = false;
   bool wrong = false;
   double ms = 0;
@@ -237,6 +238,7 @@ Read ReadStill(const Sample& s, ScanResult& result) {
   r.ms = CpuMs() - t0;
   r.calls = outcome.engineCalls;
   r.cause = outcome.missCause;
+  r.view = outcome.view;
   r.decoded = status == 1 && outcome.bytes == s.expected;
   r.wrong = status == 1 && !r.decoded;
   return r;
@@ -470,6 +472,7 @@ int main(int argc, char** argv) {
       std::printf("%-28s still %-5s (%2d calls, %6.2f ms)  zxing %-5s (%6.2f ms)", s.name.c_str(),
                   Verdict(o), o.calls, o.ms, s.zxingReads ? Verdict(z) : "n/a", z.ms);
       if (plain) std::printf("  plain %-5s (%6.2f ms)", Verdict(p), p.ms);
+      if (o.decoded) std::printf("  still read by [%s]", o.view.c_str());
       if (!o.decoded) std::printf("  still lost at [%s]", o.cause.c_str());
       if (plain && !p.decoded) std::printf("  plain lost at [%s]", p.cause.c_str());
       std::printf("\n");
