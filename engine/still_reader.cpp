@@ -78,9 +78,13 @@ constexpr int kFinderProbeViews = 7;
 // given up (on the corpus no QR image was read after five).
 constexpr int kQrPlacedViews = 6;
 
-// The closer look at a symbol placed on a reduced frame (once per image): the
-// thorough mode, as the plan's first view.
-constexpr StillView kCloserLook = {ViewKind::kLocated, 100, 0, 4, 4};
+// The closer looks at a symbol placed on a reduced frame, one after each of the
+// first views that place one: the thorough mode, as the plan's first view,
+// then the 5 x 5 sharpening.
+constexpr StillView kCloserLooks[] = {
+    {ViewKind::kLocated, 100, 0, 4, 4},
+    {ViewKind::kLocated, 100, 0, 3, 4},
+};
 
 // Bilinear sample with 8-bit fixed-point weights.
 constexpr int kWeightOne = 256;
@@ -466,6 +470,39 @@ ViewRun RunView(const std::vector<uint8_t>& viewGrey, int viewWidth, int viewHei
   return run;
 }
 
+namespace {
+
+// The frame's pixels in [x0, x1) x [y0, y1), at the largest size the engine
+// keeps unreduced when it would reduce them.
+void CloserLookView(const std::vector<uint8_t>& grey, int width, int x0, int y0, int x1, int y1,
+                    std::vector<uint8_t>& out, int& outWidth, int& outHeight) {
+  outWidth = x1 - x0;
+  outHeight = y1 - y0;
+  out.resize(static_cast<size_t>(outWidth) * outHeight);
+  for (int y = 0; y < outHeight; ++y) {
+    std::memcpy(out.data() + static_cast<size_t>(y) * outWidth,
+                grey.data() + static_cast<size_t>(y0 + y) * width + x0, static_cast<size_t>(outWidth));
+  }
+  int w = 0, h = 0;
+  if (LargestUnreducedSize(outWidth, outHeight, w, h)) {
+    std::vector<uint8_t> scaled;
+    Rescale(out, outWidth, outHeight, w, h, scaled);
+    out.swap(scaled);
+    outWidth = w;
+    outHeight = h;
+  }
+}
+
+void RecordRead(const std::vector<uint64_t>& workspace, const StillView& view, StillReadOutcome& out) {
+  const DecodedSymbol symbol = LastDecodedSymbol(workspace.data());
+  out.symbology = symbol.symbology;
+  out.bytes.assign(symbol.bytes.begin(), symbol.bytes.end());
+  out.view = ViewName(view);
+  out.missCause.clear();
+}
+
+}  // namespace
+
 int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int32_t bitsPerPixel,
                        ScanResult* result, const StillReadOptions& options,
                        StillReadOutcome* outcome) {
@@ -484,7 +521,7 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
   std::vector<uint8_t> viewGrey;
   std::vector<uint64_t> workspace;
   bool finderLike = false;
-  bool lookedCloser = false;
+  int closerLooks = 0;
   int qrPlacedUnread = 0;  // views that placed a QR code and read nothing
   int32_t status = 0;
   Failure furthest = Failure::kNone;
@@ -499,11 +536,7 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
     finderLike = finderLike || run.finderLike;
     const auto& r = *reinterpret_cast<const Recognizer*>(workspace.data());
     if (status == 1) {
-      const DecodedSymbol symbol = LastDecodedSymbol(workspace.data());
-      out.symbology = symbol.symbology;
-      out.bytes.assign(symbol.bytes.begin(), symbol.bytes.end());
-      out.view = ViewName(view);
-      out.missCause.clear();
+      RecordRead(workspace, view, out);
       break;
     }
     // The furthest stage any view reached says most about why the image was
@@ -512,39 +545,21 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
       if (StageRank(why) > StageRank(furthest)) furthest = why;
     }
     int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-    if (!lookedCloser && LocatedCrop(r, view, vw, vh, width, height, x0, y0, x1, y1) &&
-        (options.maxEngineCalls <= 0 || out.engineCalls + kCloserLook.calls <= options.maxEngineCalls)) {
-      lookedCloser = true;
-      int cw = x1 - x0, ch = y1 - y0;
-      viewGrey.resize(static_cast<size_t>(cw) * ch);
-      for (int y = 0; y < ch; ++y) {
-        std::memcpy(viewGrey.data() + static_cast<size_t>(y) * cw,
-                    grey.data() + static_cast<size_t>(y0 + y) * width + x0, static_cast<size_t>(cw));
-      }
-      // A crop the engine would still reduce goes in at the largest size it
-      // keeps as it is.
-      int sw = 0, sh = 0;
-      if (LargestUnreducedSize(cw, ch, sw, sh)) {
-        std::vector<uint8_t> scaled;
-        Rescale(viewGrey, cw, ch, sw, sh, scaled);
-        viewGrey.swap(scaled);
-        cw = sw;
-        ch = sh;
-      }
-      const ViewRun closer = RunView(viewGrey, cw, ch, kCloserLook, mask, workspace, *result);
+    if (closerLooks < static_cast<int>(std::size(kCloserLooks)) &&
+        LocatedCrop(r, view, vw, vh, width, height, x0, y0, x1, y1)) {
+      const StillView& look = kCloserLooks[closerLooks++];
+      if (options.maxEngineCalls > 0 && out.engineCalls + look.calls > options.maxEngineCalls) break;
+      int cw = 0, ch = 0;
+      CloserLookView(grey, width, x0, y0, x1, y1, viewGrey, cw, ch);
+      const ViewRun closer = RunView(viewGrey, cw, ch, look, mask, workspace, *result);
       out.engineCalls += closer.calls;
       status = closer.status;
       finderLike = finderLike || closer.finderLike;
       if (status == 1) {
-        const DecodedSymbol symbol = LastDecodedSymbol(workspace.data());
-        out.symbology = symbol.symbology;
-        out.bytes.assign(symbol.bytes.begin(), symbol.bytes.end());
-        out.view = ViewName(kCloserLook);
-        out.missCause.clear();
+        RecordRead(workspace, look, out);
         break;
       }
-      const auto& rc = *reinterpret_cast<const Recognizer*>(workspace.data());
-      for (const Failure why : rc.miss) {
+      for (const Failure why : reinterpret_cast<const Recognizer*>(workspace.data())->miss) {
         if (StageRank(why) > StageRank(furthest)) furthest = why;
       }
     }
