@@ -361,8 +361,8 @@ void TimeViews(const std::vector<Sample>& samples, bool perImage) {
       const double ms = CpuMs() - t0;
       total += ms;
       if (perImage) {
-        std::printf("%s\t%s\t%d\t%.4f\t%d\n", ViewName(v).c_str(), s.name.c_str(), ok ? 1 : 0, ms,
-                    placed ? 1 : 0);
+        std::printf("%s\t%s\t%d\t%.4f\t%d\t%d\n", ViewName(v).c_str(), s.name.c_str(), ok ? 1 : 0, ms,
+                    placed ? 1 : 0, s.width * s.height);
       }
       if (ok) {
         ++decoded;

@@ -2,15 +2,17 @@
 """Orders the still-image reader's views by what they read per millisecond.
 
     build/default/bench/cordavex_bench_corpus --views-tsv > views.tsv
-    bench/plan_views.py views.tsv [--rate 0.02]
+    bench/plan_views.py views.tsv [--rate 0.02] [--large-rate 0.02]
 
 Reads one line per candidate view and image (view, image, decoded 0/1, ms,
-placed 0/1: whether a call placed a symbol, which the plan does not use) and
-builds the plan greedily: the next view is the one that reads the most images
-not yet read per millisecond it costs on those images (the reader stops at the
-first success, so only they pay for it). The plan ends when the best view reads
-fewer than --rate images per millisecond. Prints what the plan reads and costs
-per set and the plan as the C++ initialisers of engine/still_reader.cpp.
+placed 0/1: whether a call placed a symbol, which the plans do not use, and the
+image's pixels) and builds two plans greedily, one for the images the engine
+keeps as they are (up to 4 x 76800 - 1 pixels) and one for the larger images it
+reduces: the next view is the one that reads the most images not yet read per
+millisecond it costs on those images (the reader stops at the first success,
+so only they pay for it). A plan ends when the best view reads fewer than
+--rate (--large-rate) images per millisecond. Prints what each plan reads and
+costs per set and the plans as the C++ initialisers of engine/still_reader.cpp.
 """
 import argparse
 import collections
@@ -53,30 +55,11 @@ def initialiser(view):
     return "    {ViewKind::%s, %d, %d, %d, %d}," % (args + (mode, calls))
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("tsv")
-    parser.add_argument("--rate", type=float, default=0.02,
-                        help="images read per millisecond below which the plan ends")
-    options = parser.parse_args()
+# The engine reduces frames of 4 x 76800 pixels or more.
+LARGE_FRAME_PIXELS = 4 * 76800
 
-    read = collections.defaultdict(dict)
-    cost = collections.defaultdict(dict)
-    views = []
-    with open(options.tsv) as f:
-        for line in f:
-            fields = line.rstrip("\n").split("\t")
-            if len(fields) < 4:
-                continue
-            view, image, decoded, ms = fields[:4]
-            if view not in read:
-                views.append(view)
-            read[view][image] = decoded == "1"
-            cost[view][image] = float(ms)
-    if not views:
-        sys.exit("no view lines in " + options.tsv)
-    images = list(read[views[0]])
 
+def greedy(views, images, read, cost, rate):
     plan, unread = [], set(images)
     while True:
         best = None
@@ -85,13 +68,15 @@ def main():
                 continue
             gain = sum(1 for image in unread if read[view][image])
             spent = sum(cost[view][image] for image in unread)
-            if gain and (best is None or gain / spent > best[0]):
+            if gain and spent > 0 and (best is None or gain / spent > best[0]):
                 best = (gain / spent, view)
-        if best is None or best[0] < options.rate:
-            break
+        if best is None or best[0] < rate:
+            return plan
         plan.append(best[1])
         unread = {image for image in unread if not read[best[1]][image]}
 
+
+def report(title, plan, images, read, cost):
     decoded, spent, count = (collections.Counter() for _ in range(3))
     for image in images:
         group = image_set(image)
@@ -101,10 +86,46 @@ def main():
             if read[view][image]:
                 decoded[group] += 1
                 break
+    print("// " + title)
     for group in count:
         print("// %-12s %3d/%-3d read, %8.1f ms" % (group, decoded[group], count[group], spent[group]))
     for view in plan:
         print(initialiser(view) + "  // " + view)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("tsv")
+    parser.add_argument("--rate", type=float, default=0.02,
+                        help="images read per millisecond below which the plan ends")
+    parser.add_argument("--large-rate", type=float, default=0.02,
+                        help="the same for the plan of the images the engine reduces")
+    options = parser.parse_args()
+
+    read = collections.defaultdict(dict)
+    cost = collections.defaultdict(dict)
+    pixels = {}
+    views = []
+    with open(options.tsv) as f:
+        for line in f:
+            fields = line.rstrip("\n").split("\t")
+            if len(fields) < 6:
+                continue
+            view, image, decoded, ms = fields[:4]
+            if view not in read:
+                views.append(view)
+            read[view][image] = decoded == "1"
+            cost[view][image] = float(ms)
+            pixels[image] = int(fields[5])
+    if not views:
+        sys.exit("no view lines in " + options.tsv)
+    images = list(read[views[0]])
+    small = [image for image in images if pixels[image] < LARGE_FRAME_PIXELS]
+    large = [image for image in images if pixels[image] >= LARGE_FRAME_PIXELS]
+    report("kPlan: images the engine keeps as they are",
+           greedy(views, small, read, cost, options.rate), small, read, cost)
+    report("kLargeFramePlan: images the engine reduces",
+           greedy(views, large, read, cost, options.large_rate), large, read, cost)
 
 
 if __name__ == "__main__":

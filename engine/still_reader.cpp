@@ -31,21 +31,24 @@ constexpr int kSmallestViewSide = 32;
 // The border of a padded view: paper white.
 constexpr uint8_t kPadGrey = 255;
 
-// The plan, in the order the views are tried: each view was chosen greedily
-// for the images it added per millisecond spent on the images the views before
-// it had not read, over the real photos and camera-like frames of the corpus
-// benchmark (cordavex_bench_corpus --views-tsv | bench/plan_views.py), and the
-// list ends where a view adds less than one image per 50 ms; then one view that
-// read nothing the others did not was dropped, and views were added at the end
-// for Data Matrix photos and small Cordavex code frames that no other view reads. The centre crop at native resolution in
-// the thorough mode comes first: it reads most images by itself at under half
-// the pixels of the frame. Reduced copies come into play only for frames the
-// engine does not reduce itself (below 4 x 76800 pixels); they merge the noise
-// of small photos into clean modules. A light border moves the engine's
-// threshold towards the paper's white and gives a symbol cut by the frame's
-// edge a margin to trace around. Several calls on one view let the engine's
-// adaptive threshold, tone curve and sharpening phase move as over consecutive
-// camera frames.
+// The plans, in the order their views are tried: one for the frames the engine
+// keeps as they are (below 4 x 76800 pixels) and one for the larger frames it
+// reduces, which need other views. Each view was chosen greedily for the
+// images it added per millisecond spent on the images the views before it had
+// not read, over the real photos and camera-like frames of the corpus
+// benchmark of that size (cordavex_bench_corpus --views-tsv |
+// bench/plan_views.py).
+//
+// Small frames: the list ends where a view adds less than one image per 50 ms;
+// then one view that read nothing the others did not was dropped, and views
+// were added at the end for Data Matrix photos and small Cordavex code frames
+// that no other view reads. The centre crop in the thorough mode comes first:
+// it reads most images by itself at under half the pixels of the frame.
+// Reduced copies merge the noise of small photos into clean modules. A light
+// border moves the engine's threshold towards the paper's white and gives a
+// symbol cut by the frame's edge a margin to trace around. Several calls on one
+// view let the engine's adaptive threshold, tone curve and sharpening phase move
+// as over consecutive camera frames.
 constexpr StillView kPlan[] = {
     {ViewKind::kCrop, 100, 4, 4, 1},
     {ViewKind::kScale, 50, 0, 3, 1},
@@ -67,12 +70,36 @@ constexpr StillView kPlan[] = {
     // The centre crop enlarged by the default mode: small Cordavex code frames.
     {ViewKind::kCrop, 100, 4, 0, 1},
 };
-// The first views (the centre at native resolution, reduced copies of a small
-// frame, the whole frame inside a border, the local threshold) look at every
-// part of the frame in several ways: when no call on them found even one
-// component passing the QR finder test, no later view read a QR code on the
-// corpus either.
+// Large frames: the list ends where a view adds less than one image per 50 ms.
+// The frame in a narrow border, reduced by the engine, reads symbols with
+// large modules; the centre crop keeps small modules at twice the resolution;
+// the largest copy the engine keeps unreduced serves symbols too large for the
+// crop. The closer look at a placed symbol does the rest.
+constexpr StillView kLargeFramePlan[] = {
+    {ViewKind::kPad, 3, 0, 0, 1},
+    {ViewKind::kCrop, 100, 4, 4, 4},
+    {ViewKind::kFull, 100, 0, 5, 1},
+    {ViewKind::kCrop, 100, 4, 3, 4},
+    {ViewKind::kPad, 8, 0, 2, 1},
+    {ViewKind::kCrop, 100, 2, 4, 4},
+    {ViewKind::kLargestUnreduced, 100, 0, 5, 4},
+    {ViewKind::kPad, 8, 0, 3, 1},
+};
+
+struct Plan {
+  std::span<const StillView> views;
+  // The first views look at every part of the frame in several ways: when no
+  // call on them found even one component passing the QR finder test, no later
+  // view read a QR code on the corpus either.
+  int finderProbeViews;
+};
 constexpr int kFinderProbeViews = 7;
+constexpr int kLargeFrameProbeViews = 4;
+
+Plan PlanFor(int width, int height) {
+  if (ReductionFactor(int64_t{width} * height) > 1) return {kLargeFramePlan, kLargeFrameProbeViews};
+  return {kPlan, kFinderProbeViews};
+}
 
 // Views after which a QR code that every one of them placed and none read is
 // given up (on the corpus no QR image was read after five).
@@ -274,7 +301,7 @@ int StageRank(Failure why) {
 
 }  // namespace
 
-std::span<const StillView> StillPlan() { return kPlan; }
+std::span<const StillView> StillPlan(int width, int height) { return PlanFor(width, height).views; }
 
 std::vector<StillView> CandidateViews() {
   std::vector<StillView> views;
@@ -526,7 +553,8 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
   int32_t status = 0;
   Failure furthest = Failure::kNone;
   int viewsRun = 0;
-  for (const StillView& view : kPlan) {
+  const Plan plan = PlanFor(width, height);
+  for (const StillView& view : plan.views) {
     if (options.maxEngineCalls > 0 && out.engineCalls + view.calls > options.maxEngineCalls) break;
     int vw = 0, vh = 0;
     if (!MakeView(grey, width, height, view, viewGrey, vw, vh)) continue;
@@ -568,7 +596,7 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
     // Nothing finder-like in the probe views: no QR code in view, and the other
     // views would only look closer at the same pixels. The probe speaks for QR
     // code alone, so the other symbologies asked for still get the views.
-    if (options.giveUpEarly && (mask & kMaskQr) != 0 && viewsRun >= kFinderProbeViews &&
+    if (options.giveUpEarly && (mask & kMaskQr) != 0 && viewsRun >= plan.finderProbeViews &&
         !finderLike) {
       mask &= ~kMaskQr;
       if (mask == 0) break;

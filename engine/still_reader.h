@@ -41,8 +41,8 @@ struct StillView {
   int8_t calls;          // consecutive engine calls with one workspace
 };
 
-// The order in which ReadStillImage tries its views.
-std::span<const StillView> StillPlan();
+// The order in which ReadStillImage tries its views on a frame of this size.
+std::span<const StillView> StillPlan(int width, int height);
 // A wider set of views than the plan, for benchmarks that weigh what each would
 // add.
 std::vector<StillView> CandidateViews();
