@@ -16,11 +16,9 @@
 namespace cordavex {
 namespace {
 
-// Args: frame width, height, mode.
-void BM_PrepareAndLabel(benchmark::State& state) {
-  const int w = static_cast<int>(state.range(0));
-  const int h = static_cast<int>(state.range(1));
-  const int mode = static_cast<int>(state.range(2));
+// A printed page with a version 3 QR code filling the view, light falling
+// unevenly across it.
+test::Frame PageFrame(int w, int h) {
   const std::string text = "https://example.com/cordavex/benchmark";
   const auto symbol = test::EncodeQrBytes(
       {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, 3, test::kLevelM);
@@ -32,7 +30,15 @@ void BM_PrepareAndLabel(benchmark::State& state) {
   o.background = o.light;  // paper all round, as a printed page fills the view
   o.noise = 2;
   o.seed = 5;
-  const test::Frame frame = test::RenderModules(symbol->modules, symbol->size, o);
+  return test::RenderModules(symbol->modules, symbol->size, o);
+}
+
+// Args: frame width, height, mode.
+void BM_PrepareAndLabel(benchmark::State& state) {
+  const int w = static_cast<int>(state.range(0));
+  const int h = static_cast<int>(state.range(1));
+  const int mode = static_cast<int>(state.range(2));
+  const test::Frame frame = PageFrame(w, h);
   std::vector<uint64_t> block(static_cast<size_t>(GetRecognizerSize(w, h)) / 8 + 1, 0);
   Recognizer& r = *reinterpret_cast<Recognizer*>(block.data());
   r.toneExponent = 1.0;
@@ -70,17 +76,7 @@ void BM_PreparationStage(benchmark::State& state) {
   const int w = static_cast<int>(state.range(0));
   const int h = static_cast<int>(state.range(1));
   const int stage = static_cast<int>(state.range(2));
-  const std::string text = "https://example.com/cordavex/benchmark";
-  const auto symbol = test::EncodeQrBytes(
-      {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, 3, test::kLevelM);
-  test::RenderOptions o;
-  o.width = w;
-  o.height = h;
-  o.moduleSize = w / 64;
-  o.unevenLight = 0.25;
-  o.noise = 2;
-  o.seed = 5;
-  const test::Frame frame = test::RenderModules(symbol->modules, symbol->size, o);
+  const test::Frame frame = PageFrame(w, h);
   std::vector<uint64_t> block(static_cast<size_t>(GetRecognizerSize(w, h)) / 8 + 1, 0);
   Recognizer& r = *reinterpret_cast<Recognizer*>(block.data());
   const auto load = [&](const std::vector<uint8_t>& grey, int width, int height) {

@@ -395,69 +395,58 @@ TEST(QrLocatorEndToEnd, NothingInViewReportsMeanGrey) {
   EXPECT_EQ(out.symbology, 0);
 }
 
+// A rendered symbol that four calls of the thorough mode (4) miss and the same
+// calls with the extra readings (mode 10) read, without allocating.
+struct ExtraReadingCase {
+  int version;
+  double perspective, rotation, moduleSize, blur, noise;
+  int byteCount;
+  uint32_t seed;        // of the bytes
+  uint32_t renderSeed;  // of the noise
+};
+
+void ExpectOnlyTheExtraReadingsRead(const ExtraReadingCase& c) {
+  SCOPED_TRACE("version " + std::to_string(c.version) + ", seed " + std::to_string(c.seed));
+  const std::vector<uint8_t> bytes = test::RandomBytes(c.byteCount, c.seed);
+  const auto symbol = test::EncodeQrBytes(bytes, c.version, test::kLevelM);
+  ASSERT_TRUE(symbol.has_value());
+  test::RenderOptions o;
+  o.moduleSize = c.moduleSize;
+  o.perspective = c.perspective;
+  o.rotation = c.rotation;
+  o.blur = c.blur;
+  o.noise = c.noise;
+  o.seed = c.renderSeed;
+  const test::Frame f = test::RenderModules(symbol->modules, symbol->size, o);
+  EXPECT_NE(test::RecognizeFrame(f, 4, 4, 1).status, 1);
+  const test::Outcome read = test::RecognizeFrame(f, 4, 10, 1);
+  EXPECT_EQ(read.allocations, 0u);
+  ASSERT_EQ(read.status, 1);
+  EXPECT_EQ(read.bytes, std::string(bytes.begin(), bytes.end()));
+}
+
 // Small modules, blurred: the finders' outer corner pixels sit a fraction of
-// a module off, so the corner grid does not correct in four calls of the
-// thorough mode; the same calls with the extra readings (mode 10) sample
-// through the pattern centres and read the symbol, without allocating.
+// a module off, so the corner grid does not correct; the grid through the
+// pattern centres reads the symbol.
 TEST(QrExtraReadings, CentreGridReadsWhatTheCornerGridLoses) {
-  struct Case {
-    int version;
-    double perspective, rotation, moduleSize, blur;
-  } cases[] = {
-      {2, 0.0, 15, 2.0, 0.5},
-      {4, 0.1, 15, 2.5, 1.0},
-      {7, 0.0, 30, 2.0, 0.5},
+  const ExtraReadingCase cases[] = {
+      {2, 0.0, 15, 2.0, 0.5, 2, 20, 2, 1},
+      {4, 0.1, 15, 2.5, 1.0, 2, 20, 4, 1},
+      {7, 0.0, 30, 2.0, 0.5, 2, 20, 7, 1},
   };
-  for (const Case& c : cases) {
-    const std::vector<uint8_t> bytes = test::RandomBytes(20, static_cast<uint32_t>(c.version));
-    const auto symbol = test::EncodeQrBytes(bytes, c.version, test::kLevelM);
-    ASSERT_TRUE(symbol.has_value());
-    test::RenderOptions o;
-    o.moduleSize = c.moduleSize;
-    o.perspective = c.perspective;
-    o.rotation = c.rotation;
-    o.blur = c.blur;
-    o.noise = 2;
-    const test::Frame f = test::RenderModules(symbol->modules, symbol->size, o);
-    EXPECT_NE(test::RecognizeFrame(f, 4, 4, 1).status, 1) << "version " << c.version;
-    const test::Outcome read = test::RecognizeFrame(f, 4, 10, 1);
-    EXPECT_EQ(read.allocations, 0u) << "version " << c.version;
-    ASSERT_EQ(read.status, 1) << "version " << c.version;
-    EXPECT_EQ(read.bytes, std::string(bytes.begin(), bytes.end())) << "version " << c.version;
-  }
+  for (const ExtraReadingCase& c : cases) ExpectOnlyTheExtraReadingsRead(c);
 }
 
 // Under strong perspective the finders shrink towards the far side; a grid
 // fitted to their centres and outer edges follows where no parallelogram of the
 // centres (and, in version 1, no alignment pattern) can.
 TEST(QrExtraReadings, FinderShapesGiveThePerspective) {
-  struct Case {
-    int version;
-    double perspective, rotation, moduleSize;
-    uint32_t seed;
-  } cases[] = {
-      {1, 0.30, 37, 5.0, 1},
-      {1, 0.30, -30, 4.0, 2},
-      {3, 0.30, 37, 4.0, 3},
+  const ExtraReadingCase cases[] = {
+      {1, 0.30, 37, 5.0, 0.8, 3, 10, 1, 1},
+      {1, 0.30, -30, 4.0, 0.8, 3, 10, 2, 2},
+      {3, 0.30, 37, 4.0, 0.8, 3, 10, 3, 3},
   };
-  for (const Case& c : cases) {
-    const std::vector<uint8_t> bytes = test::RandomBytes(10, c.seed);
-    const auto symbol = test::EncodeQrBytes(bytes, c.version, test::kLevelM);
-    ASSERT_TRUE(symbol.has_value());
-    test::RenderOptions o;
-    o.moduleSize = c.moduleSize;
-    o.perspective = c.perspective;
-    o.rotation = c.rotation;
-    o.blur = 0.8;
-    o.noise = 3;
-    o.seed = c.seed;
-    const test::Frame f = test::RenderModules(symbol->modules, symbol->size, o);
-    EXPECT_NE(test::RecognizeFrame(f, 4, 4, 1).status, 1) << "case " << c.seed;
-    const test::Outcome read = test::RecognizeFrame(f, 4, 10, 1);
-    EXPECT_EQ(read.allocations, 0u) << "case " << c.seed;
-    ASSERT_EQ(read.status, 1) << "case " << c.seed;
-    EXPECT_EQ(read.bytes, std::string(bytes.begin(), bytes.end())) << "case " << c.seed;
-  }
+  for (const ExtraReadingCase& c : cases) ExpectOnlyTheExtraReadingsRead(c);
 }
 
 }  // namespace

@@ -43,6 +43,14 @@ bool PlainReads(const test::Frame& f) {
   return false;
 }
 
+// ReadStillImage on a rendered grey frame.
+StillReadOutcome ReadStill(const test::Frame& f, const StillReadOptions& options = {}) {
+  auto result = std::make_unique<ScanResult>();
+  StillReadOutcome outcome;
+  ReadStillImage(f.pixels.data(), f.width, f.height, f.bitsPerPixel, result.get(), options, &outcome);
+  return outcome;
+}
+
 TEST(StillReader, AnEasyFrameTakesOneEngineCallInEveryPixelFormat) {
   const std::vector<uint8_t> bytes = Bytes("https://cordavex.example/still?id=42");
   for (const int bpp : {8, 16, 24, 32}) {
@@ -80,9 +88,8 @@ TEST(StillReader, ReadsSmallModulesThatThePlainCallsLose) {
   o.centerY = 0.4;
   const test::Frame f = Draw(bytes, 5, o);
   ASSERT_FALSE(PlainReads(f)) << "the fixture no longer shows the plain calls' limit";
-  auto result = std::make_unique<ScanResult>();
-  StillReadOutcome outcome;
-  ASSERT_EQ(ReadStillImage(f.pixels.data(), f.width, f.height, 8, result.get(), {}, &outcome), 1);
+  const StillReadOutcome outcome = ReadStill(f);
+  ASSERT_EQ(outcome.status, 1);
   EXPECT_EQ(outcome.bytes, bytes);
   EXPECT_GT(outcome.engineCalls, 1);
   EXPECT_NE(outcome.view, "full mode 0");
@@ -237,9 +244,8 @@ TEST(StillReader, LooksCloserAtASymbolPlacedOnAReducedFrame) {
   o.centerY = 0.45;
   const test::Frame f = Draw(bytes, 6, o);
   ASSERT_FALSE(PlainReads(f)) << "the fixture no longer needs a closer look";
-  auto result = std::make_unique<ScanResult>();
-  StillReadOutcome outcome;
-  ASSERT_EQ(ReadStillImage(f.pixels.data(), f.width, f.height, 8, result.get(), {}, &outcome), 1);
+  const StillReadOutcome outcome = ReadStill(f);
+  ASSERT_EQ(outcome.status, 1);
   EXPECT_EQ(outcome.bytes, bytes);
   EXPECT_EQ(outcome.view, "located mode 4 x4");
 }
@@ -259,15 +265,13 @@ TEST(StillReader, GivesUpOnASymbolEveryViewPlacesAndNoneReads) {
   o.rotation = 8;
   o.blur = 0.5;
   const test::Frame f = test::RenderModules(modules, n, o);
-  auto result = std::make_unique<ScanResult>();
   StillReadOptions options;
   options.symbologyMask = kMaskQr;
-  StillReadOutcome outcome;
   options.giveUpEarly = false;
-  EXPECT_LE(ReadStillImage(f.pixels.data(), f.width, f.height, 8, result.get(), options, &outcome), 0);
-  const int everyView = outcome.engineCalls;
+  const int everyView = ReadStill(f, options).engineCalls;
   options.giveUpEarly = true;
-  EXPECT_LE(ReadStillImage(f.pixels.data(), f.width, f.height, 8, result.get(), options, &outcome), 0);
+  const StillReadOutcome outcome = ReadStill(f, options);
+  EXPECT_LE(outcome.status, 0);
   EXPECT_LT(outcome.engineCalls, everyView / 2) << "every view: " << everyView;
   EXPECT_EQ(outcome.missCause, "correction: block uncorrectable");
 }
