@@ -481,6 +481,8 @@ ViewRun RunView(const std::vector<uint8_t>& viewGrey, int viewWidth, int viewHei
   // what it uses of the rest.
   if (workspace.size() < size / sizeof(uint64_t) + 1) workspace.resize(size / sizeof(uint64_t) + 1);
   std::memset(workspace.data(), 0, sizeof(Recognizer));
+  // Nothing placed until a call says so (a zeroed box would be one pixel).
+  ClearLocated(*reinterpret_cast<Recognizer*>(workspace.data()));
   const auto& r = *reinterpret_cast<const Recognizer*>(workspace.data());
   for (int call = 0; call < view.calls; ++call) {
     // The extra readings of modes 6..11 cost nothing until a located symbol
