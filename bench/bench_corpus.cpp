@@ -335,8 +335,9 @@ void PrintTally(const std::string& set, const char* reader, const Tally& t, cons
 
 // Every candidate view on every image, alone: which images it decodes and what
 // it costs, to order the plan by gain per millisecond. With `perImage` one
-// tab-separated line per view and image (view, image, decoded 0/1, ms), the
-// input of bench/plan_views.py.
+// tab-separated line per view and image (view, image, decoded 0/1, ms, placed a
+// symbol 0/1, the image's pixels, the most QR finder candidates a call found),
+// the input of bench/plan_views.py.
 void TimeViews(const std::vector<Sample>& samples, bool perImage) {
   auto result = std::make_unique<ScanResult>();
   std::vector<uint64_t> workspace;
@@ -349,9 +350,11 @@ void TimeViews(const std::vector<Sample>& samples, bool perImage) {
       const double t0 = CpuMs();
       int w = 0, h = 0;
       bool ok = false, placed = false;
+      int finders = 0;
       if (MakeView(s.grey, s.width, s.height, v, view, w, h)) {
         const ViewRun run = RunView(view, w, h, v, s.mask, workspace, *result);
         placed = run.placed != 0;
+        finders = run.finders;
         if (run.status == 1) {
           const DecodedSymbol symbol = LastDecodedSymbol(workspace.data());
           ok = std::equal(symbol.bytes.begin(), symbol.bytes.end(), s.expected.begin(), s.expected.end());
@@ -361,8 +364,8 @@ void TimeViews(const std::vector<Sample>& samples, bool perImage) {
       const double ms = CpuMs() - t0;
       total += ms;
       if (perImage) {
-        std::printf("%s\t%s\t%d\t%.4f\t%d\t%d\n", ViewName(v).c_str(), s.name.c_str(), ok ? 1 : 0, ms,
-                    placed ? 1 : 0, s.width * s.height);
+        std::printf("%s\t%s\t%d\t%.4f\t%d\t%d\t%d\n", ViewName(v).c_str(), s.name.c_str(), ok ? 1 : 0,
+                    ms, placed ? 1 : 0, s.width * s.height, finders);
       }
       if (ok) {
         ++decoded;

@@ -13,6 +13,15 @@ millisecond it costs on those images (the reader stops at the first success,
 so only they pay for it). A plan ends when the best view reads fewer than
 --rate (--large-rate) images per millisecond. Prints what each plan reads and
 costs per set and the plans as the C++ initialisers of engine/still_reader.cpp.
+
+    bench/plan_views.py views.tsv --refine engine/still_reader.cpp
+
+starts instead from the plan for small images as it stands in the reader
+(kPlan, with its finder probe) and improves it by moving or dropping one view
+at a time and by choosing the probe: after how many views without one QR finder
+candidate, and without two, the reader gives up on a QR code. A change is kept
+when no set reads fewer images and the whole corpus costs less. That needs the
+seventh column of the table, the most finder candidates a call found.
 """
 import argparse
 import collections
@@ -76,6 +85,96 @@ def greedy(views, images, read, cost, rate):
         unread = {image for image in unread if not read[best[1]][image]}
 
 
+# Views after which the reader gives up on a QR code that every one of them
+# placed and none read (kQrPlacedViews).
+QR_PLACED_VIEWS = 6
+
+
+def view_name(kind, a, b, mode, calls):
+    name = {"kFull": "full", "kLargestUnreduced": "unreduced",
+            "kLocalThreshold": "local threshold"}.get(kind)
+    if kind == "kScale":
+        name = "scale %s%%" % a
+    elif kind == "kPad":
+        name = "pad %s%%" % a
+    elif kind == "kCrop":
+        name = "crop %s" % b
+    elif kind == "kTurn":
+        name = "turn %d" % (int(b) * 90)
+    return name + " mode " + mode + ("" if calls == "1" else " x" + calls)
+
+
+def plan_in_source(source, name):
+    body = source.split("constexpr StillView %s[] = {" % name)[1].split("};")[0]
+    return [view_name(*m.groups()) for m in
+            re.finditer(r"\{ViewKind::(\w+), (\d+), (\d+), (\d+), (\d+)\}", body)]
+
+
+def probe_in_source(source):
+    def constant(name):
+        return int(re.search(r"constexpr int %s = (\d+);" % name, source).group(1))
+    return constant("kFinderProbeViews"), constant("kTwoFinderProbeViews")
+
+
+class Table:
+    """Each image's cost, reading, finder count and placing per view, as lists."""
+
+    def __init__(self, images, read, cost, finders, placed):
+        self.groups = [image_set(image) for image in images]
+        self.qr = [group.startswith("qr") for group in self.groups]
+        self.rows = {view: [(cost[view][i], read[view][i], finders[view].get(i, 0),
+                             placed[view].get(i, False)) for i in images]
+                     for view in read}
+
+    def run(self, plan, probe):
+        """Images read and ms spent per set, as the reader would with this plan
+        and probe (views without one finder candidate, views without two)."""
+        decoded, spent = collections.Counter(), collections.Counter()
+        columns = [self.rows[view] for view in plan]
+        for i, group in enumerate(self.groups):
+            most = views = placings = 0
+            for column in columns:
+                ms, ok, found, put = column[i]
+                spent[group] += ms
+                if ok:
+                    decoded[group] += 1
+                    break
+                if not self.qr[i]:
+                    continue
+                views += 1
+                most = max(most, found)
+                placings += put
+                if ((views >= probe[0] and most < 1) or (views >= probe[1] and most < 2)
+                        or placings >= QR_PLACED_VIEWS):
+                    break
+        return decoded, spent
+
+
+def refine(table, plan, probe):
+    decoded, spent = table.run(plan, probe)
+    floor = dict(decoded)
+    best = (sum(spent.values()), plan, probe)
+    print("// starting plan: %.1f ms" % best[0])
+    while True:
+        start = best
+        plan = best[1]
+        candidates = [plan[:i] + plan[i + 1:] for i in range(len(plan))]
+        for i, view in enumerate(plan):
+            rest = plan[:i] + plan[i + 1:]
+            candidates += [rest[:j] + [view] + rest[j:] for j in range(len(plan)) if j != i]
+        for candidate in candidates:
+            for first in range(1, len(candidate) + 1):
+                for second in range(first, len(candidate) + 1):
+                    decoded, spent = table.run(candidate, (first, second))
+                    total = sum(spent.values())
+                    # Half a millisecond: below that a change is timing noise.
+                    if total < best[0] - 0.5 and all(decoded[g] >= n for g, n in floor.items()):
+                        best = (total, candidate, (first, second))
+        if best is start:
+            return best[1], best[2]
+        print("// %.1f ms" % best[0])
+
+
 def report(title, plan, images, read, cost):
     decoded, spent, count = (collections.Counter() for _ in range(3))
     for image in images:
@@ -100,11 +199,15 @@ def main():
                         help="images read per millisecond below which the plan ends")
     parser.add_argument("--large-rate", type=float, default=0.02,
                         help="the same for the plan of the images the engine reduces")
+    parser.add_argument("--refine", metavar="SOURCE",
+                        help="refine the small-image plan of this reader source")
     options = parser.parse_args()
 
     read = collections.defaultdict(dict)
     cost = collections.defaultdict(dict)
     pixels = {}
+    finders = collections.defaultdict(dict)
+    placed = collections.defaultdict(dict)
     views = []
     with open(options.tsv) as f:
         for line in f:
@@ -117,11 +220,32 @@ def main():
             read[view][image] = decoded == "1"
             cost[view][image] = float(ms)
             pixels[image] = int(fields[5])
+            if len(fields) >= 7:
+                finders[view][image] = int(fields[6])
+                placed[view][image] = fields[4] == "1"
     if not views:
         sys.exit("no view lines in " + options.tsv)
     images = list(read[views[0]])
     small = [image for image in images if pixels[image] < LARGE_FRAME_PIXELS]
     large = [image for image in images if pixels[image] >= LARGE_FRAME_PIXELS]
+    if options.refine:
+        if not finders:
+            sys.exit(options.tsv + " has no finder column: make it again with --views-tsv")
+        with open(options.refine) as f:
+            source = f.read()
+        table = Table(small, read, cost, finders, placed)
+        plan, probe = refine(table, plan_in_source(source, "kPlan"),
+                             probe_in_source(source))
+        print("// kPlan refined: give up on a QR code after %d views without a finder "
+              "candidate, %d without two" % probe)
+        decoded, spent = table.run(plan, probe)
+        count = collections.Counter(table.groups)
+        for group in count:
+            print("// %-12s %3d/%-3d read, %8.1f ms" % (group, decoded[group], count[group],
+                                                       spent[group]))
+        for view in plan:
+            print(initialiser(view) + "  // " + view)
+        return
     report("kPlan: images the engine keeps as they are",
            greedy(views, small, read, cost, options.rate), small, read, cost)
     report("kLargeFramePlan: images the engine reduces",

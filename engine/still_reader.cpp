@@ -39,36 +39,32 @@ constexpr uint8_t kPadGrey = 255;
 // benchmark of that size (cordavex_bench_corpus --views-tsv |
 // bench/plan_views.py).
 //
-// Small frames: the list ends where a view adds less than one image per 50 ms;
-// then one view that read nothing the others did not was dropped, and views
-// were added at the end for Data Matrix photos and small Cordavex code frames
-// that no other view reads. The centre crop in the thorough mode comes first:
-// it reads most images by itself at under half the pixels of the frame.
-// Reduced copies merge the noise of small photos into clean modules. A light
+// Small frames: the greedy list, then refined with the finder probe below
+// (bench/plan_views.py --refine): views moved or dropped, and the probe's
+// lengths chosen, wherever the corpus cost less and no set read fewer images.
+// Two views were added at the end of the greedy list for Data Matrix photos
+// and one for small Cordavex code frames that no other view reads. A light
 // border moves the engine's threshold towards the paper's white and gives a
-// symbol cut by the frame's edge a margin to trace around. Several calls on one
-// view let the engine's adaptive threshold, tone curve and sharpening phase move
-// as over consecutive camera frames.
+// symbol cut by the frame's edge a margin to trace around; the local threshold
+// finds the finders of photos under uneven light early, so that the probe can
+// be short. Reduced copies merge the noise of small photos into clean modules.
+// Several calls on one view let the engine's adaptive threshold, tone curve and
+// sharpening phase move as over consecutive camera frames.
 constexpr StillView kPlan[] = {
-    {ViewKind::kCrop, 100, 4, 4, 1},
-    {ViewKind::kScale, 50, 0, 3, 1},
     {ViewKind::kPad, 3, 0, 4, 1},
-    {ViewKind::kCrop, 100, 4, 4, 4},
-    {ViewKind::kPad, 8, 0, 4, 1},
-    {ViewKind::kScale, 33, 0, 3, 1},
     {ViewKind::kLocalThreshold, 100, 0, 4, 1},
+    {ViewKind::kCrop, 100, 4, 4, 4},
+    {ViewKind::kScale, 50, 0, 3, 1},
+    {ViewKind::kPad, 8, 0, 4, 1},
+    {ViewKind::kCrop, 100, 4, 0, 1},
+    {ViewKind::kScale, 33, 0, 3, 1},
     {ViewKind::kScale, 40, 0, 3, 1},
     {ViewKind::kFull, 100, 0, 1, 1},
-    {ViewKind::kScale, 66, 0, 0, 1},
-    {ViewKind::kCrop, 100, 4, 2, 4},
     {ViewKind::kCrop, 100, 4, 3, 4},
-    {ViewKind::kCrop, 100, 2, 4, 4},
-    // Two views that only Data Matrix photos needed: the frame in a border in
-    // the mode without enlargement, and a slightly reduced copy.
+    {ViewKind::kScale, 66, 0, 0, 1},
     {ViewKind::kPad, 8, 0, 2, 1},
     {ViewKind::kScale, 90, 0, 3, 1},
-    // The centre crop enlarged by the default mode: small Cordavex code frames.
-    {ViewKind::kCrop, 100, 4, 0, 1},
+    {ViewKind::kCrop, 100, 4, 2, 4},
 };
 // Large frames: the list ends where a view adds less than one image per 50 ms.
 // The frame in a narrow border, reduced by the engine, reads symbols with
@@ -89,16 +85,21 @@ constexpr StillView kLargeFramePlan[] = {
 struct Plan {
   std::span<const StillView> views;
   // The first views look at every part of the frame in several ways: when no
-  // call on them found even one component passing the QR finder test, no later
-  // view read a QR code on the corpus either.
+  // call on them found even one component passing the QR finder test (or, on
+  // small frames, when none on a few more found two), no later view read a QR
+  // code on the corpus either.
   int finderProbeViews;
+  int twoFinderProbeViews;
 };
-constexpr int kFinderProbeViews = 7;
+constexpr int kFinderProbeViews = 3;
+constexpr int kTwoFinderProbeViews = 5;
 constexpr int kLargeFrameProbeViews = 4;
 
 Plan PlanFor(int width, int height) {
-  if (ReductionFactor(int64_t{width} * height) > 1) return {kLargeFramePlan, kLargeFrameProbeViews};
-  return {kPlan, kFinderProbeViews};
+  if (ReductionFactor(int64_t{width} * height) > 1) {
+    return {kLargeFramePlan, kLargeFrameProbeViews, static_cast<int>(std::size(kLargeFramePlan))};
+  }
+  return {kPlan, kFinderProbeViews, kTwoFinderProbeViews};
 }
 
 // Views after which a QR code that every one of them placed and none read is
@@ -494,7 +495,7 @@ ViewRun RunView(const std::vector<uint8_t>& viewGrey, int viewWidth, int viewHei
     ++run.calls;
     run.placed |= r.locatedMask;
     if (run.status == 1) break;
-    if (r.finderCandidates > 0) run.finderLike = true;
+    run.finders = std::max(run.finders, r.finderCandidates);
   }
   return run;
 }
@@ -549,7 +550,7 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
   const std::vector<uint8_t> grey = GreyOfFrame(image, width, height, bitsPerPixel);
   std::vector<uint8_t> viewGrey;
   std::vector<uint64_t> workspace;
-  bool finderLike = false;
+  int finders = 0;  // the most QR finder candidates any call found
   int closerLooks = 0;
   int qrPlacedUnread = 0;  // views that placed a QR code and read nothing
   int32_t status = 0;
@@ -563,7 +564,7 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
     const ViewRun run = RunView(viewGrey, vw, vh, view, mask, workspace, *result);
     out.engineCalls += run.calls;
     status = run.status;
-    finderLike = finderLike || run.finderLike;
+    finders = std::max(finders, run.finders);
     const auto& r = *reinterpret_cast<const Recognizer*>(workspace.data());
     if (status == 1) {
       RecordRead(workspace, view, out);
@@ -584,7 +585,7 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
       const ViewRun closer = RunView(viewGrey, cw, ch, look, mask, workspace, *result);
       out.engineCalls += closer.calls;
       status = closer.status;
-      finderLike = finderLike || closer.finderLike;
+      finders = std::max(finders, closer.finders);
       if (status == 1) {
         RecordRead(workspace, look, out);
         break;
@@ -598,8 +599,9 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
     // Nothing finder-like in the probe views: no QR code in view, and the other
     // views would only look closer at the same pixels. The probe speaks for QR
     // code alone, so the other symbologies asked for still get the views.
-    if (options.giveUpEarly && (mask & kMaskQr) != 0 && viewsRun >= plan.finderProbeViews &&
-        !finderLike) {
+    if (options.giveUpEarly && (mask & kMaskQr) != 0 &&
+        ((viewsRun >= plan.finderProbeViews && finders < 1) ||
+         (viewsRun >= plan.twoFinderProbeViews && finders < 2))) {
       mask &= ~kMaskQr;
       if (mask == 0) break;
     }

@@ -58,14 +58,14 @@ bool MakeView(const std::vector<uint8_t>& grey, int width, int height, const Sti
               std::vector<uint8_t>& out, int& viewWidth, int& viewHeight);
 
 // Runs the engine on one view with a workspace cleared first. Returns the last
-// status; `calls` counts the engine calls made, `finderLike` is set when any
-// call found a component that passes the QR finder test and `placed` holds the
-// mask bits of the symbologies of which any call placed a symbol (decoded or
-// not).
+// status; `calls` counts the engine calls made, `finders` is the most
+// components passing the QR finder test that any call found (counting stops at
+// four) and `placed` holds the mask bits of the symbologies of which any call
+// placed a symbol (decoded or not).
 struct ViewRun {
   int32_t status = 0;
   int32_t calls = 0;
-  bool finderLike = false;
+  int32_t finders = 0;
   uint32_t placed = 0;
 };
 ViewRun RunView(const std::vector<uint8_t>& viewGrey, int viewWidth, int viewHeight,

@@ -134,6 +134,43 @@ TEST(StillReader, GivesUpEarlyWhenNothingFinderLikeIsInView) {
   EXPECT_EQ(outcome.engineCalls, 5);
 }
 
+// A QR code with the stones of two finders scraped off: one finder is left, a
+// code needs three, and views that never find a second one give up after the
+// probe's first five views.
+TEST(StillReader, GivesUpWhenNoViewFindsASecondFinder) {
+  auto symbol = test::EncodeQrBytes(Bytes("one finder"), 1, test::kLevelM);
+  ASSERT_TRUE(symbol.has_value());
+  const int n = symbol->size;
+  for (const auto& [x0, y0] : {std::pair{n - 5, 2}, std::pair{2, n - 5}}) {
+    for (int y = y0; y < y0 + 3; ++y) {
+      for (int x = x0; x < x0 + 3; ++x) symbol->modules[static_cast<size_t>(y) * n + x] = 0;
+    }
+  }
+  test::RenderOptions o;
+  o.width = 320;
+  o.height = 240;
+  o.moduleSize = 6;
+  o.rotation = 8;
+  o.noise = 2;
+  const test::Frame f = test::RenderModules(symbol->modules, n, o);
+  StillReadOptions options;
+  options.symbologyMask = kMaskQr;
+  options.giveUpEarly = false;
+  const int everyView = ReadStill(f, options).engineCalls;
+  options.giveUpEarly = true;
+  const StillReadOutcome outcome = ReadStill(f, options);
+  EXPECT_NE(outcome.status, 1);
+  const auto plan = StillPlan(f.width, f.height);
+  const auto callsOfViews = [&](size_t views) {
+    int calls = 0;
+    for (size_t i = 0; i < views && i < plan.size(); ++i) calls += plan[i].calls;
+    return calls;
+  };
+  EXPECT_GT(outcome.engineCalls, callsOfViews(3)) << "a finder is in view: past the first probe";
+  EXPECT_EQ(outcome.engineCalls, callsOfViews(5));
+  EXPECT_GT(everyView, outcome.engineCalls);
+}
+
 TEST(StillReader, RefusesBadArguments) {
   const std::vector<uint8_t> pixels(64 * 64, 200);
   auto result = std::make_unique<ScanResult>();
