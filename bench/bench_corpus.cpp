@@ -214,8 +214,10 @@ std::optional<std::pair<std::string, Symbol>> CvSymbol(int item, uint32_t) {
           s.maps[static_cast<size_t>(row) * kCordavexMapSide + column] == '1';
     }
   }
-  return std::pair{"n" + std::to_string(s.side) + " l" + std::to_string(level) + " t" +
-                       std::to_string(item % 3),
+  // Named by side, smallest side asked for, level and text: two items can
+  // share a side.
+  return std::pair{"n" + std::to_string(s.side) + " m" + std::to_string(minSide) + " l" +
+                       std::to_string(level) + " t" + std::to_string(item % 3),
                    Symbol{std::move(modules), side, decoded.bytes}};
 }
 

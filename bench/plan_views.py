@@ -110,10 +110,13 @@ def plan_in_source(source, name):
             re.finditer(r"\{ViewKind::(\w+), (\d+), (\d+), (\d+), (\d+)\}", body)]
 
 
-def probe_in_source(source):
+def probe_in_source(source, prefix=""):
     def constant(name):
         return int(re.search(r"constexpr int %s = (\d+);" % name, source).group(1))
-    return constant("kFinderProbeViews"), constant("kTwoFinderProbeViews")
+    if prefix:
+        return (99, 99, constant(prefix + "DmProbeViews"), constant(prefix + "CvProbeViews"))
+    return (constant("kFinderProbeViews"), constant("kTwoFinderProbeViews"),
+            constant("kDmProbeViews"), constant("kCvProbeViews"))
 
 
 class Table:
@@ -121,17 +124,20 @@ class Table:
 
     def __init__(self, images, read, cost, finders, placed):
         self.groups = [image_set(image) for image in images]
-        self.qr = [group.startswith("qr") for group in self.groups]
+        self.symbology = [group[:2] for group in self.groups]
         self.rows = {view: [(cost[view][i], read[view][i], finders[view].get(i, 0),
                              placed[view].get(i, False)) for i in images]
                      for view in read}
 
     def run(self, plan, probe):
         """Images read and ms spent per set, as the reader would with this plan
-        and probe (views without one finder candidate, views without two)."""
+        and probe: views without one QR finder candidate, views without two,
+        views without a placed Data Matrix, views without a placed Cordavex
+        code. Closer looks at placed symbols are not modelled."""
         decoded, spent = collections.Counter(), collections.Counter()
         columns = [self.rows[view] for view in plan]
         for i, group in enumerate(self.groups):
+            symbology = self.symbology[i]
             most = views = placings = 0
             for column in columns:
                 ms, ok, found, put = column[i]
@@ -139,25 +145,46 @@ class Table:
                 if ok:
                     decoded[group] += 1
                     break
-                if not self.qr[i]:
-                    continue
                 views += 1
                 most = max(most, found)
                 placings += put
-                if ((views >= probe[0] and most < 1) or (views >= probe[1] and most < 2)
-                        or placings >= QR_PLACED_VIEWS):
+                if symbology == "qr":
+                    if ((views >= probe[0] and most < 1) or (views >= probe[1] and most < 2)
+                            or placings >= QR_PLACED_VIEWS):
+                        break
+                elif views >= probe[2 if symbology == "dm" else 3] and placings == 0:
                     break
         return decoded, spent
 
 
+def keeps(decoded, floor):
+    return all(decoded[g] >= n for g, n in floor.items())
+
+
+def best_placed_probes(table, plan, probe, floor):
+    """The shortest Data Matrix and Cordavex code probes with which no set
+    reads fewer images."""
+    probe = list(probe)
+    for index in (2, 3):
+        for views in range(1, len(plan) + 1):
+            trial = probe[:index] + [views] + probe[index + 1:]
+            if keeps(table.run(plan, trial)[0], floor):
+                probe = trial
+                break
+    return tuple(probe)
+
+
 def refine(table, plan, probe):
+    # What the plan reads with the QR probe it has and no other give-up: the
+    # Data Matrix and Cordavex code probes are chosen anew.
+    floor = dict(table.run(plan, probe[:2] + (99, 99))[0])
+    probe = best_placed_probes(table, plan, probe[:2] + (99, 99), floor)
     decoded, spent = table.run(plan, probe)
-    floor = dict(decoded)
     best = (sum(spent.values()), plan, probe)
     print("// starting plan: %.1f ms" % best[0])
     while True:
         start = best
-        plan = best[1]
+        plan, probe = best[1], best[2]
         candidates = [plan[:i] + plan[i + 1:] for i in range(len(plan))]
         for i, view in enumerate(plan):
             rest = plan[:i] + plan[i + 1:]
@@ -165,14 +192,27 @@ def refine(table, plan, probe):
         for candidate in candidates:
             for first in range(1, len(candidate) + 1):
                 for second in range(first, len(candidate) + 1):
-                    decoded, spent = table.run(candidate, (first, second))
+                    trial = (first, second) + probe[2:]
+                    decoded, spent = table.run(candidate, trial)
                     total = sum(spent.values())
                     # Half a millisecond: below that a change is timing noise.
-                    if total < best[0] - 0.5 and all(decoded[g] >= n for g, n in floor.items()):
-                        best = (total, candidate, (first, second))
+                    if total < best[0] - 0.5 and keeps(decoded, floor):
+                        best = (total, candidate, trial)
+        shorter = best_placed_probes(table, best[1], best[2], floor)
+        total = sum(table.run(best[1], shorter)[1].values())
+        if total < best[0] - 0.5:
+            best = (total, best[1], shorter)
         if best is start:
             return best[1], best[2]
         print("// %.1f ms" % best[0])
+
+
+def print_run(table, plan, probe):
+    decoded, spent = table.run(plan, probe)
+    count = collections.Counter(table.groups)
+    for group in count:
+        print("// %-12s %3d/%-3d read, %8.1f ms" % (group, decoded[group], count[group],
+                                                   spent[group]))
 
 
 def report(title, plan, images, read, cost):
@@ -234,17 +274,23 @@ def main():
         with open(options.refine) as f:
             source = f.read()
         table = Table(small, read, cost, finders, placed)
-        plan, probe = refine(table, plan_in_source(source, "kPlan"),
-                             probe_in_source(source))
+        plan, probe = refine(table, plan_in_source(source, "kPlan"), probe_in_source(source))
         print("// kPlan refined: give up on a QR code after %d views without a finder "
-              "candidate, %d without two" % probe)
-        decoded, spent = table.run(plan, probe)
-        count = collections.Counter(table.groups)
-        for group in count:
-            print("// %-12s %3d/%-3d read, %8.1f ms" % (group, decoded[group], count[group],
-                                                       spent[group]))
+              "candidate, %d without two; on Data Matrix after %d views that placed none, "
+              "on Cordavex code after %d" % probe)
+        print_run(table, plan, probe)
         for view in plan:
             print(initialiser(view) + "  // " + view)
+        # The large-image plan stays as it is (its closer looks are not in the
+        # table); only its Data Matrix and Cordavex code probes are chosen.
+        table = Table(large, read, cost, finders, placed)
+        plan = plan_in_source(source, "kLargeFramePlan")
+        probe = probe_in_source(source, "kLargeFrame")
+        floor = dict(table.run(plan, (99, 99, 99, 99))[0])
+        probe = best_placed_probes(table, plan, probe, floor)
+        print("// kLargeFramePlan: give up on Data Matrix after %d views that placed none, "
+              "on Cordavex code after %d" % probe[2:])
+        print_run(table, plan, probe)
         return
     report("kPlan: images the engine keeps as they are",
            greedy(views, small, read, cost, options.rate), small, read, cost)

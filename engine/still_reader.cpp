@@ -39,34 +39,36 @@ constexpr uint8_t kPadGrey = 255;
 // benchmark of that size (cordavex_bench_corpus --views-tsv |
 // bench/plan_views.py).
 //
-// Small frames: the greedy list, then refined with the finder probe below
-// (bench/plan_views.py --refine): views moved or dropped, and the probe's
-// lengths chosen, wherever the corpus cost less and no set read fewer images.
-// Two views were added at the end of the greedy list for Data Matrix photos
-// and one for small Cordavex code frames that no other view reads. A light
-// border moves the engine's threshold towards the paper's white and gives a
-// symbol cut by the frame's edge a margin to trace around; the local threshold
-// finds the finders of photos under uneven light early, so that the probe can
-// be short. Reduced copies merge the noise of small photos into clean modules.
-// Several calls on one view let the engine's adaptive threshold, tone curve and
+// Small frames: the greedy list (with two views added for Data Matrix photos
+// and one for small Cordavex code frames that no other view read), then
+// refined together with the probes below (bench/plan_views.py --refine): views
+// moved or dropped, and the probes' lengths chosen, wherever the corpus cost
+// less and no set read fewer images. A light border moves the engine's
+// threshold towards the paper's white and gives a symbol cut by the frame's
+// edge a margin to trace around; the local threshold finds the finders of
+// photos under uneven light early, so that the finder probe can be short.
+// Reduced copies merge the noise of small photos into clean modules. Several
+// calls on one view let the engine's adaptive threshold, tone curve and
 // sharpening phase move as over consecutive camera frames.
 constexpr StillView kPlan[] = {
     {ViewKind::kPad, 3, 0, 4, 1},
     {ViewKind::kLocalThreshold, 100, 0, 4, 1},
     {ViewKind::kCrop, 100, 4, 4, 4},
-    {ViewKind::kScale, 50, 0, 3, 1},
     {ViewKind::kPad, 8, 0, 4, 1},
     {ViewKind::kCrop, 100, 4, 0, 1},
-    {ViewKind::kScale, 33, 0, 3, 1},
+    {ViewKind::kScale, 50, 0, 3, 1},
     {ViewKind::kScale, 40, 0, 3, 1},
     {ViewKind::kFull, 100, 0, 1, 1},
-    {ViewKind::kCrop, 100, 4, 3, 4},
-    {ViewKind::kScale, 66, 0, 0, 1},
+    {ViewKind::kCrop, 100, 4, 2, 4},
     {ViewKind::kPad, 8, 0, 2, 1},
     {ViewKind::kScale, 90, 0, 3, 1},
-    {ViewKind::kCrop, 100, 4, 2, 4},
+    {ViewKind::kScale, 33, 0, 3, 1},
+    {ViewKind::kScale, 66, 0, 0, 1},
+    {ViewKind::kCrop, 100, 4, 3, 4},
 };
-// Large frames: the list ends where a view adds less than one image per 50 ms.
+// Large frames: the list ends where a view adds less than one image per 50 ms;
+// the same tool chose its Data Matrix and Cordavex code probes for it as it
+// stands.
 // The frame in a narrow border, reduced by the engine, reads symbols with
 // large modules; the centre crop keeps small modules at twice the resolution;
 // the largest copy the engine keeps unreduced serves symbols too large for the
@@ -90,16 +92,25 @@ struct Plan {
   // code on the corpus either.
   int finderProbeViews;
   int twoFinderProbeViews;
+  // Likewise for the other symbologies: views after which one that no call
+  // placed is given up.
+  int dmProbeViews;
+  int cvProbeViews;
 };
 constexpr int kFinderProbeViews = 3;
-constexpr int kTwoFinderProbeViews = 5;
+constexpr int kTwoFinderProbeViews = 4;
+constexpr int kDmProbeViews = 5;
+constexpr int kCvProbeViews = 9;
 constexpr int kLargeFrameProbeViews = 4;
+constexpr int kLargeFrameDmProbeViews = 6;
+constexpr int kLargeFrameCvProbeViews = 7;
 
 Plan PlanFor(int width, int height) {
   if (ReductionFactor(int64_t{width} * height) > 1) {
-    return {kLargeFramePlan, kLargeFrameProbeViews, static_cast<int>(std::size(kLargeFramePlan))};
+    return {kLargeFramePlan, kLargeFrameProbeViews, static_cast<int>(std::size(kLargeFramePlan)),
+            kLargeFrameDmProbeViews, kLargeFrameCvProbeViews};
   }
-  return {kPlan, kFinderProbeViews, kTwoFinderProbeViews};
+  return {kPlan, kFinderProbeViews, kTwoFinderProbeViews, kDmProbeViews, kCvProbeViews};
 }
 
 // Views after which a QR code that every one of them placed and none read is
@@ -303,6 +314,11 @@ int StageRank(Failure why) {
 }  // namespace
 
 std::span<const StillView> StillPlan(int width, int height) { return PlanFor(width, height).views; }
+
+StillProbes StillPlanProbes(int width, int height) {
+  const Plan plan = PlanFor(width, height);
+  return {plan.finderProbeViews, plan.twoFinderProbeViews, plan.dmProbeViews, plan.cvProbeViews};
+}
 
 std::vector<StillView> CandidateViews() {
   std::vector<StillView> views;
@@ -553,6 +569,7 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
   int finders = 0;  // the most QR finder candidates any call found
   int closerLooks = 0;
   int qrPlacedUnread = 0;  // views that placed a QR code and read nothing
+  uint32_t placed = 0;     // the symbologies of which any view placed a symbol
   int32_t status = 0;
   Failure furthest = Failure::kNone;
   int viewsRun = 0;
@@ -565,6 +582,7 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
     out.engineCalls += run.calls;
     status = run.status;
     finders = std::max(finders, run.finders);
+    placed |= run.placed;
     const auto& r = *reinterpret_cast<const Recognizer*>(workspace.data());
     if (status == 1) {
       RecordRead(workspace, view, out);
@@ -586,6 +604,7 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
       out.engineCalls += closer.calls;
       status = closer.status;
       finders = std::max(finders, closer.finders);
+      placed |= closer.placed;
       if (status == 1) {
         RecordRead(workspace, look, out);
         break;
@@ -603,6 +622,13 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
         ((viewsRun >= plan.finderProbeViews && finders < 1) ||
          (viewsRun >= plan.twoFinderProbeViews && finders < 2))) {
       mask &= ~kMaskQr;
+      if (mask == 0) break;
+    }
+    // No Data Matrix or Cordavex code placed on the first views: none in view
+    // that the others would place either.
+    if (options.giveUpEarly) {
+      if (viewsRun >= plan.dmProbeViews && (placed & kMaskDataMatrix) == 0) mask &= ~kMaskDataMatrix;
+      if (viewsRun >= plan.cvProbeViews && (placed & kMaskCordavex) == 0) mask &= ~kMaskCordavex;
       if (mask == 0) break;
     }
     // A QR code placed again and again without a reading is damaged beyond

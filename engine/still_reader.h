@@ -43,6 +43,16 @@ struct StillView {
 
 // The order in which ReadStillImage tries its views on a frame of this size.
 std::span<const StillView> StillPlan(int width, int height);
+// After how many views of that plan it gives up early on a symbology: a QR code
+// when no call found a component passing the finder test, or two such; a Data
+// Matrix or Cordavex code when no call placed one.
+struct StillProbes {
+  int finderViews;
+  int twoFinderViews;
+  int dmViews;
+  int cvViews;
+};
+StillProbes StillPlanProbes(int width, int height);
 // A wider set of views than the plan, for benchmarks that weigh what each would
 // add.
 std::vector<StillView> CandidateViews();

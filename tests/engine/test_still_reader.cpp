@@ -123,6 +123,25 @@ TEST(StillReader, GivesUpEarlyWhenNothingFinderLikeIsInView) {
   EXPECT_EQ(outcome.engineCalls, 10);
   EXPECT_GE(everyView, outcome.engineCalls + 10) << "without giving up every view is tried";
 
+  // Nor a Data Matrix or Cordavex code that any view would place: the first
+  // views of their probes, and for both the longer of the two.
+  const StillProbes probes = StillPlanProbes(f.width, f.height);
+  const auto plan = StillPlan(f.width, f.height);
+  const auto callsOfViews = [&](int views) {
+    int calls = 0;
+    for (int i = 0; i < views && i < static_cast<int>(plan.size()); ++i) calls += plan[i].calls;
+    return calls;
+  };
+  for (const auto& [mask, views] :
+       {std::pair{kMaskDataMatrix, probes.dmViews}, std::pair{kMaskCordavex, probes.cvViews},
+        std::pair{kMaskDataMatrix | kMaskCordavex, std::max(probes.dmViews, probes.cvViews)}}) {
+    options.symbologyMask = mask;
+    EXPECT_LE(ReadStillImage(f.pixels.data(), f.width, f.height, 8, result.get(), options, &outcome), 0);
+    EXPECT_EQ(outcome.engineCalls, callsOfViews(views)) << mask;
+    EXPECT_LT(views, static_cast<int>(plan.size())) << mask;
+  }
+  options.symbologyMask = kMaskQr;
+
   options.giveUpEarly = false;
   // The second view of that plan is four calls on the centre crop: a limit of
   // 4 stops before it.
@@ -136,7 +155,7 @@ TEST(StillReader, GivesUpEarlyWhenNothingFinderLikeIsInView) {
 
 // A QR code with the stones of two finders scraped off: one finder is left, a
 // code needs three, and views that never find a second one give up after the
-// probe's first five views.
+// second probe.
 TEST(StillReader, GivesUpWhenNoViewFindsASecondFinder) {
   auto symbol = test::EncodeQrBytes(Bytes("one finder"), 1, test::kLevelM);
   ASSERT_TRUE(symbol.has_value());
@@ -166,8 +185,10 @@ TEST(StillReader, GivesUpWhenNoViewFindsASecondFinder) {
     for (size_t i = 0; i < views && i < plan.size(); ++i) calls += plan[i].calls;
     return calls;
   };
-  EXPECT_GT(outcome.engineCalls, callsOfViews(3)) << "a finder is in view: past the first probe";
-  EXPECT_EQ(outcome.engineCalls, callsOfViews(5));
+  const StillProbes probes = StillPlanProbes(f.width, f.height);
+  ASSERT_LT(probes.finderViews, probes.twoFinderViews);
+  EXPECT_GT(outcome.engineCalls, callsOfViews(probes.finderViews)) << "a finder is in view";
+  EXPECT_EQ(outcome.engineCalls, callsOfViews(probes.twoFinderViews));
   EXPECT_GT(everyView, outcome.engineCalls);
 }
 
