@@ -624,6 +624,12 @@ int ReadCandidate(Recognizer& r, DmCorners& c, DmLocation& loc) {
     loc.decodeAttempt = 0;
     return 1;
   }
+  // With the extra readings the fit to the border goes before the shifted
+  // corners, which it mostly makes redundant at the cost of one of them.
+  if (r.extraReadings != 0 && ReadFittedGrid(r, inset, r1, loc)) {
+    loc.decodeAttempt = kFittedAttempt;
+    return 1;
+  }
   // The opposite corner is the least certain: try it one pixel away in each
   // direction, each from the unshifted point.
   for (int dir = 0; dir < 8; ++dir) {
@@ -635,10 +641,6 @@ int ReadCandidate(Recognizer& r, DmCorners& c, DmLocation& loc) {
       loc.decodeAttempt = dir + 1;
       return 1;
     }
-  }
-  if (r.extraReadings != 0 && ReadFittedGrid(r, inset, r1, loc)) {
-    loc.decodeAttempt = kFittedAttempt;
-    return 1;
   }
   return 0;
 }

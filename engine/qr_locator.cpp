@@ -979,6 +979,10 @@ int LocateQrCodeWith(Recognizer& r, QrLocation& loc, const QrLocatorHooks& hooks
   if (hooks.decode(r, loc, hooks.context)) {
     loc.decodeAttempt = 0;
   } else {
+    // With the extra readings the centres go before the shifted corners: on
+    // photos they read far more symbols than the shifts do, and each shift
+    // costs a whole sampling and correction.
+    if (r.extraReadings != 0 && DecodeFromCentres(r, loc, hooks)) loc.decodeAttempt = kCentreAttempt;
     // The fourth corner is the least certain: try it one pixel away in each
     // direction, each from the unshifted point.
     for (int dir = 0; dir < 8 && loc.decodeAttempt < 0; ++dir) {
@@ -988,9 +992,6 @@ int LocateQrCodeWith(Recognizer& r, QrLocation& loc, const QrLocatorHooks& hooks
       std::memset(r.decodedText, 0, sizeof r.decodedText);
       std::memset(r.secondString, 0, sizeof r.secondString);
       if (hooks.decode(r, loc, hooks.context)) loc.decodeAttempt = dir + 1;
-    }
-    if (loc.decodeAttempt < 0 && r.extraReadings != 0 && DecodeFromCentres(r, loc, hooks)) {
-      loc.decodeAttempt = kCentreAttempt;
     }
     if (loc.decodeAttempt < 0) return 0;
   }
