@@ -659,20 +659,27 @@ Centre SearchAlignment(const Recognizer& r, Centre estimate, Centre stepX, Centr
   Centre best = estimate;
   bestScore = -1;
   double bestDistance = 0;
+  constexpr int kModules = 25;
   for (int dy = -radius; dy <= radius; dy += step) {
     for (int dx = -radius; dx <= radius; dx += step) {
       const Centre p = {estimate.x + dx, estimate.y + dy};
-      int score = 0;
-      for (int b = -2; b <= 2; ++b) {
-        for (int a = -2; a <= 2; ++a) {
+      const double distance = double(dx) * dx + double(dy) * dy;
+      // The score this point must reach to win; a point stops being sampled
+      // once the modules left cannot get it there, which most points far from
+      // the pattern reach after a few modules.
+      const int needed = bestScore < 0 ? 0 : distance < bestDistance ? bestScore : bestScore + 1;
+      int score = 0, left = kModules;
+      for (int b = -2; b <= 2 && score + left >= needed; ++b) {
+        for (int a = -2; a <= 2 && score + left >= needed; ++a) {
           const bool dark = std::max(std::abs(a), std::abs(b)) != 1;
           const double x = p.x + a * stepX.x + b * stepY.x;
           const double y = p.y + a * stepX.y + b * stepY.y;
           score += DarkAt(r, x, y) == dark ? 1 : 0;
+          --left;
         }
       }
-      const double distance = double(dx) * dx + double(dy) * dy;
-      if (score > bestScore || (score == bestScore && distance < bestDistance)) {
+      if (left == 0 && score >= needed &&
+          (score > bestScore || (score == bestScore && distance < bestDistance))) {
         bestScore = score;
         bestDistance = distance;
         best = p;
