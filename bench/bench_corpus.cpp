@@ -337,7 +337,8 @@ void PrintTally(const std::string& set, const char* reader, const Tally& t, cons
 
 // Every candidate view on every image, alone: which images it decodes and what
 // it costs, to order the plan by gain per millisecond. With `perImage` one
-// tab-separated line per view and image (view, image, decoded 0/1, ms, placed a
+// tab-separated line per view and image (view, image, decoded 0/1, 2 for a
+// wrong reading or - when the view cannot be made of that image, ms, placed a
 // symbol 0/1, the image's pixels, the most QR finder candidates a call found),
 // the input of bench/plan_views.py.
 void TimeViews(const std::vector<Sample>& samples, bool perImage) {
@@ -351,22 +352,25 @@ void TimeViews(const std::vector<Sample>& samples, bool perImage) {
     for (const Sample& s : samples) {
       const double t0 = CpuMs();
       int w = 0, h = 0;
-      bool ok = false, placed = false;
+      bool ok = false, placed = false, wrong = false;
       int finders = 0;
-      if (MakeView(s.grey, s.width, s.height, v, view, w, h)) {
+      const bool made = MakeView(s.grey, s.width, s.height, v, view, w, h);
+      if (made) {
         const ViewRun run = RunView(view, w, h, v, s.mask, workspace, *result);
         placed = run.placed != 0;
         finders = run.finders;
         if (run.status == 1) {
           const DecodedSymbol symbol = LastDecodedSymbol(workspace.data());
           ok = std::equal(symbol.bytes.begin(), symbol.bytes.end(), s.expected.begin(), s.expected.end());
-          if (!ok) which += " WRONG:" + s.name;
+          wrong = !ok;
+          if (wrong) which += " WRONG:" + s.name;
         }
       }
       const double ms = CpuMs() - t0;
       total += ms;
       if (perImage) {
-        std::printf("%s\t%s\t%d\t%.4f\t%d\t%d\t%d\n", ViewName(v).c_str(), s.name.c_str(), ok ? 1 : 0,
+        std::printf("%s\t%s\t%s\t%.4f\t%d\t%d\t%d\n", ViewName(v).c_str(), s.name.c_str(),
+                    !made ? "-" : ok ? "1" : wrong ? "2" : "0",
                     ms, placed ? 1 : 0, s.width * s.height, finders);
       }
       if (ok) {

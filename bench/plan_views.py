@@ -4,9 +4,10 @@
     build/default/bench/cordavex_bench_corpus --views-tsv > views.tsv
     bench/plan_views.py views.tsv [--rate 0.02] [--large-rate 0.02]
 
-Reads one line per candidate view and image (view, image, decoded 0/1, ms,
-placed 0/1: whether a call placed a symbol, which the plans do not use, and the
-image's pixels) and builds two plans greedily, one for the images the engine
+Reads one line per candidate view and image (view, image, decoded 0/1, 2 for a
+wrong reading or - when the view cannot be made of the image, ms, placed 0/1: whether a call placed a symbol, the image's
+pixels and the most finder candidates a call found) and builds two plans
+greedily, never with a view that reads an image not yet read wrongly, one for the images the engine
 keeps as they are (up to 4 x 76800 - 1 pixels) and one for the larger images it
 reduces: the next view is the one that reads the most images not yet read per
 millisecond it costs on those images (the reader stops at the first success,
@@ -17,8 +18,8 @@ costs per set and the plans as the C++ initialisers of engine/still_reader.cpp.
     bench/plan_views.py views.tsv --refine engine/still_reader.cpp
 
 starts instead from each plan as it stands in the reader (kPlan and
-kLargeFramePlan, with their probes) and improves it by moving or dropping one
-view at a time and by choosing the probes: after how many views without one QR
+kLargeFramePlan, with their probes) and improves it by moving, dropping,
+replacing or adding one view at a time and by choosing the probes: after how many views without one QR
 finder candidate, and without two, the reader gives up on a QR code, and after
 how many without a placed Data Matrix or Cordavex code on those. A change is
 kept when no set reads fewer images (than with the plan's QR probe and no other
@@ -45,10 +46,11 @@ def image_set(name):
 
 
 def initialiser(view):
-    m = re.fullmatch(r"(.+?) mode (\d+)(?: x(\d+))?", view)
+    m = re.fullmatch(r"(.+?) mode (\d+)(?: x(\d+))?(?: offset (\d+))?", view)
     if not m:
         raise ValueError("unknown view name: " + view)
     kind, mode, calls = m.group(1), int(m.group(2)), int(m.group(3) or 1)
+    offset = int(m.group(4) or 0)
     if kind == "full":
         args = ("kFull", 100, 0)
     elif kind == "unreduced":
@@ -65,22 +67,22 @@ def initialiser(view):
         args = ("kTurn", 100, int(m2.group(1)) // 90)
     else:
         raise ValueError("unknown view kind: " + kind)
-    return "    {ViewKind::%s, %d, %d, %d, %d}," % (args + (mode, calls))
+    return "    {ViewKind::%s, %d, %d, %d, %d, %d}," % (args + (mode, calls, offset))
 
 
 # The engine reduces frames of 4 x 76800 pixels or more.
 LARGE_FRAME_PIXELS = 4 * 76800
 
 
-def greedy(views, images, read, cost, rate):
+def greedy(views, images, read, cost, rate, wrong):
     plan, unread = [], set(images)
     while True:
         best = None
         for view in views:
-            if view in plan:
+            if view in plan or any(wrong[view].get(image) for image in unread):
                 continue
             gain = sum(1 for image in unread if read[view][image])
-            spent = sum(cost[view][image] for image in unread)
+            spent = sum(cost[view].get(image, 0) for image in unread)
             if gain and spent > 0 and (best is None or gain / spent > best[0]):
                 best = (gain / spent, view)
         if best is None or best[0] < rate:
@@ -94,7 +96,7 @@ def greedy(views, images, read, cost, rate):
 QR_PLACED_VIEWS = 6
 
 
-def view_name(kind, a, b, mode, calls):
+def view_name(kind, a, b, mode, calls, offset):
     name = {"kFull": "full", "kLargestUnreduced": "unreduced",
             "kLocalThreshold": "local threshold"}.get(kind)
     if kind == "kScale":
@@ -105,13 +107,14 @@ def view_name(kind, a, b, mode, calls):
         name = "crop %s" % b
     elif kind == "kTurn":
         name = "turn %d" % (int(b) * 90)
-    return name + " mode " + mode + ("" if calls == "1" else " x" + calls)
+    return (name + " mode " + mode + ("" if calls == "1" else " x" + calls) +
+            ("" if offset == "0" else " offset " + offset))
 
 
 def plan_in_source(source, name):
     body = source.split("constexpr StillView %s[] = {" % name)[1].split("};")[0]
     return [view_name(*m.groups()) for m in
-            re.finditer(r"\{ViewKind::(\w+), (\d+), (\d+), (\d+), (\d+)\}", body)]
+            re.finditer(r"\{ViewKind::(\w+), (\d+), (\d+), (\d+), (\d+), (\d+)\}", body)]
 
 
 def probe_in_source(source, prefix="k"):
@@ -124,11 +127,15 @@ def probe_in_source(source, prefix="k"):
 class Table:
     """Each image's cost, reading, finder count and placing per view, as lists."""
 
-    def __init__(self, images, read, cost, finders, placed):
+    def __init__(self, images, read, cost, finders, placed, wrong):
         self.groups = [image_set(image) for image in images]
         self.symbology = [group[:2] for group in self.groups]
-        self.rows = {view: [(cost[view][i], read[view][i], finders[view].get(i, 0),
-                             placed[view].get(i, False)) for i in images]
+        # A view that cannot be made of an image is skipped, as the reader
+        # skips it: no cost, and it does not count towards a probe.
+        self.rows = {view: [None if i not in cost[view] else
+                            (cost[view][i], read[view][i], finders[view].get(i, 0),
+                             placed[view].get(i, False), wrong[view].get(i, False))
+                            for i in images]
                      for view in read}
 
     def run(self, plan, probe):
@@ -142,10 +149,16 @@ class Table:
             symbology = self.symbology[i]
             most = views = placings = 0
             for column in columns:
-                ms, ok, found, put = column[i]
+                if column[i] is None:
+                    continue
+                ms, ok, found, put, bad = column[i]
                 spent[group] += ms
                 if ok:
                     decoded[group] += 1
+                    break
+                if bad:
+                    # The reader stops at a wrong reading too.
+                    decoded[WRONG] += 1
                     break
                 views += 1
                 most = max(most, found)
@@ -159,8 +172,14 @@ class Table:
         return decoded, spent
 
 
+# The key under which Table.run counts wrong readings.
+WRONG = "wrong readings"
+
+
 def keeps(decoded, floor):
-    return all(decoded[g] >= n for g, n in floor.items())
+    """No set reads fewer images, and no more readings are wrong."""
+    return (all(decoded[g] >= n for g, n in floor.items() if g != WRONG) and
+            decoded[WRONG] <= floor.get(WRONG, 0))
 
 
 def best_placed_probes(table, plan, probe, floor):
@@ -200,6 +219,20 @@ def refine(table, plan, probe):
                     # Half a millisecond: below that a change is timing noise.
                     if total < best[0] - 0.5 and keeps(decoded, floor):
                         best = (total, candidate, trial)
+        # Any other view of the table in place of one of the plan's, or added
+        # anywhere, with the probes as they are.
+        plan, probe = best[1], best[2]
+        others = [view for view in table.rows if view not in plan]
+        for i in range(len(plan) + 1):
+            for view in others:
+                trials = [plan[:i] + [view] + plan[i:]]
+                if i < len(plan):
+                    trials.append(plan[:i] + [view] + plan[i + 1:])
+                for candidate in trials:
+                    decoded, spent = table.run(candidate, probe)
+                    total = sum(spent.values())
+                    if total < best[0] - 0.5 and keeps(decoded, floor):
+                        best = (total, candidate, probe)
         shorter = best_placed_probes(table, best[1], best[2], floor)
         total = sum(table.run(best[1], shorter)[1].values())
         if total < best[0] - 0.5:
@@ -215,6 +248,7 @@ def print_run(table, plan, probe):
     for group in count:
         print("// %-12s %3d/%-3d read, %8.1f ms" % (group, decoded[group], count[group],
                                                    spent[group]))
+    print("// %d wrong readings" % decoded[WRONG])
 
 
 def report(title, plan, images, read, cost):
@@ -223,7 +257,7 @@ def report(title, plan, images, read, cost):
         group = image_set(image)
         count[group] += 1
         for view in plan:
-            spent[group] += cost[view][image]
+            spent[group] += cost[view].get(image, 0)
             if read[view][image]:
                 decoded[group] += 1
                 break
@@ -250,6 +284,7 @@ def main():
     pixels = {}
     finders = collections.defaultdict(dict)
     placed = collections.defaultdict(dict)
+    wrong = collections.defaultdict(dict)
     views = []
     with open(options.tsv) as f:
         for line in f:
@@ -259,9 +294,13 @@ def main():
             view, image, decoded, ms = fields[:4]
             if view not in read:
                 views.append(view)
-            read[view][image] = decoded == "1"
-            cost[view][image] = float(ms)
             pixels[image] = int(fields[5])
+            if decoded == "-":
+                read[view][image] = False
+                continue
+            read[view][image] = decoded == "1"
+            wrong[view][image] = decoded == "2"
+            cost[view][image] = float(ms)
             if len(fields) >= 7:
                 finders[view][image] = int(fields[6])
                 placed[view][image] = fields[4] == "1"
@@ -277,7 +316,7 @@ def main():
             source = f.read()
         for name, prefix, subset in (("kPlan", "k", small),
                                      ("kLargeFramePlan", "kLargeFrame", large)):
-            table = Table(subset, read, cost, finders, placed)
+            table = Table(subset, read, cost, finders, placed, wrong)
             plan, probe = refine(table, plan_in_source(source, name),
                                  probe_in_source(source, prefix))
             print("// %s refined: give up on a QR code after %d views without a finder "
@@ -288,9 +327,9 @@ def main():
                 print(initialiser(view) + "  // " + view)
         return
     report("kPlan: images the engine keeps as they are",
-           greedy(views, small, read, cost, options.rate), small, read, cost)
+           greedy(views, small, read, cost, options.rate, wrong), small, read, cost)
     report("kLargeFramePlan: images the engine reduces",
-           greedy(views, large, read, cost, options.large_rate), large, read, cost)
+           greedy(views, large, read, cost, options.large_rate, wrong), large, read, cost)
 
 
 if __name__ == "__main__":

@@ -42,46 +42,49 @@ constexpr uint8_t kPadGrey = 255;
 // Small frames: the greedy list (with two views added for Data Matrix photos
 // and one for small Cordavex code frames that no other view read), then
 // refined together with the probes below (bench/plan_views.py --refine): views
-// moved or dropped, and the probes' lengths chosen, wherever the corpus cost
-// less and no set read fewer images. A light border moves the engine's
-// threshold towards the paper's white and gives a symbol cut by the frame's
-// edge a margin to trace around; the local threshold finds the finders of
-// photos under uneven light early, so that the finder probe can be short.
-// Reduced copies merge the noise of small photos into clean modules. Several
-// calls on one view let the engine's adaptive threshold, tone curve and
-// sharpening phase move as over consecutive camera frames.
+// moved, dropped, replaced by or joined by any candidate view, and the probes'
+// lengths chosen, wherever the corpus cost less, no set read fewer images and
+// no reading was wrong. Most views start with the threshold an adaptation step
+// or two below the engine's midpoint: blur, ink spread and small modules swell
+// the dark, and a single call there reads what two or three calls read as the
+// engine adapts (which made most of the multi-call views redundant). The
+// centre crop at native resolution comes first; the local threshold finds the
+// finders of photos under uneven light; reduced copies merge the noise of
+// small photos into clean modules; a light border moves the threshold towards
+// the paper's white and gives a symbol cut by the frame's edge a margin to
+// trace around.
 constexpr StillView kPlan[] = {
-    {ViewKind::kPad, 3, 0, 4, 1},
-    {ViewKind::kLocalThreshold, 100, 0, 4, 1},
-    {ViewKind::kCrop, 100, 4, 4, 4},
-    {ViewKind::kPad, 8, 0, 4, 1},
-    {ViewKind::kCrop, 100, 4, 0, 1},
-    {ViewKind::kScale, 50, 0, 3, 1},
-    {ViewKind::kScale, 40, 0, 3, 1},
-    {ViewKind::kFull, 100, 0, 1, 1},
-    {ViewKind::kCrop, 100, 4, 2, 4},
-    {ViewKind::kPad, 8, 0, 2, 1},
-    {ViewKind::kScale, 90, 0, 3, 1},
-    {ViewKind::kScale, 33, 0, 3, 1},
-    {ViewKind::kScale, 66, 0, 0, 1},
-    {ViewKind::kCrop, 100, 4, 3, 4},
+    {ViewKind::kCrop, 100, 4, 4, 1, 32},
+    {ViewKind::kLocalThreshold, 100, 0, 4, 1, 0},
+    {ViewKind::kCrop, 100, 4, 0, 1, 32},
+    {ViewKind::kScale, 33, 0, 4, 1, 16},
+    {ViewKind::kPad, 8, 0, 4, 1, 0},
+    {ViewKind::kCrop, 100, 4, 0, 1, 0},
+    {ViewKind::kCrop, 100, 4, 0, 1, 16},
+    {ViewKind::kScale, 40, 0, 4, 1, 32},
+    {ViewKind::kFull, 100, 0, 1, 1, 0},
+    {ViewKind::kScale, 90, 0, 3, 1, 0},
+    {ViewKind::kScale, 33, 0, 3, 1, 0},
+    {ViewKind::kScale, 50, 0, 0, 1, 32},
+    {ViewKind::kCrop, 100, 4, 4, 4, 16},
+    {ViewKind::kPad, 8, 0, 2, 1, 0},
+    {ViewKind::kPad, 3, 0, 4, 1, 0},
 };
 // Large frames: the greedy list ended where a view added less than one image
-// per 50 ms; the same refinement then dropped the frame in a narrow border and
-// chose the probes (the tool does not see the closer looks; the corpus
-// benchmark read every image it read before). The whole frame, reduced by the
-// engine, reads symbols with large modules; the centre crop keeps small
-// modules at twice the resolution; the largest copy the engine keeps
-// unreduced serves symbols too large for the crop. The closer look at a placed
-// symbol does the rest.
+// per 50 ms; the same refinement then reordered it, replaced views with ones
+// that start below the midpoint and chose the probes (the tool does not see
+// the closer looks; the corpus benchmark read every image it read before). The
+// centre crop keeps small modules at twice the resolution the engine's
+// reduction leaves; the whole frame, reduced by the engine, reads symbols with
+// large modules. The closer look at a placed symbol does the rest.
 constexpr StillView kLargeFramePlan[] = {
-    {ViewKind::kFull, 100, 0, 5, 1},
-    {ViewKind::kCrop, 100, 4, 4, 4},
-    {ViewKind::kPad, 8, 0, 2, 1},
-    {ViewKind::kCrop, 100, 2, 4, 4},
-    {ViewKind::kCrop, 100, 4, 3, 4},
-    {ViewKind::kLargestUnreduced, 100, 0, 5, 4},
-    {ViewKind::kPad, 8, 0, 3, 1},
+    {ViewKind::kCrop, 100, 4, 4, 4, 16},
+    {ViewKind::kPad, 8, 0, 2, 1, 0},
+    {ViewKind::kCrop, 100, 2, 4, 4, 0},
+    {ViewKind::kCrop, 100, 4, 2, 1, 16},
+    {ViewKind::kFull, 100, 0, 1, 2, 16},
+    {ViewKind::kPad, 8, 0, 3, 1, 0},
+    {ViewKind::kCrop, 100, 4, 3, 4, 0},
 };
 
 struct Plan {
@@ -96,14 +99,14 @@ struct Plan {
   int dmProbeViews;
   int cvProbeViews;
 };
-constexpr int kFinderProbeViews = 3;
-constexpr int kTwoFinderProbeViews = 4;
-constexpr int kDmProbeViews = 5;
-constexpr int kCvProbeViews = 9;
+constexpr int kFinderProbeViews = 5;
+constexpr int kTwoFinderProbeViews = 5;
+constexpr int kDmProbeViews = 4;
+constexpr int kCvProbeViews = 7;
 constexpr int kLargeFrameFinderProbeViews = 2;
-constexpr int kLargeFrameTwoFinderProbeViews = 4;
-constexpr int kLargeFrameDmProbeViews = 4;
-constexpr int kLargeFrameCvProbeViews = 6;
+constexpr int kLargeFrameTwoFinderProbeViews = 3;
+constexpr int kLargeFrameDmProbeViews = 3;
+constexpr int kLargeFrameCvProbeViews = 5;
 
 Plan PlanFor(int width, int height) {
   if (ReductionFactor(int64_t{width} * height) > 1) {
@@ -120,8 +123,8 @@ constexpr int kQrPlacedViews = 6;
 // The closer looks at a symbol placed on a reduced frame, one after each of the
 // first views that place one: the thorough mode, then the 5 x 5 sharpening.
 constexpr StillView kCloserLooks[] = {
-    {ViewKind::kLocated, 100, 0, 4, 4},
-    {ViewKind::kLocated, 100, 0, 3, 4},
+    {ViewKind::kLocated, 100, 0, 4, 4, 0},
+    {ViewKind::kLocated, 100, 0, 3, 4, 0},
 };
 
 // Bilinear sample with 8-bit fixed-point weights.
@@ -321,34 +324,47 @@ StillProbes StillPlanProbes(int width, int height) {
 
 std::vector<StillView> CandidateViews() {
   std::vector<StillView> views;
+
   for (int8_t mode : {0, 2, 3, 4, 5}) {
-    for (int8_t calls : {1, 4}) views.push_back({ViewKind::kLargestUnreduced, 100, 0, mode, calls});
+    for (int8_t calls : {1, 4}) views.push_back({ViewKind::kLargestUnreduced, 100, 0, mode, calls, 0});
   }
   for (int8_t mode : {0, 3, 4}) {
-    for (int8_t calls : {1, 2}) views.push_back({ViewKind::kLocalThreshold, 100, 0, mode, calls});
+    for (int8_t calls : {1, 2}) views.push_back({ViewKind::kLocalThreshold, 100, 0, mode, calls, 0});
   }
   for (int8_t mode = 0; mode <= 5; ++mode) {
-    for (int8_t calls : {1, 2, 4, 8}) views.push_back({ViewKind::kFull, 100, 0, mode, calls});
+    for (int8_t calls : {1, 2, 4, 8}) views.push_back({ViewKind::kFull, 100, 0, mode, calls, 0});
   }
   for (int16_t pad : {3, 8}) {
     for (int8_t mode : {0, 2, 3, 4}) {
-      for (int8_t calls : {1, 4}) views.push_back({ViewKind::kPad, pad, 0, mode, calls});
+      for (int8_t calls : {1, 4}) views.push_back({ViewKind::kPad, pad, 0, mode, calls, 0});
     }
   }
   for (int8_t turns = 1; turns <= 3; ++turns) {
-    for (int8_t mode : {0, 2, 3, 4}) views.push_back({ViewKind::kTurn, 100, turns, mode, 1});
+    for (int8_t mode : {0, 2, 3, 4}) views.push_back({ViewKind::kTurn, 100, turns, mode, 1, 0});
   }
   for (int16_t scale : {33, 40, 60, 66, 85, 90, 110, 125}) {
-    for (int8_t mode : {0, 2, 3, 4}) views.push_back({ViewKind::kScale, scale, 0, mode, 1});
+    for (int8_t mode : {0, 2, 3, 4}) views.push_back({ViewKind::kScale, scale, 0, mode, 1, 0});
   }
   for (int16_t scale : {50, 75, 150, 200}) {
     for (int8_t mode : {0, 2, 3, 4}) {
-      for (int8_t calls : {1, 4}) views.push_back({ViewKind::kScale, scale, 0, mode, calls});
+      for (int8_t calls : {1, 4}) views.push_back({ViewKind::kScale, scale, 0, mode, calls, 0});
     }
   }
   for (int8_t crop = 0; crop < kCropCount; ++crop) {
     for (int8_t mode : {0, 2, 3, 4}) {
-      for (int8_t calls : {1, 4}) views.push_back({ViewKind::kCrop, 100, crop, mode, calls});
+      for (int8_t calls : {1, 4}) views.push_back({ViewKind::kCrop, 100, crop, mode, calls, 0});
+    }
+  }
+  // Each view of grey levels again, its threshold starting two and four steps
+  // of the engine's own adaptation lower (at a mid-grey midpoint). The local
+  // threshold is black and white already.
+  const size_t plain = views.size();
+  for (const uint8_t offset : {16, 32}) {
+    for (size_t i = 0; i < plain; ++i) {
+      if (views[i].kind == ViewKind::kLocalThreshold) continue;
+      StillView view = views[i];
+      view.thresholdOffset = offset;
+      views.push_back(view);
     }
   }
   return views;
@@ -384,6 +400,7 @@ std::string ViewName(const StillView& view) {
   }
   name += " mode " + std::to_string(view.mode);
   if (view.calls > 1) name += " x" + std::to_string(view.calls);
+  if (view.thresholdOffset != 0) name += " offset " + std::to_string(view.thresholdOffset);
   return name;
 }
 
@@ -499,6 +516,10 @@ ViewRun RunView(const std::vector<uint8_t>& viewGrey, int viewWidth, int viewHei
   std::memset(workspace.data(), 0, sizeof(Recognizer));
   // Nothing placed until a call says so (a zeroed box would be one pixel).
   ClearLocated(*reinterpret_cast<Recognizer*>(workspace.data()));
+  // The offset that a run of calls which read nothing would have reached:
+  // blur and ink spread swell dark modules, and a lower threshold thins them
+  // back, on the first call instead of the third.
+  reinterpret_cast<Recognizer*>(workspace.data())->thresholdOffset = view.thresholdOffset;
   const auto& r = *reinterpret_cast<const Recognizer*>(workspace.data());
   for (int call = 0; call < view.calls; ++call) {
     // The extra readings of modes 6..11 cost nothing until a located symbol

@@ -39,6 +39,9 @@ struct StillView {
   int8_t mode;           // preparation (0..5) for every call on this view, asked for
                          // with the extra readings (mode + 6)
   int8_t calls;          // consecutive engine calls with one workspace
+  uint8_t thresholdOffset;  // grey levels the engine's threshold starts away from the
+                            // midpoint of the darkest and brightest fifths (0..128;
+                            // each call that reads nothing moves it further)
 };
 
 // The order in which ReadStillImage tries its views on a frame of this size.
