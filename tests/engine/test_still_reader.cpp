@@ -332,7 +332,7 @@ TEST(StillReader, LooksCloserAtASymbolPlacedOnAReducedFrame) {
   const StillReadOutcome outcome = ReadStill(f);
   ASSERT_EQ(outcome.status, 1);
   EXPECT_EQ(outcome.bytes, bytes);
-  EXPECT_EQ(outcome.view, "located mode 4 x4");
+  EXPECT_EQ(outcome.view.rfind("located mode 4 x4", 0), 0u) << outcome.view;
 }
 
 // A symbol with a third of its data area torn away: every view places it and
