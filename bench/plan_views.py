@@ -95,6 +95,9 @@ def greedy(views, images, read, cost, rate, wrong):
 # placed and none read (kQrPlacedViews).
 QR_PLACED_VIEWS = 6
 
+# A change must save this share of the plan's cost to be kept.
+MARGIN = 0.0025
+
 
 def view_name(kind, a, b, mode, calls, offset):
     name = {"kFull": "full", "kLargestUnreduced": "unreduced",
@@ -199,14 +202,22 @@ def best_placed_probes(table, plan, probe, floor):
     return tuple(probe)
 
 
+# Each set's milliseconds count divided by its weight (--weights); 1 unless set.
+WEIGHTS = {}
+
+
+def cost_of(spent):
+    return sum(ms / WEIGHTS.get(group, 1.0) for group, ms in spent.items())
+
+
 def refine(table, plan, probe):
     # What the plan reads with the QR probe it has and no other give-up: the
     # Data Matrix and Cordavex code probes are chosen anew.
     floor = dict(table.run(plan, probe[:2] + (99, 99))[0])
     probe = best_placed_probes(table, plan, probe[:2] + (99, 99), floor)
     decoded, spent = table.run(plan, probe)
-    best = (sum(spent.values()), plan, probe)
-    print("// starting plan: %.1f ms" % best[0])
+    best = (cost_of(spent), plan, probe)
+    print("// starting plan: %.1f" % best[0])
     while True:
         start = best
         plan, probe = best[1], best[2]
@@ -219,9 +230,9 @@ def refine(table, plan, probe):
                 for second in range(first, len(candidate) + 1):
                     trial = (first, second) + probe[2:]
                     decoded, spent = table.run(candidate, trial)
-                    total = sum(spent.values())
-                    # Half a millisecond: below that a change is timing noise.
-                    if total < best[0] - 0.5 and keeps(decoded, floor):
+                    total = cost_of(spent)
+                    # Below a quarter per cent a change is timing noise.
+                    if total < best[0] - MARGIN * best[0] and keeps(decoded, floor):
                         best = (total, candidate, trial)
         # Any other view of the table in place of one of the plan's, or added
         # anywhere, with the probes as they are.
@@ -234,16 +245,16 @@ def refine(table, plan, probe):
                     trials.append(plan[:i] + [view] + plan[i + 1:])
                 for candidate in trials:
                     decoded, spent = table.run(candidate, probe)
-                    total = sum(spent.values())
-                    if total < best[0] - 0.5 and keeps(decoded, floor):
+                    total = cost_of(spent)
+                    if total < best[0] - MARGIN * best[0] and keeps(decoded, floor):
                         best = (total, candidate, probe)
         shorter = best_placed_probes(table, best[1], best[2], floor)
-        total = sum(table.run(best[1], shorter)[1].values())
-        if total < best[0] - 0.5:
+        total = cost_of(table.run(best[1], shorter)[1])
+        if total < best[0] - MARGIN * best[0]:
             best = (total, best[1], shorter)
         if best is start:
             return best[1], best[2]
-        print("// %.1f ms" % best[0])
+        print("// %.1f" % best[0])
 
 
 def print_run(table, plan, probe):
@@ -281,7 +292,17 @@ def main():
                         help="the same for the plan of the images the engine reduces")
     parser.add_argument("--refine", metavar="SOURCE",
                         help="refine the small-image plan of this reader source")
+    parser.add_argument("--weights", metavar="FILE",
+                        help="lines of a set's name, a tab and a weight (such as zxing-cpp's "
+                             "milliseconds on it): the refinement minimises the sum of each "
+                             "set's milliseconds divided by its weight instead of the plain sum")
     options = parser.parse_args()
+    if options.weights:
+        with open(options.weights) as f:
+            for line in f:
+                if line.strip() and not line.startswith("#"):
+                    group, weight = line.rstrip("\n").split("\t")
+                    WEIGHTS[group] = float(weight)
 
     read = collections.defaultdict(dict)
     cost = collections.defaultdict(dict)

@@ -52,7 +52,8 @@ constexpr uint8_t kPadGrey = 255;
 // finders of photos under uneven light; reduced copies merge the noise of
 // small photos into clean modules; a light border moves the threshold towards
 // the paper's white and gives a symbol cut by the frame's edge a margin to
-// trace around. (Refined with offsets 16, 24, 32 and 48 on offer.)
+// trace around. (Refined with offsets 16, 24, 32 and 48 on offer, each set's
+// cost weighed by zxing-cpp's on it: bench/plan_weights.tsv.)
 constexpr StillView kPlan[] = {
     {ViewKind::kCrop, 100, 4, 4, 1, 32},
     {ViewKind::kLocalThreshold, 100, 0, 4, 1, 0},
@@ -60,15 +61,15 @@ constexpr StillView kPlan[] = {
     {ViewKind::kCrop, 100, 4, 0, 1, 32},
     {ViewKind::kScale, 33, 0, 4, 1, 16},
     {ViewKind::kPad, 8, 0, 4, 1, 0},
-    {ViewKind::kCrop, 100, 4, 0, 1, 0},
     {ViewKind::kTurn, 100, 1, 0, 1, 16},
+    {ViewKind::kCrop, 100, 4, 0, 1, 0},
     {ViewKind::kCrop, 100, 4, 0, 1, 16},
     {ViewKind::kScale, 50, 0, 3, 1, 24},
     {ViewKind::kScale, 33, 0, 3, 1, 0},
-    {ViewKind::kScale, 50, 0, 0, 1, 32},
-    {ViewKind::kCrop, 100, 4, 0, 1, 48},
+    {ViewKind::kCrop, 100, 4, 3, 1, 48},
     {ViewKind::kPad, 8, 0, 2, 1, 0},
     {ViewKind::kPad, 3, 0, 4, 1, 0},
+    {ViewKind::kScale, 50, 0, 0, 1, 32},
 };
 // Large frames: the greedy list ended where a view added less than one image
 // per 50 ms; the same refinement then reordered it, replaced views with ones
@@ -81,8 +82,9 @@ constexpr StillView kPlan[] = {
 // costs the corpus a quarter less, but only by dropping the corner crop and
 // giving up after two views; the closer looks it cannot see then lost a
 // QR code and a Data Matrix symbol off the frame's centre, so this one stays.
-// Refined again so that no image read before is lost, it changed three views
-// for 4 % less and lost the QR code at 640 x 480 that the first closer look
+// Refined again so that no image read before is lost, with or without the
+// weights, it changed a few views for 4 % less (a quarter less on Cordavex
+// code frames) and lost the QR code at 640 x 480 that the first closer look
 // reads.
 constexpr StillView kLargeFramePlan[] = {
     {ViewKind::kCrop, 100, 4, 4, 4, 16},
