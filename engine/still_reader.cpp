@@ -41,19 +41,19 @@ constexpr uint8_t kPadGrey = 255;
 //
 // Small frames: the greedy list (with two views added for Data Matrix photos
 // and one for small Cordavex code frames that no other view read), then
-// refined together with the probes below (bench/plan_views.py --refine): views
-// moved, dropped, replaced by or joined by any candidate view, and the probes'
-// lengths chosen, wherever the corpus cost less, no set read fewer images and
-// no reading was wrong. Most views start with the threshold an adaptation step
-// or two below the engine's midpoint: blur, ink spread and small modules swell
-// the dark, and a single call there reads what two or three calls read as the
-// engine adapts (which made most of the multi-call views redundant). The
-// centre crop at native resolution comes first; the local threshold finds the
-// finders of photos under uneven light; reduced copies merge the noise of
-// small photos into clean modules; a light border moves the threshold towards
-// the paper's white and gives a symbol cut by the frame's edge a margin to
-// trace around. (Refined with offsets 16, 24, 32 and 48 on offer, each set's
-// cost weighed by zxing-cpp's on it: bench/plan_weights.tsv.)
+// refined together with the probes below (bench/plan_views.py --refine, each
+// set's milliseconds weighed by zxing-cpp's on it, bench/plan_weights.tsv):
+// views moved, dropped, replaced by or joined by any candidate view, and the
+// probes' lengths chosen, wherever the corpus cost less, no image read before
+// was lost and no reading was wrong. Most views start with the threshold one
+// to three adaptation steps below the engine's midpoint: blur, ink spread and
+// small modules swell the dark, and a single call there reads what two or
+// three calls read as the engine adapts (which made most multi-call views
+// redundant). The centre crop at native resolution comes first; the local
+// threshold finds the finders of photos under uneven light; reduced copies
+// merge the noise of small photos into clean modules; a light border moves
+// the threshold towards the paper's white and gives a symbol cut by the
+// frame's edge a margin to trace around.
 constexpr StillView kPlan[] = {
     {ViewKind::kCrop, 100, 4, 4, 1, 32},
     {ViewKind::kLocalThreshold, 100, 0, 4, 1, 0},
@@ -72,20 +72,14 @@ constexpr StillView kPlan[] = {
     {ViewKind::kScale, 50, 0, 0, 1, 32},
 };
 // Large frames: the greedy list ended where a view added less than one image
-// per 50 ms; the same refinement then reordered it, replaced views with ones
-// that start below the midpoint and chose the probes (the tool does not see
-// the closer looks; the corpus benchmark read every image it read before). The
-// centre crop keeps small modules at twice the resolution the engine's
-// reduction leaves; the whole frame, reduced by the engine, reads symbols with
-// large modules. The closer look at a placed symbol does the rest. With
-// offsets 24 and 48 on offer too, the refinement found a large plan that
-// costs the corpus a quarter less, but only by dropping the corner crop and
-// giving up after two views; the closer looks it cannot see then lost a
-// QR code and a Data Matrix symbol off the frame's centre, so this one stays.
-// Refined again so that no image read before is lost, with or without the
-// weights, it changed a few views for 4 % less (a quarter less on Cordavex
-// code frames) and lost the QR code at 640 x 480 that the first closer look
-// reads.
+// per 50 ms; the same refinement (offsets 16 and 32 on offer, plain sums) then
+// reordered it, replaced views with ones that start below the midpoint and
+// chose the probes. The centre crop keeps small modules at twice the
+// resolution the engine's reduction leaves; the whole frame, reduced by the
+// engine, reads symbols with large modules; the closer look at a placed symbol
+// does the rest. The table the refinement works from cannot show the closer
+// looks: every cheaper plan it has found since (with more offsets, with the
+// weights) lost a symbol that only a closer look read, so this one stays.
 constexpr StillView kLargeFramePlan[] = {
     {ViewKind::kCrop, 100, 4, 4, 4, 16},
     {ViewKind::kPad, 8, 0, 2, 1, 0},
