@@ -5,28 +5,31 @@
     bench/plan_views.py views.tsv [--rate 0.02] [--large-rate 0.02]
 
 Reads one line per candidate view and image (view, image, decoded 0/1, 2 for a
-wrong reading or - when the view cannot be made of the image, ms, placed 0/1: whether a call placed a symbol, the image's
-pixels and the most finder candidates a call found) and builds two plans
-greedily, never with a view that reads an image not yet read wrongly, one for the images the engine
-keeps as they are (up to 4 x 76800 - 1 pixels) and one for the larger images it
-reduces: the next view is the one that reads the most images not yet read per
-millisecond it costs on those images (the reader stops at the first success,
-so only they pay for it). A plan ends when the best view reads fewer than
---rate (--large-rate) images per millisecond. Prints what each plan reads and
-costs per set and the plans as the C++ initialisers of engine/still_reader.cpp.
+wrong reading or - when the view cannot be made of the image, ms, placed 0/1:
+whether a call placed a symbol, the image's pixels and the most finder
+candidates a call found) and builds two plans greedily, never with a view that
+reads an image not yet read wrongly, one for the images the engine keeps as
+they are (up to 4 x 76800 - 1 pixels) and one for the larger images it reduces:
+the next view is the one that reads the most images not yet read per
+millisecond it costs on those images (the reader stops at the first success, so
+only they pay for it). A plan ends when the best view reads fewer than --rate
+(--large-rate) images per millisecond. Prints what each plan reads and costs
+per set and the plans as the C++ initialisers of engine/still_reader.cpp.
 
     bench/plan_views.py views.tsv --refine engine/still_reader.cpp
 
 starts instead from each plan as it stands in the reader (kPlan and
 kLargeFramePlan, with their probes) and improves it by moving, dropping,
-replacing or adding one view at a time and by choosing the probes: after how many views without one QR
-finder candidate, and without two, the reader gives up on a QR code, and after
-how many without a placed Data Matrix or Cordavex code on those. A change is
-kept when every image read before (with the plan's QR probe and no other
-give-up) is still read, no reading is wrong and the whole corpus costs less. That needs the seventh column of the
-table, the most finder candidates a call found. The closer looks that the
-reader takes at a symbol placed on a large frame are not in the table: check a
-refined large-frame plan with the corpus benchmark.
+replacing or adding one view at a time and by choosing the probes: after how
+many views without one QR finder candidate, and without two, the reader gives
+up on a QR code, and after how many without a placed Data Matrix or Cordavex
+code on those. A change is kept when every image read before (with the plan's
+QR probe and no other give-up) is still read, no reading is wrong and the whole
+corpus costs less (with --weights FILE, each set's milliseconds divided by its
+weight). That needs the seventh column of the table, the most finder candidates
+a call found. The closer looks that the reader takes at a symbol placed on a
+large frame are not in the table: check a refined large-frame plan with the
+corpus benchmark.
 """
 import argparse
 import collections
