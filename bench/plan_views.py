@@ -18,8 +18,10 @@ per set and the plans as the C++ initialisers of engine/still_reader.cpp.
 
     bench/plan_views.py views.tsv --refine engine/still_reader.cpp
 
-starts instead from each plan as it stands in the reader (kPlan and
-kLargeFramePlan, with their probes) and improves it by moving, dropping,
+starts instead from each plan as it stands in the reader (the pairs of
+kPlans, with their probes: a plan for any mix of symbologies is refined on
+every image, a plan for one symbology on that symbology's images; --plans
+chooses some of them) and improves it by moving, dropping,
 replacing or adding one view at a time and by choosing the probes: after how
 many views without one QR finder candidate, and without two, the reader gives
 up on a QR code, and after how many without a placed Data Matrix or Cordavex
@@ -117,17 +119,23 @@ def view_name(kind, a, b, mode, calls, offset):
             ("" if offset == "0" else " offset " + offset))
 
 
-def plan_in_source(source, name):
-    body = source.split("constexpr StillView %s[] = {" % name)[1].split("};")[0]
-    return [view_name(*m.groups()) for m in
-            re.finditer(r"\{ViewKind::(\w+), (\d+), (\d+), (\d+), (\d+), (\d+)\}", body)]
-
-
-def probe_in_source(source, prefix="k"):
-    def constant(name):
-        return int(re.search(r"constexpr int %s%s = (\d+);" % (prefix, name), source).group(1))
-    return (constant("FinderProbeViews"), constant("TwoFinderProbeViews"),
-            constant("DmProbeViews"), constant("CvProbeViews"))
+def plans_in_source(source):
+    """Each plan of the reader (name, the symbologies it serves, whether it is
+    for the frames the engine reduces, its views and its probes), from kPlans."""
+    symbologies = {"kMaskAll": None, "kMaskQr": "qr", "kMaskDataMatrix": "dm",
+                   "kMaskCordavex": "cv"}
+    table = source.split("constexpr PlanPair kPlans[] = {")[1].split("};")[0]
+    plans = []
+    for mask, small, large in re.findall(r"\{(kMask\w+), &(\w+), &(\w+)\}", table):
+        for name, reduced in ((small, False), (large, True)):
+            m = re.search(r"constexpr Plan %s\{(\w+), (\d+), (\d+), (\d+), (\d+)\};" % name,
+                          source)
+            body = source.split("constexpr StillView %s[] = {" % m.group(1))[1].split("};")[0]
+            views = [view_name(*v.groups()) for v in re.finditer(
+                r"\{ViewKind::(\w+), (\d+), (\d+), (\d+), (\d+), (\d+)\}", body)]
+            probe = tuple(int(m.group(k)) for k in range(2, 6))
+            plans.append((name, m.group(1), symbologies[mask], reduced, views, probe))
+    return plans
 
 
 class Table:
@@ -294,11 +302,14 @@ def main():
     parser.add_argument("--large-rate", type=float, default=0.02,
                         help="the same for the plan of the images the engine reduces")
     parser.add_argument("--refine", metavar="SOURCE",
-                        help="refine the small-image plan of this reader source")
+                        help="refine the plans of this reader source")
     parser.add_argument("--weights", metavar="FILE",
                         help="lines of a set's name, a tab and a weight (such as zxing-cpp's "
                              "milliseconds on it): the refinement minimises the sum of each "
                              "set's milliseconds divided by its weight instead of the plain sum")
+    parser.add_argument("--plans", metavar="NAMES",
+                        help="with --refine, only these plans (comma-separated, such as "
+                             "kQrPlan,kQrLargeFramePlan)")
     options = parser.parse_args()
     if options.weights:
         with open(options.weights) as f:
@@ -342,17 +353,25 @@ def main():
             sys.exit(options.tsv + " has no finder column: make it again with --views-tsv")
         with open(options.refine) as f:
             source = f.read()
-        for name, prefix, subset in (("kPlan", "k", small),
-                                     ("kLargeFramePlan", "kLargeFrame", large)):
+        wanted = options.plans.split(",") if options.plans else None
+        for name, views_name, symbology, reduced, plan, probe in plans_in_source(source):
+            if wanted and name not in wanted:
+                continue
+            subset = [image for image in (large if reduced else small)
+                      if symbology is None or image_set(image).startswith(symbology + " ")]
+            if not subset:
+                continue
             table = Table(subset, read, cost, finders, placed, wrong)
-            plan, probe = refine(table, plan_in_source(source, name),
-                                 probe_in_source(source, prefix))
+            plan, probe = refine(table, plan, probe)
             print("// %s refined: give up on a QR code after %d views without a finder "
                   "candidate, %d without two; on Data Matrix after %d views that placed "
                   "none, on Cordavex code after %d" % ((name,) + probe))
             print_run(table, plan, probe)
+            print("constexpr StillView %s[] = {" % views_name)
             for view in plan:
                 print(initialiser(view) + "  // " + view)
+            print("};")
+            print("constexpr Plan %s{%s, %d, %d, %d, %d};" % ((name, views_name) + probe))
         return
     report("kPlan: images the engine keeps as they are",
            greedy(views, small, read, cost, options.rate, wrong), small, read, cost)

@@ -31,17 +31,32 @@ constexpr int kSmallestViewSide = 32;
 // The border of a padded view: paper white.
 constexpr uint8_t kPadGrey = 255;
 
+struct Plan {
+  std::span<const StillView> views;
+  // The first views look at every part of the frame in several ways: when no
+  // call on them found even one component passing the QR finder test (or, on
+  // a few more, two), no later view read a QR code on the corpus either.
+  int finderProbeViews;
+  int twoFinderProbeViews;
+  // Likewise for the other symbologies: views after which one that no call
+  // placed is given up.
+  int dmProbeViews;
+  int cvProbeViews;
+};
+
 // The plans, in the order their views are tried: one for the frames the engine
 // keeps as they are (below 4 x 76800 pixels) and one for the larger frames it
-// reduces, which need other views. Each view was chosen greedily for the
-// images it added per millisecond spent on the images the views before it had
-// not read, over the real photos and camera-like frames of the corpus
-// benchmark of that size (cordavex_bench_corpus --views-tsv |
-// bench/plan_views.py).
+// reduces, which need other views; such a pair for any mix of symbologies (what
+// `cordavex scan` asks for unless told otherwise) and one for each symbology
+// asked for alone, which spends nothing on views that serve only the others.
+// Each view was first chosen greedily for the images it added per millisecond
+// spent on the images the views before it had not read, over the real photos
+// and camera-like frames of the corpus benchmark of that size
+// (cordavex_bench_corpus --views-tsv | bench/plan_views.py).
 //
 // Small frames: the greedy list (with two views added for Data Matrix photos
 // and one for small Cordavex code frames that no other view read), then
-// refined together with the probes below (bench/plan_views.py --refine, each
+// refined together with its probes (bench/plan_views.py --refine, each
 // set's milliseconds weighed by zxing-cpp's on it, bench/plan_weights.tsv):
 // views moved, dropped, replaced by or joined by any candidate view, and the
 // probes' lengths chosen, wherever the corpus cost less, no image read before
@@ -54,7 +69,7 @@ constexpr uint8_t kPadGrey = 255;
 // merge the noise of small photos into clean modules; a light border moves
 // the threshold towards the paper's white and gives a symbol cut by the
 // frame's edge a margin to trace around.
-constexpr StillView kPlan[] = {
+constexpr StillView kMixedViews[] = {
     {ViewKind::kCrop, 100, 4, 4, 1, 32},
     {ViewKind::kLocalThreshold, 100, 0, 4, 1, 0},
     {ViewKind::kScale, 33, 0, 2, 1, 48},
@@ -71,6 +86,7 @@ constexpr StillView kPlan[] = {
     {ViewKind::kPad, 3, 0, 4, 1, 0},
     {ViewKind::kScale, 50, 0, 0, 1, 32},
 };
+constexpr Plan kPlan{kMixedViews, 6, 6, 4, 9};
 // Large frames: the greedy list ended where a view added less than one image
 // per 50 ms; the same refinement (offsets 16 and 32 on offer, plain sums) then
 // reordered it, replaced views with ones that start below the midpoint and
@@ -80,7 +96,7 @@ constexpr StillView kPlan[] = {
 // does the rest. The table the refinement works from cannot show the closer
 // looks: every cheaper plan it has found since (with more offsets, with the
 // weights) lost a symbol that only a closer look read, so this one stays.
-constexpr StillView kLargeFramePlan[] = {
+constexpr StillView kMixedLargeFrameViews[] = {
     {ViewKind::kCrop, 100, 4, 4, 4, 16},
     {ViewKind::kPad, 8, 0, 2, 1, 0},
     {ViewKind::kCrop, 100, 2, 4, 4, 0},
@@ -89,34 +105,109 @@ constexpr StillView kLargeFramePlan[] = {
     {ViewKind::kPad, 8, 0, 3, 1, 0},
     {ViewKind::kCrop, 100, 4, 3, 4, 0},
 };
+constexpr Plan kLargeFramePlan{kMixedLargeFrameViews, 2, 3, 3, 5};
 
-struct Plan {
-  std::span<const StillView> views;
-  // The first views look at every part of the frame in several ways: when no
-  // call on them found even one component passing the QR finder test (or, on
-  // a few more, two), no later view read a QR code on the corpus either.
-  int finderProbeViews;
-  int twoFinderProbeViews;
-  // Likewise for the other symbologies: views after which one that no call
-  // placed is given up.
-  int dmProbeViews;
-  int cvProbeViews;
+// One symbology alone: the plans above, refined the same way (with the
+// weights) on that symbology's images only. A plan's probes for the
+// symbologies it does not serve are never consulted.
+constexpr StillView kQrViews[] = {
+    {ViewKind::kLocalThreshold, 100, 0, 4, 1, 0},
+    {ViewKind::kCrop, 100, 4, 2, 1, 32},
+    {ViewKind::kScale, 33, 0, 4, 1, 16},
+    {ViewKind::kPad, 8, 0, 4, 1, 0},
+    {ViewKind::kCrop, 100, 4, 2, 1, 24},
+    {ViewKind::kScale, 33, 0, 2, 1, 48},
+    {ViewKind::kTurn, 100, 1, 0, 1, 16},
+    {ViewKind::kCrop, 100, 4, 2, 1, 0},
+    {ViewKind::kScale, 33, 0, 3, 1, 0},
+    {ViewKind::kLargestUnreduced, 100, 0, 0, 1, 0},
+    {ViewKind::kPad, 3, 0, 4, 1, 0},
+    {ViewKind::kScale, 50, 0, 0, 1, 32},
 };
-constexpr int kFinderProbeViews = 6;
-constexpr int kTwoFinderProbeViews = 6;
-constexpr int kDmProbeViews = 4;
-constexpr int kCvProbeViews = 9;
-constexpr int kLargeFrameFinderProbeViews = 2;
-constexpr int kLargeFrameTwoFinderProbeViews = 3;
-constexpr int kLargeFrameDmProbeViews = 3;
-constexpr int kLargeFrameCvProbeViews = 5;
+constexpr Plan kQrPlan{kQrViews, 4, 4, 1, 1};
+constexpr StillView kQrLargeFrameViews[] = {
+    {ViewKind::kPad, 8, 0, 4, 1, 0},
+    {ViewKind::kCrop, 100, 4, 4, 4, 16},
+    {ViewKind::kCrop, 100, 2, 0, 1, 48},
+    {ViewKind::kPad, 8, 0, 3, 1, 16},
+    {ViewKind::kCrop, 100, 4, 3, 4, 0},
+    {ViewKind::kFull, 100, 0, 2, 1, 32},
+};
+constexpr Plan kQrLargeFramePlan{kQrLargeFrameViews, 2, 3, 1, 1};
 
-Plan PlanFor(int width, int height) {
-  if (ReductionFactor(int64_t{width} * height) > 1) {
-    return {kLargeFramePlan, kLargeFrameFinderProbeViews, kLargeFrameTwoFinderProbeViews,
-            kLargeFrameDmProbeViews, kLargeFrameCvProbeViews};
+constexpr StillView kDmViews[] = {
+    {ViewKind::kCrop, 100, 4, 4, 1, 32},
+    {ViewKind::kLocalThreshold, 100, 0, 4, 1, 0},
+    {ViewKind::kScale, 33, 0, 2, 1, 48},
+    {ViewKind::kCrop, 100, 4, 0, 1, 32},
+    {ViewKind::kLargestUnreduced, 100, 0, 0, 1, 0},
+    {ViewKind::kFull, 100, 0, 0, 1, 16},
+    {ViewKind::kCrop, 100, 4, 3, 1, 24},
+    {ViewKind::kScale, 50, 0, 3, 1, 24},
+    {ViewKind::kCrop, 100, 4, 3, 1, 48},
+    {ViewKind::kPad, 8, 0, 2, 1, 0},
+    {ViewKind::kCrop, 100, 4, 4, 1, 48},
+};
+constexpr Plan kDmPlan{kDmViews, 1, 1, 4, 1};
+constexpr StillView kDmLargeFrameViews[] = {
+    {ViewKind::kFull, 100, 0, 3, 1, 48},
+    {ViewKind::kCrop, 100, 2, 4, 1, 48},
+    {ViewKind::kCrop, 100, 1, 4, 1, 32},
+    {ViewKind::kCrop, 100, 4, 0, 1, 16},
+    {ViewKind::kCrop, 100, 4, 4, 4, 0},
+};
+constexpr Plan kDmLargeFramePlan{kDmLargeFrameViews, 1, 1, 3, 1};
+
+constexpr StillView kCvViews[] = {
+    {ViewKind::kPad, 3, 0, 0, 1, 32},
+    {ViewKind::kCrop, 100, 4, 0, 1, 32},
+    {ViewKind::kCrop, 100, 4, 0, 1, 0},
+    {ViewKind::kPad, 3, 0, 0, 1, 48},
+    {ViewKind::kScale, 33, 0, 2, 1, 48},
+    {ViewKind::kScale, 33, 0, 4, 1, 16},
+    {ViewKind::kScale, 33, 0, 4, 1, 32},
+    {ViewKind::kScale, 40, 0, 4, 1, 48},
+    {ViewKind::kScale, 33, 0, 4, 1, 48},
+    {ViewKind::kCrop, 100, 4, 0, 1, 16},
+    {ViewKind::kScale, 50, 0, 3, 1, 24},
+    {ViewKind::kScale, 33, 0, 3, 1, 0},
+    {ViewKind::kCrop, 100, 4, 3, 1, 48},
+    {ViewKind::kPad, 8, 0, 2, 1, 0},
+    {ViewKind::kPad, 3, 0, 4, 1, 0},
+    {ViewKind::kScale, 50, 0, 0, 1, 32},
+};
+constexpr Plan kCvPlan{kCvViews, 1, 1, 1, 4};
+constexpr StillView kCvLargeFrameViews[] = {
+    {ViewKind::kCrop, 100, 4, 4, 1, 24},
+    {ViewKind::kCrop, 100, 4, 4, 1, 32},
+    {ViewKind::kCrop, 100, 4, 4, 4, 16},
+    {ViewKind::kCrop, 100, 0, 4, 1, 32},
+    {ViewKind::kFull, 100, 0, 1, 2, 16},
+    {ViewKind::kCrop, 100, 4, 2, 1, 16},
+    {ViewKind::kPad, 8, 0, 3, 1, 0},
+    {ViewKind::kCrop, 100, 4, 3, 4, 0},
+};
+constexpr Plan kCvLargeFramePlan{kCvLargeFrameViews, 1, 1, 1, 4};
+
+struct PlanPair {
+  uint32_t mask;
+  const Plan* small;
+  const Plan* large;
+};
+constexpr PlanPair kPlans[] = {
+    {kMaskAll, &kPlan, &kLargeFramePlan},
+    {kMaskQr, &kQrPlan, &kQrLargeFramePlan},
+    {kMaskDataMatrix, &kDmPlan, &kDmLargeFramePlan},
+    {kMaskCordavex, &kCvPlan, &kCvLargeFramePlan},
+};
+
+// The pair for exactly this mask, or the one for any mix.
+Plan PlanFor(int width, int height, uint32_t mask) {
+  const PlanPair* pair = &kPlans[0];
+  for (const PlanPair& p : kPlans) {
+    if (p.mask == mask) pair = &p;
   }
-  return {kPlan, kFinderProbeViews, kTwoFinderProbeViews, kDmProbeViews, kCvProbeViews};
+  return ReductionFactor(int64_t{width} * height) > 1 ? *pair->large : *pair->small;
 }
 
 // Views after which a QR code that every one of them placed and none read is
@@ -320,10 +411,12 @@ int StageRank(Failure why) {
 
 }  // namespace
 
-std::span<const StillView> StillPlan(int width, int height) { return PlanFor(width, height).views; }
+std::span<const StillView> StillPlan(int width, int height, uint32_t mask) {
+  return PlanFor(width, height, mask).views;
+}
 
-StillProbes StillPlanProbes(int width, int height) {
-  const Plan plan = PlanFor(width, height);
+StillProbes StillPlanProbes(int width, int height, uint32_t mask) {
+  const Plan plan = PlanFor(width, height, mask);
   return {plan.finderProbeViews, plan.twoFinderProbeViews, plan.dmProbeViews, plan.cvProbeViews};
 }
 
@@ -598,7 +691,7 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
   int32_t status = 0;
   Failure furthest = Failure::kNone;
   int viewsRun = 0;
-  const Plan plan = PlanFor(width, height);
+  const Plan plan = PlanFor(width, height, mask);
   for (const StillView& view : plan.views) {
     if (options.maxEngineCalls > 0 && out.engineCalls + view.calls > options.maxEngineCalls) break;
     int vw = 0, vh = 0;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cordavex/scan_result.h"
+#include "cordavex/symbology.h"
 
 namespace cordavex {
 
@@ -44,8 +45,9 @@ struct StillView {
                             // each call that reads nothing moves it further)
 };
 
-// The order in which ReadStillImage tries its views on a frame of this size.
-std::span<const StillView> StillPlan(int width, int height);
+// The order in which ReadStillImage tries its views on a frame of this size
+// when it looks for these symbologies (a mask of 1..7).
+std::span<const StillView> StillPlan(int width, int height, uint32_t mask = kMaskAll);
 // After how many views of that plan it gives up early on a symbology: a QR code
 // when no call found a component passing the finder test, or two such; a Data
 // Matrix or Cordavex code when no call placed one.
@@ -55,7 +57,7 @@ struct StillProbes {
   int dmViews;
   int cvViews;
 };
-StillProbes StillPlanProbes(int width, int height);
+StillProbes StillPlanProbes(int width, int height, uint32_t mask = kMaskAll);
 // A wider set of views than the plan, for benchmarks that weigh what each would
 // add.
 std::vector<StillView> CandidateViews();
