@@ -339,12 +339,14 @@ void PrintTally(const std::string& set, const char* reader, const Tally& t, cons
 // it costs, to order the plan by gain per millisecond. With `perImage` one
 // tab-separated line per view and image (view, image, decoded 0/1, 2 for a
 // wrong reading or - when the view cannot be made of that image, ms, placed a
-// symbol 0/1, the image's pixels, the most QR finder candidates a call found),
-// the input of bench/plan_views.py.
+// symbol 0/1, the image's pixels, the most QR finder candidates a call found,
+// then for each closer look after it: x when it would not be taken, else
+// decoded 0/1/2, ms, finder candidates, placed 0/1), the input of
+// bench/plan_views.py.
 void TimeViews(const std::vector<Sample>& samples, bool perImage) {
   auto result = std::make_unique<ScanResult>();
   std::vector<uint64_t> workspace;
-  std::vector<uint8_t> view;
+  std::vector<uint8_t> view, look;
   for (const StillView& v : CandidateViews()) {
     int decoded = 0;
     double total = 0;
@@ -369,9 +371,32 @@ void TimeViews(const std::vector<Sample>& samples, bool perImage) {
       const double ms = CpuMs() - t0;
       total += ms;
       if (perImage) {
-        std::printf("%s\t%s\t%s\t%.4f\t%d\t%d\t%d\n", ViewName(v).c_str(), s.name.c_str(),
+        std::printf("%s\t%s\t%s\t%.4f\t%d\t%d\t%d", ViewName(v).c_str(), s.name.c_str(),
                     !made ? "-" : ok ? "1" : wrong ? "2" : "0",
                     ms, placed ? 1 : 0, s.width * s.height, finders);
+        // Each closer look the reader could take after this view, on the
+        // symbol it placed (the reader takes the first after the first such
+        // view and the second after the second).
+        int lw = 0, lh = 0;
+        const bool looks = made && !ok && !wrong &&
+                           MakeCloserLook(workspace, v, w, h, s.grey, s.width, s.height, look, lw, lh);
+        for (const StillView& l : CloserLooks()) {
+          if (!looks) {
+            std::printf("\tx\t0\t0\t0");
+            continue;
+          }
+          const double l0 = CpuMs();
+          const ViewRun run = RunView(look, lw, lh, l, s.mask, workspace, *result);
+          bool lookOk = false;
+          if (run.status == 1) {
+            const DecodedSymbol symbol = LastDecodedSymbol(workspace.data());
+            lookOk = std::equal(symbol.bytes.begin(), symbol.bytes.end(), s.expected.begin(),
+                                s.expected.end());
+          }
+          std::printf("\t%s\t%.4f\t%d\t%d", run.status != 1 ? "0" : lookOk ? "1" : "2",
+                      CpuMs() - l0, run.finders, run.placed != 0 ? 1 : 0);
+        }
+        std::printf("\n");
       }
       if (ok) {
         ++decoded;

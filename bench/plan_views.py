@@ -6,8 +6,8 @@
 
 Reads one line per candidate view and image (view, image, decoded 0/1, 2 for a
 wrong reading or - when the view cannot be made of the image, ms, placed 0/1:
-whether a call placed a symbol, the image's pixels and the most finder
-candidates a call found) and builds two plans greedily, never with a view that
+whether a call placed a symbol, the image's pixels, the most finder
+candidates a call found and the closer looks after it) and builds two plans greedily, never with a view that
 reads an image not yet read wrongly, one for the images the engine keeps as
 they are (up to 4 x 76800 - 1 pixels) and one for the larger images it reduces:
 the next view is the one that reads the most images not yet read per
@@ -21,17 +21,20 @@ per set and the plans as the C++ initialisers of engine/still_reader.cpp.
 starts instead from each plan as it stands in the reader (the pairs of
 kPlans, with their probes: a plan for any mix of symbologies is refined on
 every image, a plan for one symbology on that symbology's images; --plans
-chooses some of them) and improves it by moving, dropping,
+chooses some of them; --rebuild starts instead from views chosen greedily
+until they read what the plan reads) and improves it by moving, dropping,
 replacing or adding one view at a time and by choosing the probes: after how
 many views without one QR finder candidate, and without two, the reader gives
 up on a QR code, and after how many without a placed Data Matrix or Cordavex
 code on those. A change is kept when every image read before (with the plan's
 QR probe and no other give-up) is still read, no reading is wrong and the whole
 corpus costs less (with --weights FILE, each set's milliseconds divided by its
-weight). That needs the seventh column of the table, the most finder candidates
-a call found. The closer looks that the reader takes at a symbol placed on a
-large frame are not in the table: check a refined large-frame plan with the
-corpus benchmark.
+weight; a line naming "read: " and a set weighs again what the images of
+that set that were read cost). That needs the seventh column of the table, the
+most finder candidates a call found. The closer looks that the reader takes
+after a view that placed a symbol on a frame the engine reduces come from the
+columns after it (what each closer look would read and cost after that view);
+a table without them leaves the closer looks out.
 """
 import argparse
 import collections
@@ -141,14 +144,17 @@ def plans_in_source(source):
 class Table:
     """Each image's cost, reading, finder count and placing per view, as lists."""
 
-    def __init__(self, images, read, cost, finders, placed, wrong):
+    def __init__(self, images, read, cost, finders, placed, wrong, looks=None):
         self.groups = [image_set(image) for image in images]
         self.symbology = [group[:2] for group in self.groups]
+        looks = looks or {}
         # A view that cannot be made of an image is skipped, as the reader
-        # skips it: no cost, and it does not count towards a probe.
+        # skips it: no cost, and it does not count towards a probe. The last
+        # field holds the closer looks the reader would take after the view.
         self.rows = {view: [None if i not in cost[view] else
                             (cost[view][i], read[view][i], finders[view].get(i, 0),
-                             placed[view].get(i, False), wrong[view].get(i, False))
+                             placed[view].get(i, False), wrong[view].get(i, False),
+                             looks.get(view, {}).get(i, ()))
                             for i in images]
                      for view in read}
 
@@ -156,20 +162,31 @@ class Table:
         """Images read and ms spent per set, as the reader would with this plan
         and probe: views without one QR finder candidate, views without two,
         views without a placed Data Matrix, views without a placed Cordavex
-        code. Closer looks at placed symbols are not modelled."""
+        code. A view that places a symbol on a frame the engine reduces and
+        does not read it is followed by the next closer look, while there is
+        one (when the table has them)."""
         decoded, spent = collections.Counter(), collections.Counter()
         columns = [self.rows[view] for view in plan]
         for i, group in enumerate(self.groups):
             symbology = self.symbology[i]
-            most = views = placings = 0
+            most = views = placings = closer = 0
+            here = 0.0
             for column in columns:
                 if column[i] is None:
                     continue
-                ms, ok, found, put, bad = column[i]
+                ms, ok, found, put, bad, looks = column[i]
                 spent[group] += ms
+                here += ms
+                if not ok and not bad and closer < len(looks) and looks[closer] is not None:
+                    look_ms, ok, look_found, bad = looks[closer]
+                    closer += 1
+                    spent[group] += look_ms
+                    here += look_ms
+                    found = max(found, look_found)
                 if ok:
                     decoded[group] += 1
                     decoded[READ] |= 1 << i
+                    spent[DECODED + group] += here
                     break
                 if bad:
                     # The reader stops at a wrong reading too.
@@ -188,9 +205,11 @@ class Table:
 
 
 # The keys under which Table.run counts wrong readings and marks the images
-# read (bit i for image i).
+# read (bit i for image i), and the prefix of the key under which it adds up
+# what the images of a set that were read cost.
 WRONG = "wrong readings"
 READ = "images read"
+DECODED = "read: "
 
 
 def keeps(decoded, floor):
@@ -218,7 +237,12 @@ WEIGHTS = {}
 
 
 def cost_of(spent):
-    return sum(ms / WEIGHTS.get(group, 1.0) for group, ms in spent.items())
+    """The sets' milliseconds, each divided by its weight; what the images of a
+    set that were read cost counts again where the weights name it ("read: "
+    and the set)."""
+    return sum(ms / WEIGHTS[group] if group in WEIGHTS else
+               0 if group.startswith(DECODED) else ms
+               for group, ms in spent.items())
 
 
 def refine(table, plan, probe):
@@ -268,12 +292,50 @@ def refine(table, plan, probe):
         print("// %.1f" % best[0])
 
 
+def rebuild(table, plan, probe):
+    """A new start for refine(): views chosen greedily, each for the images it
+    adds per weighted millisecond among those the plan reads (closer looks
+    included, no give-up while choosing), until it reads them all; then the
+    shortest probes that keep them. Leaves a local optimum that moving one
+    view at a time cannot."""
+    floor = dict(table.run(plan, probe[:2] + (99, 99))[0])
+    wanted, no_give_up = floor[READ], (99, 99, 99, 99)
+    built = []
+    while True:
+        decoded, spent = table.run(built, no_give_up)
+        have, base = decoded[READ] & wanted, cost_of(spent)
+        if have == wanted:
+            break
+        best = None
+        for view in table.rows:
+            if view in built:
+                continue
+            decoded, spent = table.run(built + [view], no_give_up)
+            if decoded[WRONG] > floor.get(WRONG, 0):
+                continue
+            gain = bin(decoded[READ] & wanted & ~have).count("1")
+            if gain and (best is None or gain / max(cost_of(spent) - base, 1e-6) > best[0]):
+                best = (gain / max(cost_of(spent) - base, 1e-6), view)
+        if best is None:
+            return plan, probe
+        built.append(best[1])
+    probe = best_placed_probes(table, built, (len(built), len(built), 99, 99), floor)
+    chosen = None
+    for first in range(1, len(built) + 1):
+        for second in range(first, len(built) + 1):
+            trial = (first, second) + probe[2:]
+            decoded, spent = table.run(built, trial)
+            if keeps(decoded, floor) and (chosen is None or cost_of(spent) < chosen[0]):
+                chosen = (cost_of(spent), trial)
+    return built, chosen[1]
+
+
 def print_run(table, plan, probe):
     decoded, spent = table.run(plan, probe)
     count = collections.Counter(table.groups)
     for group in count:
-        print("// %-12s %3d/%-3d read, %8.1f ms" % (group, decoded[group], count[group],
-                                                   spent[group]))
+        print("// %-12s %3d/%-3d read, %8.1f ms (%.1f ms on those read)" % (
+            group, decoded[group], count[group], spent[group], spent[DECODED + group]))
     print("// %d wrong readings" % decoded[WRONG])
 
 
@@ -310,6 +372,9 @@ def main():
     parser.add_argument("--plans", metavar="NAMES",
                         help="with --refine, only these plans (comma-separated, such as "
                              "kQrPlan,kQrLargeFramePlan)")
+    parser.add_argument("--rebuild", action="store_true",
+                        help="with --refine, start from a plan built greedily to read what "
+                             "each plan reads, rather than from the plan itself")
     options = parser.parse_args()
     if options.weights:
         with open(options.weights) as f:
@@ -324,6 +389,7 @@ def main():
     finders = collections.defaultdict(dict)
     placed = collections.defaultdict(dict)
     wrong = collections.defaultdict(dict)
+    looks = collections.defaultdict(dict)
     views = []
     with open(options.tsv) as f:
         for line in f:
@@ -343,6 +409,16 @@ def main():
             if len(fields) >= 7:
                 finders[view][image] = int(fields[6])
                 placed[view][image] = fields[4] == "1"
+            # Closer looks: decoded (x when not taken), ms, finders, placed.
+            taken = []
+            for k in range(7, len(fields) - 3, 4):
+                if fields[k] == "x":
+                    taken.append(None)
+                else:
+                    taken.append((float(fields[k + 1]), fields[k] == "1", int(fields[k + 2]),
+                                  fields[k] == "2"))
+            if any(taken):
+                looks[view][image] = tuple(taken)
     if not views:
         sys.exit("no view lines in " + options.tsv)
     images = list(read[views[0]])
@@ -361,7 +437,9 @@ def main():
                       if symbology is None or image_set(image).startswith(symbology + " ")]
             if not subset:
                 continue
-            table = Table(subset, read, cost, finders, placed, wrong)
+            table = Table(subset, read, cost, finders, placed, wrong, looks)
+            if options.rebuild:
+                plan, probe = rebuild(table, plan, probe)
             plan, probe = refine(table, plan, probe)
             print("// %s refined: give up on a QR code after %d views without a finder "
                   "candidate, %d without two; on Data Matrix after %d views that placed "

@@ -108,8 +108,11 @@ constexpr StillView kMixedLargeFrameViews[] = {
 constexpr Plan kLargeFramePlan{kMixedLargeFrameViews, 2, 3, 3, 5};
 
 // One symbology alone: the plans above, refined the same way (with the
-// weights) on that symbology's images only. A plan's probes for the
-// symbologies it does not serve are never consulted.
+// weights) on that symbology's images only; the large-frame plans rebuilt first
+// (--rebuild) from a table that holds what each closer look reads after each
+// view, and the QR code's weighing again what the 640 x 480 frames it reads
+// cost. A plan's probes for the symbologies it does not serve are never
+// consulted.
 constexpr StillView kQrViews[] = {
     {ViewKind::kLocalThreshold, 100, 0, 4, 1, 0},
     {ViewKind::kCrop, 100, 4, 2, 1, 32},
@@ -126,14 +129,14 @@ constexpr StillView kQrViews[] = {
 };
 constexpr Plan kQrPlan{kQrViews, 4, 4, 1, 1};
 constexpr StillView kQrLargeFrameViews[] = {
-    {ViewKind::kPad, 8, 0, 4, 1, 0},
-    {ViewKind::kCrop, 100, 4, 4, 4, 16},
+    {ViewKind::kCrop, 100, 4, 2, 1, 24},
+    {ViewKind::kFull, 100, 0, 5, 1, 0},
+    {ViewKind::kCrop, 100, 4, 4, 1, 32},
     {ViewKind::kCrop, 100, 2, 0, 1, 48},
-    {ViewKind::kPad, 8, 0, 3, 1, 16},
-    {ViewKind::kCrop, 100, 4, 3, 4, 0},
-    {ViewKind::kFull, 100, 0, 2, 1, 32},
+    {ViewKind::kCrop, 100, 4, 0, 4, 0},
+    {ViewKind::kCrop, 100, 4, 4, 4, 24},
 };
-constexpr Plan kQrLargeFramePlan{kQrLargeFrameViews, 2, 3, 1, 1};
+constexpr Plan kQrLargeFramePlan{kQrLargeFrameViews, 4, 4, 1, 1};
 
 constexpr StillView kDmViews[] = {
     {ViewKind::kCrop, 100, 4, 4, 1, 32},
@@ -150,11 +153,10 @@ constexpr StillView kDmViews[] = {
 };
 constexpr Plan kDmPlan{kDmViews, 1, 1, 4, 1};
 constexpr StillView kDmLargeFrameViews[] = {
-    {ViewKind::kFull, 100, 0, 3, 1, 48},
+    {ViewKind::kFull, 100, 0, 2, 2, 48},
+    {ViewKind::kCrop, 100, 1, 4, 1, 24},
     {ViewKind::kCrop, 100, 2, 4, 1, 48},
-    {ViewKind::kCrop, 100, 1, 4, 1, 32},
-    {ViewKind::kCrop, 100, 4, 0, 1, 16},
-    {ViewKind::kCrop, 100, 4, 4, 4, 0},
+    {ViewKind::kCrop, 100, 4, 2, 1, 32},
 };
 constexpr Plan kDmLargeFramePlan{kDmLargeFrameViews, 1, 1, 3, 1};
 
@@ -634,12 +636,17 @@ ViewRun RunView(const std::vector<uint8_t>& viewGrey, int viewWidth, int viewHei
   return run;
 }
 
-namespace {
+std::span<const StillView> CloserLooks() { return kCloserLooks; }
 
-// The frame's pixels in [x0, x1) x [y0, y1), at the largest size the engine
-// keeps unreduced when it would reduce them.
-void CloserLookView(const std::vector<uint8_t>& grey, int width, int x0, int y0, int x1, int y1,
+bool MakeCloserLook(const std::vector<uint64_t>& workspace, const StillView& view, int viewWidth,
+                    int viewHeight, const std::vector<uint8_t>& grey, int width, int height,
                     std::vector<uint8_t>& out, int& outWidth, int& outHeight) {
+  if (workspace.size() * sizeof(uint64_t) < sizeof(Recognizer)) return false;
+  const auto& r = *reinterpret_cast<const Recognizer*>(workspace.data());
+  int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+  if (!LocatedCrop(r, view, viewWidth, viewHeight, width, height, x0, y0, x1, y1)) return false;
+  // The frame's pixels in [x0, x1) x [y0, y1), at the largest size the engine
+  // keeps unreduced when it would reduce them.
   outWidth = x1 - x0;
   outHeight = y1 - y0;
   out.resize(static_cast<size_t>(outWidth) * outHeight);
@@ -655,7 +662,10 @@ void CloserLookView(const std::vector<uint8_t>& grey, int width, int x0, int y0,
     outWidth = w;
     outHeight = h;
   }
+  return true;
 }
+
+namespace {
 
 void RecordRead(const std::vector<uint64_t>& workspace, const StillView& view, StillReadOutcome& out) {
   const DecodedSymbol symbol = LastDecodedSymbol(workspace.data());
@@ -711,13 +721,11 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
     for (const Failure why : r.miss) {
       if (StageRank(why) > StageRank(furthest)) furthest = why;
     }
-    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    int cw = 0, ch = 0;
     if (closerLooks < static_cast<int>(std::size(kCloserLooks)) &&
-        LocatedCrop(r, view, vw, vh, width, height, x0, y0, x1, y1)) {
+        MakeCloserLook(workspace, view, vw, vh, grey, width, height, viewGrey, cw, ch)) {
       const StillView& look = kCloserLooks[closerLooks++];
       if (options.maxEngineCalls > 0 && out.engineCalls + look.calls > options.maxEngineCalls) break;
-      int cw = 0, ch = 0;
-      CloserLookView(grey, width, x0, y0, x1, y1, viewGrey, cw, ch);
       const ViewRun closer = RunView(viewGrey, cw, ch, look, mask, workspace, *result);
       out.engineCalls += closer.calls;
       status = closer.status;

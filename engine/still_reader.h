@@ -72,6 +72,17 @@ std::vector<uint8_t> GreyOfFrame(const uint8_t* image, int32_t width, int32_t he
 bool MakeView(const std::vector<uint8_t>& grey, int width, int height, const StillView& view,
               std::vector<uint8_t>& out, int& viewWidth, int& viewHeight);
 
+// The closer looks ReadStillImage takes, one after each of the first views of a
+// frame the engine reduces that place a symbol without reading it.
+std::span<const StillView> CloserLooks();
+// Renders the closer look at the symbol that the calls in `workspace` placed
+// on `view` (viewWidth x viewHeight, made of a width x height grey frame): the
+// frame's own pixels around it. False when the engine kept the view as it was,
+// placed nothing, or the view cannot say where in the frame the symbol lies.
+bool MakeCloserLook(const std::vector<uint64_t>& workspace, const StillView& view, int viewWidth,
+                    int viewHeight, const std::vector<uint8_t>& grey, int width, int height,
+                    std::vector<uint8_t>& out, int& outWidth, int& outHeight);
+
 // Runs the engine on one view with a workspace cleared first. Returns the last
 // status; `calls` counts the engine calls made, `finders` is the most
 // components passing the QR finder test that any call found (counting stops at

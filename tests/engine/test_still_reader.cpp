@@ -160,7 +160,7 @@ TEST(StillReader, GivesUpEarlyWhenNothingFinderLikeIsInView) {
 
 // A QR code with the stones of two finders scraped off: one finder is left, a
 // code needs three, and views that never find a second one give up after the
-// second probe.
+// second probe, however short the first.
 TEST(StillReader, GivesUpWhenNoViewFindsASecondFinder) {
   auto symbol = test::EncodeQrBytes(Bytes("one finder"), 1, test::kLevelM);
   ASSERT_TRUE(symbol.has_value());
@@ -187,8 +187,9 @@ TEST(StillReader, GivesUpWhenNoViewFindsASecondFinder) {
   const auto plan = StillPlan(f.width, f.height, kMaskQr);
   const auto callsOfViews = [&](int views) { return CallsOfFirstViews(plan, views); };
   const StillProbes probes = StillPlanProbes(f.width, f.height, kMaskQr);
-  ASSERT_LT(probes.finderViews, probes.twoFinderViews);
-  EXPECT_GT(outcome.engineCalls, callsOfViews(probes.finderViews)) << "a finder is in view";
+  if (probes.finderViews < probes.twoFinderViews) {
+    EXPECT_GT(outcome.engineCalls, callsOfViews(probes.finderViews)) << "a finder is in view";
+  }
   EXPECT_EQ(outcome.engineCalls, callsOfViews(probes.twoFinderViews));
   EXPECT_GT(everyView, outcome.engineCalls);
 }
