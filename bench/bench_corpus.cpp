@@ -16,7 +16,9 @@
 // adds little. --views times every candidate view of the still reader on every
 // image on its own (--views-tsv: one line per view and image, for
 // bench/plan_views.py, which orders the plan); --list prints each image's
-// result.
+// result; --every-symbology has the still reader look for all three
+// symbologies in every image, as `cordavex scan` does unless told otherwise
+// (zxing-cpp keeps the one format).
 #include <ZXing/ReadBarcode.h>
 
 #include <algorithm>
@@ -230,10 +232,11 @@ struct Read {
   int calls = 0;
 };
 
-Read ReadStill(const Sample& s, ScanResult& result) {
+// `mask` 0: the sample's own symbology.
+Read ReadStill(const Sample& s, uint32_t mask, ScanResult& result) {
   StillReadOutcome outcome;
   StillReadOptions options;
-  options.symbologyMask = s.mask;
+  options.symbologyMask = mask != 0 ? mask : s.mask;
   const double t0 = CpuMs();
   const int32_t status = ReadStillImage(s.grey.data(), s.width, s.height, 8, &result, options, &outcome);
   Read r;
@@ -338,12 +341,13 @@ void PrintTally(const std::string& set, const char* reader, const Tally& t, cons
 // Every candidate view on every image, alone: which images it decodes and what
 // it costs, to order the plan by gain per millisecond. With `perImage` one
 // tab-separated line per view and image (view, image, decoded 0/1, 2 for a
-// wrong reading or - when the view cannot be made of that image, ms, placed a
-// symbol 0/1, the image's pixels, the most QR finder candidates a call found,
-// then for each closer look after it: x when it would not be taken, else
-// decoded 0/1/2, ms, finder candidates, placed 0/1), the input of
-// bench/plan_views.py.
-void TimeViews(const std::vector<Sample>& samples, bool perImage) {
+// wrong reading or - when the view cannot be made of that image, ms, the mask
+// bits of the symbologies it placed, the image's pixels, the most QR finder
+// candidates a call found, then for each closer look after it: x when it would
+// not be taken, else decoded 0/1/2, ms, finder candidates, placed bits), the
+// input of bench/plan_views.py. A nonzero `mask` looks for those symbologies
+// in every image instead of the image's own.
+void TimeViews(const std::vector<Sample>& samples, bool perImage, uint32_t mask) {
   auto result = std::make_unique<ScanResult>();
   std::vector<uint64_t> workspace;
   std::vector<uint8_t> view, look;
@@ -354,12 +358,13 @@ void TimeViews(const std::vector<Sample>& samples, bool perImage) {
     for (const Sample& s : samples) {
       const double t0 = CpuMs();
       int w = 0, h = 0;
-      bool ok = false, placed = false, wrong = false;
+      bool ok = false, wrong = false;
+      uint32_t placed = 0;
       int finders = 0;
       const bool made = MakeView(s.grey, s.width, s.height, v, view, w, h);
       if (made) {
-        const ViewRun run = RunView(view, w, h, v, s.mask, workspace, *result);
-        placed = run.placed != 0;
+        const ViewRun run = RunView(view, w, h, v, mask != 0 ? mask : s.mask, workspace, *result);
+        placed = run.placed;
         finders = run.finders;
         if (run.status == 1) {
           const DecodedSymbol symbol = LastDecodedSymbol(workspace.data());
@@ -373,7 +378,7 @@ void TimeViews(const std::vector<Sample>& samples, bool perImage) {
       if (perImage) {
         std::printf("%s\t%s\t%s\t%.4f\t%d\t%d\t%d", ViewName(v).c_str(), s.name.c_str(),
                     !made ? "-" : ok ? "1" : wrong ? "2" : "0",
-                    ms, placed ? 1 : 0, s.width * s.height, finders);
+                    ms, placed, s.width * s.height, finders);
         // Each closer look the reader could take after this view, on the
         // symbol it placed (the reader takes the first after the first such
         // view and the second after the second).
@@ -386,7 +391,7 @@ void TimeViews(const std::vector<Sample>& samples, bool perImage) {
             continue;
           }
           const double l0 = CpuMs();
-          const ViewRun run = RunView(look, lw, lh, l, s.mask, workspace, *result);
+          const ViewRun run = RunView(look, lw, lh, l, mask != 0 ? mask : s.mask, workspace, *result);
           bool lookOk = false;
           if (run.status == 1) {
             const DecodedSymbol symbol = LastDecodedSymbol(workspace.data());
@@ -394,7 +399,7 @@ void TimeViews(const std::vector<Sample>& samples, bool perImage) {
                                 s.expected.end());
           }
           std::printf("\t%s\t%.4f\t%d\t%d", run.status != 1 ? "0" : lookOk ? "1" : "2",
-                      CpuMs() - l0, run.finders, run.placed != 0 ? 1 : 0);
+                      CpuMs() - l0, run.finders, run.placed);
         }
         std::printf("\n");
       }
@@ -438,7 +443,7 @@ int main(int argc, char** argv) {
   using namespace cordavex;
   std::string set = "all";
   std::string symbologies = "qr,dm,cv";
-  bool plain = false, views = false, viewsTsv = false, list = false;
+  bool plain = false, views = false, viewsTsv = false, list = false, everySymbology = false;
   std::string dump;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -454,11 +459,13 @@ int main(int argc, char** argv) {
       views = viewsTsv = true;
     } else if (a == "--list") {
       list = true;
+    } else if (a == "--every-symbology") {
+      everySymbology = true;
     } else if (a == "--dump" && i + 1 < argc) {
       dump = argv[++i];
     } else {
       std::fprintf(stderr, "usage: %s [--set realworld|camera|all] [--symbologies qr,dm,cv] [--plain] "
-                   "[--views|--views-tsv] [--list] [--dump DIR]\n", argv[0]);
+                   "[--views|--views-tsv] [--list] [--every-symbology] [--dump DIR]\n", argv[0]);
       return 2;
     }
   }
@@ -484,7 +491,7 @@ int main(int argc, char** argv) {
   }
   if (!dump.empty()) return DumpFrames(samples, dump);
   if (views) {
-    TimeViews(samples, viewsTsv);
+    TimeViews(samples, viewsTsv, everySymbology ? kMaskAll : 0);
     return 0;
   }
   auto result = std::make_unique<ScanResult>();
@@ -494,7 +501,7 @@ int main(int argc, char** argv) {
   for (const Sample& s : samples) {
     if (std::find(order.begin(), order.end(), s.set) == order.end()) order.push_back(s.set);
     const Read z = s.zxingReads ? ReadZxing(s) : Read{};
-    const Read o = ReadStill(s, *result);
+    const Read o = ReadStill(s, everySymbology ? kMaskAll : 0, *result);
     if (s.zxingReads) zxing[s.set].Add(z);
     still[s.set].Add(o);
     Read p;

@@ -141,48 +141,73 @@ def plans_in_source(source):
     return plans
 
 
-class Table:
-    """Each image's cost, reading, finder count and placing per view, as lists."""
+# The reader's mask bits.
+MASK_QR, MASK_CV, MASK_DM = 1, 2, 4
+OWN_MASK = {"qr": MASK_QR, "cv": MASK_CV, "dm": MASK_DM}
 
-    def __init__(self, images, read, cost, finders, placed, wrong, looks=None):
+
+class Table:
+    """Each image's cost, reading, finder count and placing per view, as lists.
+    With `every`, the table was made looking for every symbology in every
+    image (--every-symbology), as the reader does for a mix; otherwise for
+    each image's own symbology only."""
+
+    def __init__(self, images, read, cost, finders, placed, wrong, looks=None, every=False):
         self.groups = [image_set(image) for image in images]
-        self.symbology = [group[:2] for group in self.groups]
+        self.every = every
+        self.own = [OWN_MASK[group[:2]] for group in self.groups]
+        self.masks = [MASK_QR | MASK_CV | MASK_DM if every else own for own in self.own]
         looks = looks or {}
+
+        def bits(value, i):
+            # A table for one symbology says only whether it placed one.
+            return value if every else self.masks[i] if value else 0
+
+        def taken(view_looks, i):
+            return tuple(None if look is None else look[:4] + (bits(look[4], i),)
+                         for look in view_looks)
+
         # A view that cannot be made of an image is skipped, as the reader
         # skips it: no cost, and it does not count towards a probe. The last
         # field holds the closer looks the reader would take after the view.
-        self.rows = {view: [None if i not in cost[view] else
-                            (cost[view][i], read[view][i], finders[view].get(i, 0),
-                             placed[view].get(i, False), wrong[view].get(i, False),
-                             looks.get(view, {}).get(i, ()))
-                            for i in images]
+        self.rows = {view: [None if image not in cost[view] else
+                            (cost[view][image], read[view][image], finders[view].get(image, 0),
+                             bits(placed[view].get(image, 0), i), wrong[view].get(image, False),
+                             taken(looks.get(view, {}).get(image, ()), i))
+                            for i, image in enumerate(images)]
                      for view in read}
 
     def run(self, plan, probe):
         """Images read and ms spent per set, as the reader would with this plan
         and probe: views without one QR finder candidate, views without two,
         views without a placed Data Matrix, views without a placed Cordavex
-        code. A view that places a symbol on a frame the engine reduces and
-        does not read it is followed by the next closer look, while there is
-        one (when the table has them)."""
+        code; the reader stops when it has given up on every symbology it
+        looks for. A view that places a symbol on a frame the engine reduces
+        and does not read it is followed by the next closer look, while there
+        is one (when the table has them)."""
         decoded, spent = collections.Counter(), collections.Counter()
         columns = [self.rows[view] for view in plan]
         for i, group in enumerate(self.groups):
-            symbology = self.symbology[i]
-            most = views = placings = closer = 0
+            wanted, own = self.masks[i], self.own[i]
+            most = views = qr_placings = closer = placed = 0
             here = 0.0
             for column in columns:
                 if column[i] is None:
                     continue
                 ms, ok, found, put, bad, looks = column[i]
+                # Once the reader has given up on the image's symbology, a
+                # view that would have read it no longer looks for it.
+                ok = ok and wanted & own
                 spent[group] += ms
                 here += ms
                 if not ok and not bad and closer < len(looks) and looks[closer] is not None:
-                    look_ms, ok, look_found, bad = looks[closer]
+                    look_ms, ok, look_found, bad, look_put = looks[closer]
+                    ok = ok and wanted & own
                     closer += 1
                     spent[group] += look_ms
                     here += look_ms
                     found = max(found, look_found)
+                    placed |= look_put
                 if ok:
                     decoded[group] += 1
                     decoded[READ] |= 1 << i
@@ -194,12 +219,17 @@ class Table:
                     break
                 views += 1
                 most = max(most, found)
-                placings += put
-                if symbology == "qr":
-                    if ((views >= probe[0] and most < 1) or (views >= probe[1] and most < 2)
-                            or placings >= QR_PLACED_VIEWS):
-                        break
-                elif views >= probe[2 if symbology == "dm" else 3] and placings == 0:
+                placed |= put
+                if (views >= probe[0] and most < 1) or (views >= probe[1] and most < 2):
+                    wanted &= ~MASK_QR
+                if views >= probe[2] and not placed & MASK_DM:
+                    wanted &= ~MASK_DM
+                if views >= probe[3] and not placed & MASK_CV:
+                    wanted &= ~MASK_CV
+                qr_placings += 1 if put & MASK_QR else 0
+                if qr_placings >= QR_PLACED_VIEWS:
+                    wanted &= ~MASK_QR
+                if not wanted:
                     break
         return decoded, spent
 
@@ -245,11 +275,19 @@ def cost_of(spent):
                for group, ms in spent.items())
 
 
+def floor_of(table, plan, probe):
+    """What a plan reads: with the QR probe it has and no other give-up, so
+    that the Data Matrix and Cordavex code probes can be chosen anew; but on
+    a table that looks for every symbology in every image, where a longer
+    probe for one symbology keeps the reader looking for the others too, with
+    the probes it has."""
+    return dict(table.run(plan, probe if table.every else probe[:2] + (99, 99))[0])
+
+
 def refine(table, plan, probe):
-    # What the plan reads with the QR probe it has and no other give-up: the
-    # Data Matrix and Cordavex code probes are chosen anew.
-    floor = dict(table.run(plan, probe[:2] + (99, 99))[0])
-    probe = best_placed_probes(table, plan, probe[:2] + (99, 99), floor)
+    floor = floor_of(table, plan, probe)
+    if not table.every:
+        probe = best_placed_probes(table, plan, probe[:2] + (99, 99), floor)
     decoded, spent = table.run(plan, probe)
     best = (cost_of(spent), plan, probe)
     print("// starting plan: %.1f" % best[0])
@@ -298,7 +336,7 @@ def rebuild(table, plan, probe):
     included, no give-up while choosing), until it reads them all; then the
     shortest probes that keep them. Leaves a local optimum that moving one
     view at a time cannot."""
-    floor = dict(table.run(plan, probe[:2] + (99, 99))[0])
+    floor = floor_of(table, plan, probe)
     wanted, no_give_up = floor[READ], (99, 99, 99, 99)
     built = []
     while True:
@@ -375,6 +413,10 @@ def main():
     parser.add_argument("--rebuild", action="store_true",
                         help="with --refine, start from a plan built greedily to read what "
                              "each plan reads, rather than from the plan itself")
+    parser.add_argument("--every-symbology", action="store_true",
+                        help="the table was made with --every-symbology: refine only the "
+                             "plans for a mix of symbologies, which then look for all three "
+                             "in every image as the reader does")
     options = parser.parse_args()
     if options.weights:
         with open(options.weights) as f:
@@ -408,7 +450,7 @@ def main():
             cost[view][image] = float(ms)
             if len(fields) >= 7:
                 finders[view][image] = int(fields[6])
-                placed[view][image] = fields[4] == "1"
+                placed[view][image] = int(fields[4])
             # Closer looks: decoded (x when not taken), ms, finders, placed.
             taken = []
             for k in range(7, len(fields) - 3, 4):
@@ -416,7 +458,7 @@ def main():
                     taken.append(None)
                 else:
                     taken.append((float(fields[k + 1]), fields[k] == "1", int(fields[k + 2]),
-                                  fields[k] == "2"))
+                                  fields[k] == "2", int(fields[k + 3])))
             if any(taken):
                 looks[view][image] = tuple(taken)
     if not views:
@@ -433,11 +475,16 @@ def main():
         for name, views_name, symbology, reduced, plan, probe in plans_in_source(source):
             if wanted and name not in wanted:
                 continue
+            # A table made looking for every symbology serves only the plans
+            # for a mix, and a plan for a mix is best refined on one.
+            if options.every_symbology and symbology is not None:
+                continue
             subset = [image for image in (large if reduced else small)
                       if symbology is None or image_set(image).startswith(symbology + " ")]
             if not subset:
                 continue
-            table = Table(subset, read, cost, finders, placed, wrong, looks)
+            table = Table(subset, read, cost, finders, placed, wrong, looks,
+                          options.every_symbology)
             if options.rebuild:
                 plan, probe = rebuild(table, plan, probe)
             plan, probe = refine(table, plan, probe)

@@ -68,7 +68,8 @@ struct Plan {
 // threshold finds the finders of photos under uneven light; reduced copies
 // merge the noise of small photos into clean modules; a light border moves
 // the threshold towards the paper's white and gives a symbol cut by the
-// frame's edge a margin to trace around.
+// frame's edge a margin to trace around. It is a fixed point of the same
+// refinement on a table made looking for every symbology in every image.
 constexpr StillView kMixedViews[] = {
     {ViewKind::kCrop, 100, 4, 4, 1, 32},
     {ViewKind::kLocalThreshold, 100, 0, 4, 1, 0},
@@ -87,25 +88,27 @@ constexpr StillView kMixedViews[] = {
     {ViewKind::kScale, 50, 0, 0, 1, 32},
 };
 constexpr Plan kPlan{kMixedViews, 6, 6, 4, 9};
-// Large frames: the greedy list ended where a view added less than one image
-// per 50 ms; the same refinement (offsets 16 and 32 on offer, plain sums) then
-// reordered it, replaced views with ones that start below the midpoint and
-// chose the probes. The centre crop keeps small modules at twice the
-// resolution the engine's reduction leaves; the whole frame, reduced by the
-// engine, reads symbols with large modules; the closer look at a placed symbol
-// does the rest. The table the refinement works from cannot show the closer
-// looks: every cheaper plan it has found since (with more offsets, with the
-// weights) lost a symbol that only a closer look read, so this one stays.
+// Large frames: rebuilt (bench/plan_views.py --rebuild) and refined on a table
+// made looking for every symbology in every image, as the reader does for a
+// mix (--every-symbology), with what each closer look reads after each view.
+// The whole frame, reduced by the engine, reads symbols with large modules;
+// the centre crop keeps small modules at twice the resolution the reduction
+// leaves; the closer look at a placed symbol does the rest.
 constexpr StillView kMixedLargeFrameViews[] = {
+    {ViewKind::kFull, 100, 0, 5, 1, 16},
+    {ViewKind::kCrop, 100, 4, 4, 1, 32},
+    {ViewKind::kCrop, 100, 4, 4, 1, 16},
+    {ViewKind::kCrop, 100, 2, 4, 1, 48},
+    {ViewKind::kFull, 100, 0, 4, 1, 24},
+    {ViewKind::kCrop, 100, 4, 4, 1, 24},
+    {ViewKind::kCrop, 100, 2, 2, 1, 48},
+    {ViewKind::kCrop, 100, 0, 4, 1, 16},
     {ViewKind::kCrop, 100, 4, 4, 4, 16},
-    {ViewKind::kPad, 8, 0, 2, 1, 0},
-    {ViewKind::kCrop, 100, 2, 4, 4, 0},
-    {ViewKind::kCrop, 100, 4, 2, 1, 16},
-    {ViewKind::kFull, 100, 0, 1, 2, 16},
-    {ViewKind::kPad, 8, 0, 3, 1, 0},
-    {ViewKind::kCrop, 100, 4, 3, 4, 0},
+    {ViewKind::kCrop, 100, 4, 3, 1, 0},
+    {ViewKind::kPad, 8, 0, 3, 1, 16},
+    {ViewKind::kCrop, 100, 4, 0, 4, 48},
 };
-constexpr Plan kLargeFramePlan{kMixedLargeFrameViews, 2, 3, 3, 5};
+constexpr Plan kLargeFramePlan{kMixedLargeFrameViews, 6, 6, 4, 9};
 
 // One symbology alone: the plans above, refined the same way (with the
 // weights) on that symbology's images only; the large-frame plans rebuilt first
