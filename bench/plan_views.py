@@ -355,7 +355,10 @@ def rebuild(table, plan, probe):
             if gain and (best is None or gain / max(cost_of(spent) - base, 1e-6) > best[0]):
                 best = (gain / max(cost_of(spent) - base, 1e-6), view)
         if best is None:
-            return plan, probe
+            # What is left is read only by views that would misread an image
+            # not yet read: the plan's own views, in its order, read it.
+            built += [view for view in plan if view not in built]
+            break
         built.append(best[1])
     probe = best_placed_probes(table, built, (len(built), len(built), 99, 99), floor)
     chosen = None
@@ -365,7 +368,7 @@ def rebuild(table, plan, probe):
             decoded, spent = table.run(built, trial)
             if keeps(decoded, floor) and (chosen is None or cost_of(spent) < chosen[0]):
                 chosen = (cost_of(spent), trial)
-    return built, chosen[1]
+    return (built, chosen[1]) if chosen else (plan, probe)
 
 
 def print_run(table, plan, probe):
