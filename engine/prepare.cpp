@@ -382,18 +382,35 @@ void Histogram(const uint8_t* img, int64_t n, int64_t histogram[256]) {
   }
 }
 
-// Every pixel below `level` becomes dark (0), every other light (255).
-void Binarise(uint8_t* img, int64_t n, uint8_t level) {
-  for (int64_t k = 0; k < n; ++k) img[k] = img[k] < level ? 0 : kLight;
+// Every pixel below `level` (0..256) becomes dark (0), every other light (255).
+void Binarise(uint8_t* img, int64_t n, int level) {
+  if (level > 255) {
+    std::memset(img, 0, static_cast<size_t>(n));
+    return;
+  }
+  const auto below = static_cast<uint8_t>(level);
+  for (int64_t k = 0; k < n; ++k) img[k] = img[k] < below ? 0 : kLight;
 }
 
 }  // namespace
 
-int ApplyThreshold(Recognizer& r) {
+namespace {
+
+// ApplyThreshold on the image as the monotone table `tone` would leave it, when
+// `tone` is given, without writing the toned pixels: a table that never goes
+// down keeps every level's pixels together, so the toned histogram is the
+// untoned one moved level by level, and the pixels that end below a toned
+// threshold are exactly those below the first level the table lifts to it.
+int ThresholdThrough(Recognizer& r, const uint8_t* tone) {
   uint8_t* img = r.image();
   const int64_t n = PixelCount(r);
   int64_t histogram[256];
   Histogram(img, n, histogram);
+  if (tone != nullptr) {
+    int64_t toned[256] = {};
+    for (int v = 0; v < 256; ++v) toned[tone[v]] += histogram[v];
+    std::copy(std::begin(toned), std::end(toned), histogram);
+  }
   // count[j]: pixels of level <= j; weighted[j]: sum of their levels.
   int64_t count[256], weighted[256];
   count[0] = histogram[0];
@@ -431,7 +448,12 @@ int ApplyThreshold(Recognizer& r) {
   int t = r.thresholdMid > 192 ? r.thresholdMid + r.thresholdOffset
                                : r.thresholdMid - r.thresholdOffset;
   t = std::clamp(t, 1, 254);
-  Binarise(img, n, static_cast<uint8_t>(t));
+  int level = t;
+  if (tone != nullptr) {
+    level = 0;
+    while (level < 256 && tone[level] < t) ++level;
+  }
+  Binarise(img, n, level);
 
   // A threshold near either end means the offset has run away: start again
   // with a tone curve bent towards the middle.
@@ -446,14 +468,43 @@ int ApplyThreshold(Recognizer& r) {
   return t;
 }
 
+bool NonDecreasing(const uint8_t table[256]) {
+  return std::is_sorted(table, table + 256);
+}
+
+// Whether Sharpen(r, mode) leaves the pixels as they are (it may still move the
+// phase on): the first frame of modes 0 and 2, and the modes that never sharpen.
+bool SharpenKeepsPixels(const Recognizer& r, int mode) {
+  if (mode == 1 || mode == 3) return false;
+  if (mode == 0 || mode == 2) return r.sharpenPhase < 1 || r.sharpenPhase > 3;
+  return true;
+}
+
+}  // namespace
+
+int ApplyThreshold(Recognizer& r) { return ThresholdThrough(r, nullptr); }
+
 int PrepareImage(Recognizer& r, int mode) {
   if (!HasImage(r)) return 0;
   ReduceImage(r);
-  if (mode != kModeThorough) {
-    ApplyToneCurve(r);
-    Sharpen(r, mode);
-    if ((mode == 0 || mode == 1) && PixelCount(r) <= kSmallFramePixels) EnlargeImage(r);
+  if (mode == kModeThorough) {
+    ApplyThreshold(r);
+    return 1;
   }
+  const bool enlarge = (mode == 0 || mode == 1) && PixelCount(r) <= kSmallFramePixels;
+  uint8_t table[256];
+  BuildToneTable(r.toneExponent, table);
+  if (!enlarge && SharpenKeepsPixels(r, mode) && NonDecreasing(table)) {
+    // Nothing changes the pixels between the tone curve and the threshold:
+    // the threshold applies the table on the way, a pass over the image fewer.
+    if (!(r.toneExponent >= kMinExponent && r.toneExponent <= kMaxExponent)) r.toneExponent = 1.0;
+    Sharpen(r, mode);
+    ThresholdThrough(r, table);
+    return 1;
+  }
+  ApplyToneCurve(r);
+  Sharpen(r, mode);
+  if (enlarge) EnlargeImage(r);
   ApplyThreshold(r);
   return 1;
 }

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "engine/dispatch.h"
@@ -560,6 +562,59 @@ TEST(Preparation, BinarisesTheHalvesAtTheThreshold) {
   EXPECT_EQ(ws.at(0, 0), 0);
   EXPECT_EQ(ws.at(159, 100), 0);
   EXPECT_EQ(ws.at(160, 100), 255);
+}
+
+TEST(Preparation, ThresholdThroughTheToneTableMatchesTwoPasses) {
+  // Where nothing sharpens or enlarges, the tone table is applied inside the
+  // threshold; the result must be that of toning every pixel first. The cases
+  // take both ways: phase 3 sharpens, and a frame of 76800 pixels or fewer is
+  // enlarged in mode 0.
+  struct Case {
+    int w, h, mode, phase;
+  };
+  const Case cases[] = {{320, 240, 5, 0}, {320, 240, 2, 0}, {200, 150, 0, 3}, {640, 480, 0, 0},
+                        {1280, 960, 0, 0}, {640, 480, 2, 0}, {640, 480, 2, 1},
+                        {640, 480, 5, 2}};
+  std::mt19937 rng(7);
+  for (const Case& c : cases) {
+    for (const double exponent : {1.0, 0.55, 1.45}) {
+      for (const int offset : {0, 40, 128}) {
+        std::vector<uint8_t> frame(static_cast<size_t>(c.w * c.h));
+        const int dark = static_cast<int>(rng() % 120), span = 40 + static_cast<int>(rng() % 96);
+        for (size_t i = 0; i < frame.size(); ++i) {
+          frame[i] = static_cast<uint8_t>(dark + (i % static_cast<size_t>(c.w)) * span / c.w +
+                                          rng() % 60);
+        }
+        Workspace fused(c.w, c.h), plain(c.w, c.h);
+        for (Workspace* ws : {&fused, &plain}) {
+          ws->SetImage(c.w, c.h);
+          std::memcpy(ws->r().image(), frame.data(), frame.size());
+          ws->r().toneExponent = exponent;
+          ws->r().thresholdOffset = offset;
+          ws->r().sharpenPhase = c.phase;
+        }
+        ASSERT_EQ(PrepareImage(fused.r(), c.mode), 1);
+        Recognizer& r = plain.r();
+        ReduceImage(r);
+        ApplyToneCurve(r);
+        Sharpen(r, c.mode);
+        if ((c.mode == 0 || c.mode == 1) && r.imageWidth * r.imageHeight <= 76800) EnlargeImage(r);
+        ApplyThreshold(r);
+        const std::string what = std::to_string(c.w) + " mode " + std::to_string(c.mode) +
+                                 " exponent " + std::to_string(exponent) + " offset " +
+                                 std::to_string(offset);
+        ASSERT_EQ(fused.r().imageWidth, r.imageWidth) << what;
+        ASSERT_EQ(fused.r().imageHeight, r.imageHeight) << what;
+        EXPECT_EQ(fused.r().thresholdMid, r.thresholdMid) << what;
+        EXPECT_EQ(fused.r().meanGrey, r.meanGrey) << what;
+        EXPECT_EQ(fused.r().thresholdOffset, r.thresholdOffset) << what;
+        EXPECT_EQ(fused.r().sharpenPhase, r.sharpenPhase) << what;
+        EXPECT_DOUBLE_EQ(fused.r().toneExponent, r.toneExponent) << what;
+        const size_t n = static_cast<size_t>(r.imageWidth) * r.imageHeight;
+        EXPECT_TRUE(std::equal(r.image(), r.image() + n, fused.r().image())) << what;
+      }
+    }
+  }
 }
 
 }  // namespace
