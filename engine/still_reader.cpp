@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <span>
 
 #include "cordavex/recognizer.h"
 #include "decode/failure.h"
@@ -238,7 +239,7 @@ int64_t SourcePosition(int i, int in, int out) {
       0, ((2 * int64_t{i} + 1) * in * kWeightOne) / (2 * int64_t{out}) - kWeightOne / 2);
 }
 
-void Rescale(const std::vector<uint8_t>& grey, int width, int height, int outWidth,
+void Rescale(std::span<const uint8_t> grey, int width, int height, int outWidth,
              int outHeight, std::vector<uint8_t>& out) {
   out.resize(static_cast<size_t>(outWidth) * outHeight);
   // Every row samples the same columns: their pixels and weights once.
@@ -288,7 +289,7 @@ bool LargestUnreducedSize(int width, int height, int& outWidth, int& outHeight) 
 // eighth of the shorter image side): dark when clearly below it. Uneven light
 // and a dark table around the paper move a global threshold; a local one
 // follows them.
-void LocalThreshold(const std::vector<uint8_t>& grey, int width, int height,
+void LocalThreshold(std::span<const uint8_t> grey, int width, int height,
                     std::vector<uint8_t>& out) {
   const int radius = std::max(4, std::min(width, height) / 16);
   const size_t stride = static_cast<size_t>(width) + 1;
@@ -516,13 +517,13 @@ std::vector<uint8_t> GreyOfFrame(const uint8_t* image, int32_t width, int32_t he
   return grey;
 }
 
-bool MakeView(const std::vector<uint8_t>& grey, int width, int height, const StillView& view,
+bool MakeView(std::span<const uint8_t> grey, int width, int height, const StillView& view,
               std::vector<uint8_t>& out, int& viewWidth, int& viewHeight) {
   switch (view.kind) {
     case ViewKind::kFull:
       viewWidth = width;
       viewHeight = height;
-      out = grey;
+      out.assign(grey.begin(), grey.end());
       return true;
     case ViewKind::kScale: {
       // The engine reduces large frames by block averaging itself; a reduced
@@ -606,7 +607,7 @@ bool MakeView(const std::vector<uint8_t>& grey, int width, int height, const Sti
   return false;
 }
 
-ViewRun RunView(const std::vector<uint8_t>& viewGrey, int viewWidth, int viewHeight,
+ViewRun RunView(std::span<const uint8_t> viewGrey, int viewWidth, int viewHeight,
                 const StillView& view, uint32_t mask, std::vector<uint64_t>& workspace,
                 ScanResult& result) {
   ViewRun run;
@@ -642,7 +643,7 @@ ViewRun RunView(const std::vector<uint8_t>& viewGrey, int viewWidth, int viewHei
 std::span<const StillView> CloserLooks() { return kCloserLooks; }
 
 bool MakeCloserLook(const std::vector<uint64_t>& workspace, const StillView& view, int viewWidth,
-                    int viewHeight, const std::vector<uint8_t>& grey, int width, int height,
+                    int viewHeight, std::span<const uint8_t> grey, int width, int height,
                     std::vector<uint8_t>& out, int& outWidth, int& outHeight) {
   if (workspace.size() * sizeof(uint64_t) < sizeof(Recognizer)) return false;
   const auto& r = *reinterpret_cast<const Recognizer*>(workspace.data());
@@ -694,7 +695,15 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
   uint32_t mask = options.symbologyMask >= 1 && options.symbologyMask <= kMaskAll
                             ? options.symbologyMask
                             : kMaskAll;
-  const std::vector<uint8_t> grey = GreyOfFrame(image, width, height, bitsPerPixel);
+  // Grey frames are read where they lie; other formats are converted once.
+  std::vector<uint8_t> converted;
+  std::span<const uint8_t> grey;
+  if (bitsPerPixel == 8) {
+    grey = {image, static_cast<size_t>(width) * static_cast<size_t>(height)};
+  } else {
+    converted = GreyOfFrame(image, width, height, bitsPerPixel);
+    grey = converted;
+  }
   std::vector<uint8_t> viewGrey;
   std::vector<uint64_t> workspace;
   int finders = 0;  // the most QR finder candidates any call found
@@ -707,9 +716,14 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
   const Plan plan = PlanFor(width, height, mask);
   for (const StillView& view : plan.views) {
     if (options.maxEngineCalls > 0 && out.engineCalls + view.calls > options.maxEngineCalls) break;
-    int vw = 0, vh = 0;
-    if (!MakeView(grey, width, height, view, viewGrey, vw, vh)) continue;
-    const ViewRun run = RunView(viewGrey, vw, vh, view, mask, workspace, *result);
+    int vw = width, vh = height;
+    // The whole frame needs no copy of its own: the engine copies it in.
+    std::span<const uint8_t> pixels = grey;
+    if (view.kind != ViewKind::kFull) {
+      if (!MakeView(grey, width, height, view, viewGrey, vw, vh)) continue;
+      pixels = viewGrey;
+    }
+    const ViewRun run = RunView(pixels, vw, vh, view, mask, workspace, *result);
     out.engineCalls += run.calls;
     status = run.status;
     finders = std::max(finders, run.finders);

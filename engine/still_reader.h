@@ -69,7 +69,7 @@ std::vector<uint8_t> GreyOfFrame(const uint8_t* image, int32_t width, int32_t he
 
 // Renders `view` of a grey image into `out` (resized as needed) and reports its
 // size; false when the view would be empty or too small to hold a symbol.
-bool MakeView(const std::vector<uint8_t>& grey, int width, int height, const StillView& view,
+bool MakeView(std::span<const uint8_t> grey, int width, int height, const StillView& view,
               std::vector<uint8_t>& out, int& viewWidth, int& viewHeight);
 
 // The closer looks ReadStillImage takes, one after each of the first views of a
@@ -80,7 +80,7 @@ std::span<const StillView> CloserLooks();
 // frame's own pixels around it. False when the engine kept the view as it was,
 // placed nothing, or the view cannot say where in the frame the symbol lies.
 bool MakeCloserLook(const std::vector<uint64_t>& workspace, const StillView& view, int viewWidth,
-                    int viewHeight, const std::vector<uint8_t>& grey, int width, int height,
+                    int viewHeight, std::span<const uint8_t> grey, int width, int height,
                     std::vector<uint8_t>& out, int& outWidth, int& outHeight);
 
 // Runs the engine on one view with a workspace cleared first. Returns the last
@@ -94,7 +94,7 @@ struct ViewRun {
   int32_t finders = 0;
   uint32_t placed = 0;
 };
-ViewRun RunView(const std::vector<uint8_t>& viewGrey, int viewWidth, int viewHeight,
+ViewRun RunView(std::span<const uint8_t> viewGrey, int viewWidth, int viewHeight,
                 const StillView& view, uint32_t mask, std::vector<uint64_t>& workspace,
                 ScanResult& result);
 
