@@ -26,7 +26,9 @@ extern const EngineStages kDefaultStages;
 int32_t RunDispatch(Recognizer& r, int32_t mode, int32_t symbologyMask,
                     const EngineStages& stages);
 
-// RecognizeImage with the given stages.
+// RecognizeImage with the given stages. An 8-bit frame that the engine
+// reduces reaches the prepare stage reduced already (ReduceImageFrom);
+// ReduceImage in the preparation then leaves it as it is.
 int32_t RecognizeImageWith(const EngineStages& stages, const uint8_t* image, void* recognizer,
                            int32_t width, int32_t height, int32_t bitsPerPixel,
                            ScanResult* result);

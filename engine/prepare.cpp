@@ -118,40 +118,45 @@ void ReduceRow<4>(const uint8_t* in, size_t inWidth, uint8_t* out, int outWidth,
 }
 
 template <int K>
-void ReduceRows(uint8_t* img, int w, int newWidth, int newHeight, int k) {
-  // In place: output (x', y') lands at y' * w' + x', which never passes an input
-  // pixel that a later block still has to read (w' <= w / k).
+void ReduceRows(const uint8_t* in, uint8_t* img, int w, int newWidth, int newHeight, int k) {
+  // In place (in == img): output (x', y') lands at y' * w' + x', which never
+  // passes an input pixel that a later block still has to read (w' <= w / k).
   for (int y = 0; y < newHeight; ++y) {
-    ReduceRow<K>(img + static_cast<size_t>(y) * k * w, static_cast<size_t>(w),
+    ReduceRow<K>(in + static_cast<size_t>(y) * k * w, static_cast<size_t>(w),
                  img + static_cast<size_t>(y) * newWidth, newWidth, k);
   }
 }
 
 }  // namespace
 
-void ReduceImage(Recognizer& r) {
+void ReduceImageFrom(Recognizer& r, const uint8_t* source) {
   const int w = r.imageWidth, h = r.imageHeight;
   const int k = std::min({ReductionFactor(PixelCount(r)), w, h});
-  if (k <= 1) return;
-  const int newWidth = w / k, newHeight = h / k;
   uint8_t* img = r.image();
+  if (k <= 1) {
+    if (source != img) std::memcpy(img, source, static_cast<size_t>(PixelCount(r)));
+    return;
+  }
+  const int newWidth = w / k, newHeight = h / k;
   switch (k) {
     case 2:  // 640 x 480
-      ReduceRows<2>(img, w, newWidth, newHeight, k);
+      ReduceRows<2>(source, img, w, newWidth, newHeight, k);
       break;
     case 3:
-      ReduceRows<3>(img, w, newWidth, newHeight, k);
+      ReduceRows<3>(source, img, w, newWidth, newHeight, k);
       break;
     case 4:
-      ReduceRows<4>(img, w, newWidth, newHeight, k);
+      ReduceRows<4>(source, img, w, newWidth, newHeight, k);
       break;
     default:
-      ReduceRows<kAnyFactor>(img, w, newWidth, newHeight, k);
+      ReduceRows<kAnyFactor>(source, img, w, newWidth, newHeight, k);
       break;
   }
   r.imageWidth = newWidth;
   r.imageHeight = newHeight;
 }
+
+void ReduceImage(Recognizer& r) { ReduceImageFrom(r, r.image()); }
 
 void BuildToneTable(double toneExponent, uint8_t table[256]) {
   if (toneExponent == 1.0) {

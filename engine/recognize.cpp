@@ -188,7 +188,14 @@ int32_t RecognizeImageWith(const EngineStages& stages, const uint8_t* image, voi
   // A known format writes every one of the n pixels, so only the rest is cleared.
   const int64_t written = knownFormat ? n : 0;
   std::memset(r.image() + written, 0, static_cast<size_t>(cleared - written));
-  ConvertToGrey(image, width, height, bitsPerPixel, r.image());
+  if (bitsPerPixel == 8) {
+    // A grey frame is reduced on its way in, when it is large enough to be
+    // reduced at all, instead of being copied whole first; the preparation
+    // then finds it at its working size.
+    ReduceImageFrom(r, image);
+  } else {
+    ConvertToGrey(image, width, height, bitsPerPixel, r.image());
+  }
   r.resultMarker = -1;
   r.decodedLength = 0;
   r.decodedSymbology = kLockNone;
