@@ -3,6 +3,7 @@
 // stand-ins.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "cordavex/scan_result.h"
@@ -32,6 +33,12 @@ int32_t RunDispatch(Recognizer& r, int32_t mode, int32_t symbologyMask,
 int32_t RecognizeImageWith(const EngineStages& stages, const uint8_t* image, void* recognizer,
                            int32_t width, int32_t height, int32_t bitsPerPixel,
                            ScanResult* result);
+
+// RecognizeImage on width x height grey pixels whose rows start `stride` bytes
+// apart (a part of a larger frame, read where it lies); 0 when the stride is
+// shorter than a row.
+int32_t RecognizeGreyRows(const uint8_t* origin, size_t stride, void* recognizer, int32_t width,
+                          int32_t height, ScanResult* result);
 
 // Repairs the persistent state as every call does before its work.
 void RepairPersistentState(Recognizer& r);

@@ -118,45 +118,55 @@ void ReduceRow<4>(const uint8_t* in, size_t inWidth, uint8_t* out, int outWidth,
 }
 
 template <int K>
-void ReduceRows(const uint8_t* in, uint8_t* img, int w, int newWidth, int newHeight, int k) {
-  // In place (in == img): output (x', y') lands at y' * w' + x', which never
-  // passes an input pixel that a later block still has to read (w' <= w / k).
+void ReduceRows(const uint8_t* in, size_t stride, uint8_t* img, int newWidth, int newHeight,
+                int k) {
+  // In place (in == img, stride w): output (x', y') lands at y' * w' + x', which
+  // never passes an input pixel that a later block still has to read (w' <= w / k).
   for (int y = 0; y < newHeight; ++y) {
-    ReduceRow<K>(in + static_cast<size_t>(y) * k * w, static_cast<size_t>(w),
+    ReduceRow<K>(in + static_cast<size_t>(y) * k * stride, stride,
                  img + static_cast<size_t>(y) * newWidth, newWidth, k);
   }
 }
 
 }  // namespace
 
-void ReduceImageFrom(Recognizer& r, const uint8_t* source) {
+void ReduceImageFrom(Recognizer& r, const uint8_t* source, size_t stride) {
   const int w = r.imageWidth, h = r.imageHeight;
   const int k = std::min({ReductionFactor(PixelCount(r)), w, h});
   uint8_t* img = r.image();
   if (k <= 1) {
-    if (source != img) std::memcpy(img, source, static_cast<size_t>(PixelCount(r)));
+    if (source == img) return;
+    if (stride == static_cast<size_t>(w)) {
+      std::memcpy(img, source, static_cast<size_t>(PixelCount(r)));
+      return;
+    }
+    for (int y = 0; y < h; ++y) {
+      std::memcpy(img + static_cast<size_t>(y) * w, source + y * stride, static_cast<size_t>(w));
+    }
     return;
   }
   const int newWidth = w / k, newHeight = h / k;
   switch (k) {
     case 2:  // 640 x 480
-      ReduceRows<2>(source, img, w, newWidth, newHeight, k);
+      ReduceRows<2>(source, stride, img, newWidth, newHeight, k);
       break;
     case 3:
-      ReduceRows<3>(source, img, w, newWidth, newHeight, k);
+      ReduceRows<3>(source, stride, img, newWidth, newHeight, k);
       break;
     case 4:
-      ReduceRows<4>(source, img, w, newWidth, newHeight, k);
+      ReduceRows<4>(source, stride, img, newWidth, newHeight, k);
       break;
     default:
-      ReduceRows<kAnyFactor>(source, img, w, newWidth, newHeight, k);
+      ReduceRows<kAnyFactor>(source, stride, img, newWidth, newHeight, k);
       break;
   }
   r.imageWidth = newWidth;
   r.imageHeight = newHeight;
 }
 
-void ReduceImage(Recognizer& r) { ReduceImageFrom(r, r.image()); }
+void ReduceImage(Recognizer& r) {
+  ReduceImageFrom(r, r.image(), static_cast<size_t>(std::max(r.imageWidth, 0)));
+}
 
 void BuildToneTable(double toneExponent, uint8_t table[256]) {
   if (toneExponent == 1.0) {

@@ -31,10 +31,12 @@ int ReductionFactor(int64_t pixels);
 // nothing). The factor is capped at the smaller side so that a very thin frame
 // keeps at least one row and one column.
 void ReduceImage(Recognizer& r);
-// ReduceImage reading the imageWidth x imageHeight grey pixels from `source`
-// (which may be r.image() itself) instead: a frame is reduced on its way into
-// the workspace, or copied as it is when the factor is 1.
-void ReduceImageFrom(Recognizer& r, const uint8_t* source);
+// ReduceImage reading the imageWidth x imageHeight grey pixels from `source`,
+// whose rows start `stride` bytes apart (at least imageWidth; source may be
+// r.image() itself with a stride of imageWidth): a frame, or a part of a larger
+// one, is reduced on its way into the workspace, or copied as it is when the
+// factor is 1.
+void ReduceImageFrom(Recognizer& r, const uint8_t* source, size_t stride);
 
 // The 256-entry tone table for an exponent (1.0 exactly: a fixed contrast
 // stretch about 128; otherwise a gamma of 1 / exponent blended in).

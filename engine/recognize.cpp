@@ -159,9 +159,13 @@ int32_t RunDispatch(Recognizer& r, int32_t requestedMode, int32_t symbologyMask,
   return r.meanGrey;
 }
 
-int32_t RecognizeImageWith(const EngineStages& stages, const uint8_t* image, void* recognizer,
-                           int32_t width, int32_t height, int32_t bitsPerPixel,
-                           ScanResult* result) {
+namespace {
+
+// RecognizeImage with the given stages; an 8-bit frame's rows start `stride`
+// bytes apart.
+int32_t Recognize(const EngineStages& stages, const uint8_t* image, size_t stride,
+                  void* recognizer, int32_t width, int32_t height, int32_t bitsPerPixel,
+                  ScanResult* result) {
   if (result != nullptr && !ValidMode(result->mode())) result->mode() = 0;
   if (image == nullptr || recognizer == nullptr || result == nullptr || width <= 0 ||
       height <= 0 || bitsPerPixel < 8 || GetRecognizerSize(width, height) == 0 ||
@@ -192,7 +196,7 @@ int32_t RecognizeImageWith(const EngineStages& stages, const uint8_t* image, voi
     // A grey frame is reduced on its way in, when it is large enough to be
     // reduced at all, instead of being copied whole first; the preparation
     // then finds it at its working size.
-    ReduceImageFrom(r, image);
+    ReduceImageFrom(r, image, stride);
   } else {
     ConvertToGrey(image, width, height, bitsPerPixel, r.image());
   }
@@ -208,6 +212,21 @@ int32_t RecognizeImageWith(const EngineStages& stages, const uint8_t* image, voi
   r.decodedSymbology = r.lockedKind;
   r.lockedKind = kLockNone;
   return 1;
+}
+
+}  // namespace
+
+int32_t RecognizeImageWith(const EngineStages& stages, const uint8_t* image, void* recognizer,
+                           int32_t width, int32_t height, int32_t bitsPerPixel,
+                           ScanResult* result) {
+  return Recognize(stages, image, static_cast<size_t>(std::max(width, 0)), recognizer, width,
+                   height, bitsPerPixel, result);
+}
+
+int32_t RecognizeGreyRows(const uint8_t* origin, size_t stride, void* recognizer, int32_t width,
+                          int32_t height, ScanResult* result) {
+  if (width > 0 && stride < static_cast<size_t>(width)) return 0;
+  return Recognize(kDefaultStages, origin, stride, recognizer, width, height, 8, result);
 }
 
 int32_t RecognizeImage(const uint8_t* image, void* recognizer, int32_t width, int32_t height,

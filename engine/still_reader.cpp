@@ -360,6 +360,16 @@ bool ViewOrigin(const StillView& view, int width, int height, int& x0, int& y0) 
   }
 }
 
+// Where a crop view lies in the frame and its size; false when it is too
+// small to hold a symbol.
+bool CropRegion(const StillView& view, int width, int height, int& x0, int& y0, int& cropWidth,
+                int& cropHeight) {
+  cropWidth = width * kCropNumerator / kCropDenominator;
+  cropHeight = height * kCropNumerator / kCropDenominator;
+  if (cropWidth < kSmallestViewSide || cropHeight < kSmallestViewSide) return false;
+  return ViewOrigin(view, width, height, x0, y0);
+}
+
 // The closer look: after a view on which the engine reduced the frame placed a
 // symbol and did not read it, the frame's own pixels around that symbol (a
 // quarter of its size again on every side, for the quiet zone and a misplaced
@@ -536,11 +546,8 @@ bool MakeView(std::span<const uint8_t> grey, int width, int height, const StillV
       return true;
     }
     case ViewKind::kCrop: {
-      viewWidth = width * kCropNumerator / kCropDenominator;
-      viewHeight = height * kCropNumerator / kCropDenominator;
-      if (viewWidth < kSmallestViewSide || viewHeight < kSmallestViewSide) return false;
       int x0 = 0, y0 = 0;
-      ViewOrigin(view, width, height, x0, y0);
+      if (!CropRegion(view, width, height, x0, y0, viewWidth, viewHeight)) return false;
       out.resize(static_cast<size_t>(viewWidth) * viewHeight);
       for (int y = 0; y < viewHeight; ++y) {
         std::memcpy(out.data() + static_cast<size_t>(y) * viewWidth,
@@ -609,10 +616,15 @@ bool MakeView(std::span<const uint8_t> grey, int width, int height, const StillV
 
 ViewRun RunView(std::span<const uint8_t> viewGrey, int viewWidth, int viewHeight,
                 const StillView& view, uint32_t mask, std::vector<uint64_t>& workspace,
-                ScanResult& result) {
+                ScanResult& result, size_t stride) {
   ViewRun run;
   const auto size = static_cast<size_t>(GetRecognizerSize(viewWidth, viewHeight));
   if (size == 0) return run;
+  if (stride == 0) stride = static_cast<size_t>(viewWidth);
+  if (stride < static_cast<size_t>(viewWidth) ||
+      viewGrey.size() < (static_cast<size_t>(viewHeight) - 1) * stride + static_cast<size_t>(viewWidth)) {
+    return run;
+  }
   // A fresh workspace for every view: no adaptive state leaks from one view
   // into the next. Only the persistent header fields matter; the engine clears
   // what it uses of the rest.
@@ -630,8 +642,8 @@ ViewRun RunView(std::span<const uint8_t> viewGrey, int viewWidth, int viewHeight
     // fails to decode, and that is where a still image has time to spare.
     result.mode() = view.mode + kExtraReadingModes;
     result.symbologyMask() = static_cast<int32_t>(mask);
-    run.status = RecognizeImage(viewGrey.data(), workspace.data(), viewWidth, viewHeight, 8,
-                                &result);
+    run.status = RecognizeGreyRows(viewGrey.data(), stride, workspace.data(), viewWidth,
+                                   viewHeight, &result);
     ++run.calls;
     run.placed |= r.locatedMask;
     if (run.status == 1) break;
@@ -717,13 +729,20 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
   for (const StillView& view : plan.views) {
     if (options.maxEngineCalls > 0 && out.engineCalls + view.calls > options.maxEngineCalls) break;
     int vw = width, vh = height;
-    // The whole frame needs no copy of its own: the engine copies it in.
+    // The whole frame and a crop of it need no copy of their own: the engine
+    // copies their rows in.
     std::span<const uint8_t> pixels = grey;
-    if (view.kind != ViewKind::kFull) {
+    size_t stride = 0;
+    if (view.kind == ViewKind::kCrop) {
+      int x0 = 0, y0 = 0;
+      if (!CropRegion(view, width, height, x0, y0, vw, vh)) continue;
+      pixels = grey.subspan(static_cast<size_t>(y0) * width + x0);
+      stride = static_cast<size_t>(width);
+    } else if (view.kind != ViewKind::kFull) {
       if (!MakeView(grey, width, height, view, viewGrey, vw, vh)) continue;
       pixels = viewGrey;
     }
-    const ViewRun run = RunView(pixels, vw, vh, view, mask, workspace, *result);
+    const ViewRun run = RunView(pixels, vw, vh, view, mask, workspace, *result, stride);
     out.engineCalls += run.calls;
     status = run.status;
     finders = std::max(finders, run.finders);

@@ -87,7 +87,8 @@ bool MakeCloserLook(const std::vector<uint64_t>& workspace, const StillView& vie
 // status; `calls` counts the engine calls made, `finders` is the most
 // components passing the QR finder test that any call found (counting stops at
 // four) and `placed` holds the mask bits of the symbologies of which any call
-// placed a symbol (decoded or not).
+// placed a symbol (decoded or not). The view's rows start `stride` bytes apart
+// in viewGrey (0: viewWidth), so that a crop can be read where it lies.
 struct ViewRun {
   int32_t status = 0;
   int32_t calls = 0;
@@ -96,6 +97,6 @@ struct ViewRun {
 };
 ViewRun RunView(std::span<const uint8_t> viewGrey, int viewWidth, int viewHeight,
                 const StillView& view, uint32_t mask, std::vector<uint64_t>& workspace,
-                ScanResult& result);
+                ScanResult& result, size_t stride = 0);
 
 }  // namespace cordavex

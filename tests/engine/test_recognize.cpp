@@ -3,6 +3,7 @@
 // stand-in stages where the order of calls matters.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -11,6 +12,8 @@
 #include "engine/locators.h"
 #include "cordavex/recognizer.h"
 #include "support/alloc_counter.h"
+#include "support/qr_symbols.h"
+#include "support/render.h"
 #include "support/workspace.h"
 
 namespace cordavex {
@@ -402,6 +405,56 @@ TEST(RecognizeImage, AllocatesNothing) {
       }
     }
   }
+}
+
+// A part of a larger frame, read where it lies, gives what a copy of that
+// part gives: the engine's status, its adaptive state and the decoded bytes,
+// for a part it keeps as it is and for one it reduces on the way in.
+TEST(GreyRows, ReadLikeACopyOfTheRegion) {
+  const auto bytes = test::RandomBytes(40, 3);
+  const auto symbol = test::EncodeQrBytes(bytes, 4, test::kLevelM);
+  ASSERT_TRUE(symbol.has_value());
+  test::RenderOptions o;
+  o.width = 1000;
+  o.height = 760;
+  o.moduleSize = 7.0;
+  o.rotation = 11.0;
+  o.noise = 3.0;
+  const test::Frame f = test::RenderModules(symbol->modules, symbol->size, o);
+  ASSERT_EQ(f.bitsPerPixel, 8);
+  struct Region {
+    int x0, y0, w, h;
+  };
+  // 400 x 330 stays as it is; 720 x 560 is halved.
+  for (const Region& g : {Region{300, 215, 400, 330}, Region{140, 100, 720, 560}}) {
+    std::vector<uint8_t> copy(static_cast<size_t>(g.w) * g.h);
+    for (int y = 0; y < g.h; ++y) {
+      std::memcpy(copy.data() + static_cast<size_t>(y) * g.w,
+                  f.pixels.data() + static_cast<size_t>(g.y0 + y) * f.width + g.x0,
+                  static_cast<size_t>(g.w));
+    }
+    int decoded = 0;
+    for (int mode : {0, 2, 4, 5}) {
+      Workspace a(g.w, g.h), b(g.w, g.h);
+      ScanResult ra{}, rb{};
+      ra.mode() = rb.mode() = mode;
+      const int32_t sa = RecognizeImage(copy.data(), a.data(), g.w, g.h, 8, &ra);
+      const int32_t sb = RecognizeGreyRows(f.pixels.data() + static_cast<size_t>(g.y0) * f.width + g.x0,
+                                           static_cast<size_t>(f.width), b.data(), g.w, g.h, &rb);
+      EXPECT_EQ(sa, sb) << g.w << " mode " << mode;
+      EXPECT_EQ(a.r().thresholdMid, b.r().thresholdMid) << g.w << " mode " << mode;
+      EXPECT_EQ(a.r().imageWidth, b.r().imageWidth) << g.w << " mode " << mode;
+      const DecodedSymbol da = LastDecodedSymbol(a.data()), db = LastDecodedSymbol(b.data());
+      EXPECT_EQ(da.symbology, db.symbology) << g.w << " mode " << mode;
+      EXPECT_TRUE(std::equal(da.bytes.begin(), da.bytes.end(), db.bytes.begin(), db.bytes.end()))
+          << g.w << " mode " << mode;
+      decoded += sa == 1 ? 1 : 0;
+    }
+    EXPECT_GE(decoded, 2) << g.w;
+  }
+  Workspace ws(100, 100);
+  ScanResult r{};
+  EXPECT_EQ(RecognizeGreyRows(f.pixels.data(), 99, ws.data(), 100, 100, &r), 0);
 }
 
 }  // namespace
