@@ -120,10 +120,19 @@ int SkipLight(const uint8_t* row, int x, int end) {
 int FillDarkRun(uint8_t* row, int x, int end, uint8_t current) {
   const uint64_t labels = kLowBits * current;
   for (; x + 8 <= end; x += 8) {
-    const uint64_t light = DarkBytes(LoadWord(row + x)) ^ kHighBits;
+    const uint64_t word = LoadWord(row + x);
+    const uint64_t light = DarkBytes(word) ^ kHighBits;
     if (light != 0) {
       const int run = FirstMarkedByte(light);
-      std::memset(row + x, current, static_cast<size_t>(run));
+      if constexpr (std::endian::native == std::endian::little) {
+        // The run's bytes take the label and the rest of the word is written
+        // back as it was: one store, where a memset of a few bytes is a call.
+        const uint64_t rest = ~uint64_t{0} << (8 * run);
+        const uint64_t filled = (word & rest) | (labels & ~rest);
+        std::memcpy(row + x, &filled, sizeof filled);
+      } else {
+        std::memset(row + x, current, static_cast<size_t>(run));
+      }
       return x + run;
     }
     std::memcpy(row + x, &labels, sizeof labels);
