@@ -349,7 +349,7 @@ void PrintTally(const std::string& set, const char* reader, const Tally& t, cons
 // in every image instead of the image's own.
 void TimeViews(const std::vector<Sample>& samples, bool perImage, uint32_t mask) {
   auto result = std::make_unique<ScanResult>();
-  std::vector<uint64_t> workspace;
+  StillWorkspace workspace;
   std::vector<uint8_t> view, look;
   for (const StillView& v : CandidateViews()) {
     int decoded = 0;

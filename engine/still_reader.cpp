@@ -615,7 +615,7 @@ bool MakeView(std::span<const uint8_t> grey, int width, int height, const StillV
 }
 
 ViewRun RunView(std::span<const uint8_t> viewGrey, int viewWidth, int viewHeight,
-                const StillView& view, uint32_t mask, std::vector<uint64_t>& workspace,
+                const StillView& view, uint32_t mask, StillWorkspace& workspace,
                 ScanResult& result, size_t stride) {
   ViewRun run;
   const auto size = static_cast<size_t>(GetRecognizerSize(viewWidth, viewHeight));
@@ -628,7 +628,11 @@ ViewRun RunView(std::span<const uint8_t> viewGrey, int viewWidth, int viewHeight
   // A fresh workspace for every view: no adaptive state leaks from one view
   // into the next. Only the persistent header fields matter; the engine clears
   // what it uses of the rest.
-  if (workspace.size() < size / sizeof(uint64_t) + 1) workspace.resize(size / sizeof(uint64_t) + 1);
+  if (workspace.size() < size / sizeof(uint64_t) + 1) {
+    // What the last view left is of no use to this one: grow without copying it.
+    workspace.clear();
+    workspace.resize(size / sizeof(uint64_t) + 1);
+  }
   std::memset(workspace.data(), 0, sizeof(Recognizer));
   // Nothing placed until a call says so (a zeroed box would be one pixel).
   ClearLocated(*reinterpret_cast<Recognizer*>(workspace.data()));
@@ -654,7 +658,7 @@ ViewRun RunView(std::span<const uint8_t> viewGrey, int viewWidth, int viewHeight
 
 std::span<const StillView> CloserLooks() { return kCloserLooks; }
 
-bool MakeCloserLook(const std::vector<uint64_t>& workspace, const StillView& view, int viewWidth,
+bool MakeCloserLook(const StillWorkspace& workspace, const StillView& view, int viewWidth,
                     int viewHeight, std::span<const uint8_t> grey, int width, int height,
                     std::vector<uint8_t>& out, int& outWidth, int& outHeight) {
   if (workspace.size() * sizeof(uint64_t) < sizeof(Recognizer)) return false;
@@ -683,7 +687,7 @@ bool MakeCloserLook(const std::vector<uint64_t>& workspace, const StillView& vie
 
 namespace {
 
-void RecordRead(const std::vector<uint64_t>& workspace, const StillView& view, StillReadOutcome& out) {
+void RecordRead(const StillWorkspace& workspace, const StillView& view, StillReadOutcome& out) {
   const DecodedSymbol symbol = LastDecodedSymbol(workspace.data());
   out.symbology = symbol.symbology;
   out.bytes.assign(symbol.bytes.begin(), symbol.bytes.end());
@@ -717,7 +721,7 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
     grey = converted;
   }
   std::vector<uint8_t> viewGrey;
-  std::vector<uint64_t> workspace;
+  StillWorkspace workspace;
   int finders = 0;  // the most QR finder candidates any call found
   int closerLooks = 0;
   int qrPlacedUnread = 0;  // views that placed a QR code and read nothing

@@ -8,14 +8,40 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cordavex/scan_result.h"
 #include "cordavex/symbology.h"
 
 namespace cordavex {
+
+// The engine's workspace for the views. It grows without being cleared: the
+// engine takes a workspace as an arbitrary bit pattern, repairs its header and
+// writes every byte of the image area before reading it, and RunView clears
+// the header for each view itself.
+template <class T>
+struct UnclearedAllocator : std::allocator<T> {
+  template <class U>
+  struct rebind {
+    using other = UnclearedAllocator<U>;
+  };
+  UnclearedAllocator() = default;
+  template <class U>
+  UnclearedAllocator(const UnclearedAllocator<U>&) noexcept {}
+  template <class U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+using StillWorkspace = std::vector<uint64_t, UnclearedAllocator<uint64_t>>;
 
 enum class ViewKind : uint8_t {
   kFull,   // the frame as it is
@@ -79,7 +105,7 @@ std::span<const StillView> CloserLooks();
 // on `view` (viewWidth x viewHeight, made of a width x height grey frame): the
 // frame's own pixels around it. False when the engine kept the view as it was,
 // placed nothing, or the view cannot say where in the frame the symbol lies.
-bool MakeCloserLook(const std::vector<uint64_t>& workspace, const StillView& view, int viewWidth,
+bool MakeCloserLook(const StillWorkspace& workspace, const StillView& view, int viewWidth,
                     int viewHeight, std::span<const uint8_t> grey, int width, int height,
                     std::vector<uint8_t>& out, int& outWidth, int& outHeight);
 
@@ -96,7 +122,7 @@ struct ViewRun {
   uint32_t placed = 0;
 };
 ViewRun RunView(std::span<const uint8_t> viewGrey, int viewWidth, int viewHeight,
-                const StillView& view, uint32_t mask, std::vector<uint64_t>& workspace,
+                const StillView& view, uint32_t mask, StillWorkspace& workspace,
                 ScanResult& result, size_t stride = 0);
 
 }  // namespace cordavex

@@ -229,7 +229,7 @@ TEST(StillReader, AViewsThresholdOffsetReadsOnTheFirstCall) {
   o.rotation = 7;
   const test::Frame f = Draw(bytes, 3, o);
   auto result = std::make_unique<ScanResult>();
-  std::vector<uint64_t> workspace;
+  StillWorkspace workspace;
   const auto run = [&](int calls, uint8_t offset) {
     const StillView view{ViewKind::kFull, 100, 0, 4, static_cast<int8_t>(calls), offset};
     return RunView(f.grey, f.width, f.height, view, kMaskQr, workspace, *result);
