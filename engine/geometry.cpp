@@ -160,6 +160,20 @@ int CountTransitions(const Recognizer& r, Point16 a, Point16 b, int start,
   }
   int changes = 0;
   bool dark = false;
+  if (runLengths.empty() && image.Contains(b.x, b.y)) {
+    // Both coordinates move monotonically from b to the last point, so with
+    // both ends inside every point is: no test per step, and the count of
+    // changes is added rather than branched on (module edges come at random).
+    const uint8_t* pixels = image.pixels;
+    for (int64_t k = 0; k < steps; ++k) {
+      const int64_t x = b.x + ((k * stepX) >> 10);
+      const int64_t y = b.y + ((k * stepY) >> 10);
+      const bool d = IsDark(pixels[y * image.width + x]);
+      changes += d != dark ? 1 : 0;
+      dark = d;
+    }
+    return start + changes;
+  }
   for (int64_t k = 0; k < steps; ++k) {
     const int64_t x = b.x + ((k * stepX) >> 10);
     const int64_t y = b.y + ((k * stepY) >> 10);

@@ -290,6 +290,32 @@ TEST(CountTransitions, RunLengthsFollowTheChanges) {
   EXPECT_EQ(shortRuns, (std::array<int32_t, 3>{0, 0, 3}));
 }
 
+TEST(CountTransitions, SegmentsInsideCountAsTheCheckedWalkDoes) {
+  // Without run lengths, a segment with both ends inside is walked without a
+  // test per step; the walk that records run lengths tests every step. Both
+  // must count the same on noise, labels and probed light included, for
+  // segments inside, crossing the edge and outside.
+  Frame frame(61, 47);
+  std::mt19937 rng(5);
+  const uint8_t values[] = {0, 17, 253, 254, 255};
+  for (int y = 0; y < frame.height(); ++y) {
+    for (int x = 0; x < frame.width(); ++x) frame.Set(x, y, values[rng() % 5]);
+  }
+  std::array<int32_t, 1> runs{};
+  int inside = 0;
+  for (int i = 0; i < 3000; ++i) {
+    const Point16 a{static_cast<int16_t>(static_cast<int>(rng() % 81) - 10),
+                    static_cast<int16_t>(static_cast<int>(rng() % 67) - 10)};
+    const Point16 b{static_cast<int16_t>(static_cast<int>(rng() % 81) - 10),
+                    static_cast<int16_t>(static_cast<int>(rng() % 67) - 10)};
+    inside += (a.x >= 0 && a.x < 61 && a.y >= 0 && a.y < 47 && b.x >= 0 && b.x < 61 && b.y >= 0 &&
+               b.y < 47) ? 1 : 0;
+    ASSERT_EQ(CountTransitions(frame.r(), a, b, 3), CountTransitions(frame.r(), a, b, 3, runs))
+        << a.x << "," << a.y << " from " << b.x << "," << b.y;
+  }
+  EXPECT_GT(inside, 600);
+}
+
 TEST(LineIsClear, ClearDarkOrUnusable) {
   Frame frame({"................",
                "................",
