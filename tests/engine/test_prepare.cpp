@@ -378,6 +378,13 @@ TEST(Threshold, ConstructedFrames) {
       {"230/250", 230, 250, 0, 1.3, 240, 240, 0, 1.15, -240},
       // Dark scene running below 32 with T < 90: exponent raised.
       {"20/60", 20, 60, 20, 1.0, 40, 20, 0, 1.15, -40},
+      // Black and white only (counted by the shortcut): the dark tail takes
+      // the first level with a non-zero sum, 255, which leaves the bright
+      // tail at its start values: T = (12750 + 0) / (100 + 80).
+      {"black and white", 0, 255, 0, 1.0, 70, 70, 0, 1.0, -127},
+      // Black first, grey after it: the shortcut gives up part way; the bright
+      // tail is empty as with a uniform frame.
+      {"black, then grey", 0, 128, 0, 1.0, 1, 1, 0, 1.15, -64},
   };
   for (const Case& c : cases) {
     Workspace ws(10, 10);
