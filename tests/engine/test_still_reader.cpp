@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <random>
 #include <span>
 #include <string>
 #include <utility>
@@ -316,6 +317,44 @@ TEST(StillReader, LargestUnreducedAndLocalThresholdViews) {
   EXPECT_EQ(at(390, 190), 255) << "dim paper";
   EXPECT_EQ(at(200, 98), 255) << "paper between the squares";
   for (const uint8_t v : out) ASSERT_TRUE(v == 0 || v == 255);
+}
+
+// Every pixel of the local threshold view against the square around it,
+// summed directly, on noise whose sides leave the vector steps a tail, for
+// squares inside the image and clipped at each edge.
+TEST(MakeView, LocalThresholdMatchesTheSquaresSummedDirectly) {
+  std::mt19937 rng(11);
+  for (const auto& [w, h] : {std::pair{97, 61}, std::pair{150, 150}, std::pair{64, 203}}) {
+    std::vector<uint8_t> grey(static_cast<size_t>(w) * h);
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        grey[static_cast<size_t>(y) * w + x] = static_cast<uint8_t>(x + y + rng() % 90);
+      }
+    }
+    std::vector<uint8_t> out;
+    int vw = 0, vh = 0;
+    ASSERT_TRUE(MakeView(grey, w, h, {ViewKind::kLocalThreshold, 100, 0, 4, 1, 0}, out, vw, vh));
+    ASSERT_EQ(vw, w);
+    ASSERT_EQ(vh, h);
+    const int radius = std::max(4, std::min(w, h) / 16);
+    int dark = 0;
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        uint64_t sum = 0, area = 0;
+        for (int sy = std::max(0, y - radius); sy <= std::min(h - 1, y + radius); ++sy) {
+          for (int sx = std::max(0, x - radius); sx <= std::min(w - 1, x + radius); ++sx) {
+            sum += grey[static_cast<size_t>(sy) * w + sx];
+            ++area;
+          }
+        }
+        const uint64_t v = grey[static_cast<size_t>(y) * w + x];
+        const uint8_t expected = 100 * v * area < 94 * sum ? 0 : 255;
+        ASSERT_EQ(out[static_cast<size_t>(y) * w + x], expected) << w << "x" << h << " at " << x << "," << y;
+        dark += expected == 0 ? 1 : 0;
+      }
+    }
+    EXPECT_GT(dark, w * h / 10) << w << "x" << h;
+  }
 }
 
 // A 1280 x 960 frame with modules of three and a half pixels: the engine
