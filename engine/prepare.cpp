@@ -382,12 +382,19 @@ bool CountBlackAndWhite(const uint8_t* img, int64_t n, int64_t histogram[256]) {
   const __m128i white = _mm_set1_epi8(-1);
   const __m128i black = _mm_setzero_si128();
   int64_t zeros = 0, i = 0;
-  for (; i + 16 <= n; i += 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(img + i));
-    const unsigned isBlack = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, black)));
-    const unsigned isWhite = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, white)));
-    if ((isBlack | isWhite) != 0xFFFFu) return false;
-    zeros += std::popcount(isBlack);
+  while (i + 16 <= n) {
+    // Each lane of `counts` takes one black pixel per step (a compare gives
+    // -1) for at most 255 steps, then the lanes are summed.
+    __m128i counts = _mm_setzero_si128();
+    const int64_t stop = std::min(n, i + 255 * 16);
+    for (; i + 16 <= stop; i += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(img + i));
+      const __m128i isBlack = _mm_cmpeq_epi8(v, black);
+      if (_mm_movemask_epi8(_mm_or_si128(isBlack, _mm_cmpeq_epi8(v, white))) != 0xFFFF) return false;
+      counts = _mm_sub_epi8(counts, isBlack);
+    }
+    const __m128i sums = _mm_sad_epu8(counts, black);
+    zeros += _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
   }
   for (; i < n; ++i) {
     if (img[i] != 0 && img[i] != 255) return false;

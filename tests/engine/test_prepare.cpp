@@ -403,6 +403,30 @@ TEST(Threshold, ConstructedFrames) {
   }
 }
 
+TEST(Threshold, BlackAndWhiteNoiseCountsEveryBlackPixel) {
+  // Long enough for the black-and-white count to sum its lanes more than once,
+  // and a side that leaves a tail. With k black pixels of n (fewer than four
+  // fifths), T = 255 (n - k) / (2n - n / 5) and the mean is 255 (n - k) / n.
+  const int w = 97, h = 53;
+  const int64_t n = int64_t{w} * h;
+  std::mt19937 rng(3);
+  for (const unsigned percent : {10u, 45u, 75u}) {
+    Workspace ws(w, h);
+    int64_t black = 0;
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        const bool dark = rng() % 100 < percent;
+        ws.at(x, y) = dark ? 0 : 255;
+        black += dark ? 1 : 0;
+      }
+    }
+    Recognizer& r = ws.r();
+    ApplyThreshold(r);
+    EXPECT_EQ(r.thresholdMid, 255 * (n - black) / (2 * n - n / 5)) << percent;
+    EXPECT_EQ(r.meanGrey, -(255 * (n - black) / n)) << percent;
+  }
+}
+
 TEST(Threshold, TailsTakeWholeLevels) {
   // 100 pixels: 10 of 0, 30 of 60, 40 of 100, 20 of 200. The dark tail is the
   // first level whose cumulative count reaches 20 with a non-zero sum: level 60
