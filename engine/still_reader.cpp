@@ -375,11 +375,18 @@ void LocalThreshold(std::span<const uint8_t> grey, int width, int height,
   const int innerEnd = std::max(innerBegin, width - radius);
   int top = 0, bottom = 0;  // the rows summed in `columns`: [top, bottom)
   for (int y = 0; y < height; ++y) {
-    for (const int end = std::min(height, y + radius + 1); bottom < end; ++bottom) {
+    const int end = std::min(height, y + radius + 1), begin = std::max(0, y - radius);
+    // Away from the top and bottom one row enters as one leaves: one pass.
+    for (; bottom < end && top < begin; ++bottom, ++top) {
+      const uint8_t* entering = grey.data() + static_cast<size_t>(bottom) * w;
+      const uint8_t* leaving = grey.data() + static_cast<size_t>(top) * w;
+      for (size_t x = 0; x < w; ++x) columns[x] += static_cast<uint32_t>(entering[x] - leaving[x]);
+    }
+    for (; bottom < end; ++bottom) {
       const uint8_t* row = grey.data() + static_cast<size_t>(bottom) * w;
       for (size_t x = 0; x < w; ++x) columns[x] += row[x];
     }
-    for (const int begin = std::max(0, y - radius); top < begin; ++top) {
+    for (; top < begin; ++top) {
       const uint8_t* row = grey.data() + static_cast<size_t>(top) * w;
       for (size_t x = 0; x < w; ++x) columns[x] -= row[x];
     }
