@@ -38,21 +38,24 @@ constexpr int kProbesPerPixel = 7;
 constexpr int kNoDarkNeighbour = -1;
 constexpr int kLeftImage = -2;
 
-// Probes up to 7 neighbours of (x, y), whose byte is `centre`, clockwise from
-// `from`, marking light ones as probed; returns the direction of the first dark
-// one. `offsets` holds each direction's step in bytes (dy * w + dx).
+// Probes up to 7 neighbours of the pixel whose byte is `centre`, all of whose
+// eight neighbours lie inside the image, clockwise from `from`, marking light
+// ones as probed; returns the direction of the first dark one. `offsets` holds
+// each direction's step in bytes (dy * w + dx).
+int ProbeInside(uint8_t* centre, int from, const ptrdiff_t offsets[8]) {
+  for (int i = 0; i < kProbesPerPixel; ++i) {
+    const int d = (from + i) & 7;
+    uint8_t& v = centre[offsets[d]];
+    if (IsDark(v)) return d;
+    v = kVisitedLight;
+  }
+  return kNoDarkNeighbour;
+}
+
+// ProbeInside for the pixel (x, y) anywhere in the image.
 int Probe(uint8_t* img, int w, int h, int x, int y, uint8_t* centre, int from,
           const ptrdiff_t offsets[8]) {
-  if (x > 0 && y > 0 && x < w - 1 && y < h - 1) {
-    // All eight neighbours lie inside: no probe can leave the image.
-    for (int i = 0; i < kProbesPerPixel; ++i) {
-      const int d = (from + i) & 7;
-      uint8_t& v = centre[offsets[d]];
-      if (IsDark(v)) return d;
-      v = kVisitedLight;
-    }
-    return kNoDarkNeighbour;
-  }
+  if (x > 0 && y > 0 && x < w - 1 && y < h - 1) return ProbeInside(centre, from, offsets);
   for (int i = 0; i < kProbesPerPixel; ++i) {
     const int d = (from + i) & 7;
     const int nx = x + kDirectionX[d], ny = y + kDirectionY[d];
@@ -234,22 +237,24 @@ void ClassifyHole(Recognizer& r, int label) {
   }
 }
 
-}  // namespace
-
-int TraceContour(Recognizer& r, ComponentRecord* record, int row, int column, int label,
-                 int startDirection, int recordMode) {
+// TraceContour with the record mode fixed, and with kFramed for a start pixel
+// inside a light frame (as LabelComponents makes it): no trace then reaches
+// the image's edge, and no probe needs to test for it.
+template <bool kFramed, int kRecordMode>
+int Trace(Recognizer& r, ComponentRecord* record, int row, int column, int label,
+          int startDirection) {
+  constexpr int recordMode = kRecordMode;
   const int w = r.imageWidth, h = r.imageHeight;
   if (w <= 0 || h <= 0 || int64_t{w} * h > r.imageCapacity) return 0;
   if (row < 0 || column < 0 || row >= h || column >= w) return 0;
   if (label < 0 || label >= kVisitedLight || startDirection < 0 || startDirection > 7) return 0;
-  if (recordMode < kModeLabelOnly || recordMode > kModePoints) return 0;
   if (recordMode != kModeLabelOnly && (w > kMaxCoordinate + 1 || h > kMaxCoordinate + 1)) return 0;
   uint8_t* img = r.image();
   uint8_t& startPixel = img[static_cast<size_t>(row) * w + column];
   if (!IsDark(startPixel)) return 0;
   startPixel = static_cast<uint8_t>(label);
 
-  const bool recording = recordMode != kModeLabelOnly;
+  constexpr bool recording = recordMode != kModeLabelOnly;
   const int startX = column, startY = row;
   int stored = 0;
   int64_t steps = 0, sumX = 0, sumY = 0;
@@ -268,7 +273,7 @@ int TraceContour(Recognizer& r, ComponentRecord* record, int row, int column, in
   const int64_t maxSteps = 8 * int64_t{w} * h + 8;
   int from = startDirection;
   for (;;) {
-    const int d = Probe(img, w, h, x, y, at, from, offsets);
+    const int d = kFramed ? ProbeInside(at, from, offsets) : Probe(img, w, h, x, y, at, from, offsets);
     if (d < 0 || steps >= maxSteps) break;
     uint8_t* const next = at + offsets[d];
     x += kDirectionX[d];
@@ -294,7 +299,7 @@ int TraceContour(Recognizer& r, ComponentRecord* record, int row, int column, in
 
   if (record != nullptr && recording) {
     record->pointCount = stored;
-    if (recordMode == kModeCentroid) {
+    if constexpr (recordMode == kModeCentroid) {
       if (steps > 0) {
         // Rounded to nearest in 10-bit fixed point.
         record->centroidX = static_cast<int16_t>((((sumX << 10) / steps) + 512) >> 10);
@@ -309,6 +314,22 @@ int TraceContour(Recognizer& r, ComponentRecord* record, int row, int column, in
     }
   }
   return complete && steps <= kContourCapacity ? 1 : 0;
+}
+
+}  // namespace
+
+int TraceContour(Recognizer& r, ComponentRecord* record, int row, int column, int label,
+                 int startDirection, int recordMode) {
+  switch (recordMode) {
+    case kModeLabelOnly:
+      return Trace<false, kModeLabelOnly>(r, record, row, column, label, startDirection);
+    case kModeCentroid:
+      return Trace<false, kModeCentroid>(r, record, row, column, label, startDirection);
+    case kModePoints:
+      return Trace<false, kModePoints>(r, record, row, column, label, startDirection);
+    default:
+      return 0;
+  }
 }
 
 int LabelComponents(Recognizer& r) {
@@ -341,7 +362,7 @@ int LabelComponents(Recognizer& r) {
         if (current != 0) {
           // Unprobed light right after a run can only be inside the component.
           if (v == kLight &&
-              TraceContour(r, nullptr, y, x - 1, current, kHoleStartDirection, kModeLabelOnly)) {
+              Trace<true, kModeLabelOnly>(r, nullptr, y, x - 1, current, kHoleStartDirection)) {
             ClassifyHole(r, current);
           }
           current = 0;
@@ -355,8 +376,8 @@ int LabelComponents(Recognizer& r) {
         }
         if (r.labelCount > kMaxLabel) return 0;
         const int label = r.labelCount;
-        if (TraceContour(r, &r.components[label], y, x, label, kOuterStartDirection,
-                         kModeCentroid)) {
+        if (Trace<true, kModeCentroid>(r, &r.components[label], y, x, label,
+                                       kOuterStartDirection)) {
           ClassifyComponent(r, label);
         }
         ++r.labelCount;
