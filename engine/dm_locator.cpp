@@ -498,8 +498,10 @@ int Decode(Recognizer& r, DmLocation& loc) {
 
 // How many modules of the finder and timing border sample as they must: the
 // left column and the bottom row dark, the top row and the right column
-// alternating (dark at the top left, light at the top right).
-int BorderScore(const Recognizer& r, const SampleCorners& corners, int d) {
+// alternating (dark at the top left, light at the top right). Counting stops,
+// with a score of at most `beat`, once the modules left cannot take it above
+// `beat` (-1: count them all).
+int BorderScore(const Recognizer& r, const SampleCorners& corners, int d, int beat = -1) {
   const ModuleSampler sampler(r, corners, d - 1);
   int score = 0;
   for (int k = 0; k < d; ++k) {
@@ -507,6 +509,7 @@ int BorderScore(const Recognizer& r, const SampleCorners& corners, int d) {
     score += sampler.Sample(k, d - 1) == 1;
     score += sampler.Sample(k, 0) == (k % 2 == 0 ? 1 : 0);
     score += sampler.Sample(d - 1, k) == (k % 2 == 1 ? 1 : 0);
+    if (score + 4 * (d - 1 - k) <= beat) break;
   }
   return score;
 }
@@ -525,7 +528,8 @@ SampleCorners FitToBorder(const Recognizer& r, SampleCorners corners, int d) {
       for (int dir = 0; dir < 8; ++dir) {
         corner = ToPoint16({start.x + kDmDirectionX[dir], start.y + kDmDirectionY[dir]});
         if (!InsideWithMargin(r, ToPoint(corner))) continue;
-        const int score = BorderScore(r, corners, d);
+        // Only a better border counts, so a trial stops once it cannot be.
+        const int score = BorderScore(r, corners, d, best);
         if (score > best) {
           best = score;
           bestPoint = corner;
