@@ -319,60 +319,71 @@ uint8_t LocalLevel(uint32_t v, uint32_t area, uint32_t sum) {
   return 100 * v * area < 94 * sum ? 0 : 255;
 }
 
-// The pixels x of one row from `begin` to `end` whose squares all have `area`
-// pixels: `window` holds each square's sum at window[x + radius + 1] -
-// window[x - radius].
-void LocalLevels(const uint8_t* in, const uint32_t* window, int radius, uint32_t area, int begin,
-                 int end, uint8_t* dst) {
-  int x = begin;
+// The n pixels of one row against their squares: pixel x's square holds
+// `rows` rows of span[x] columns, summing to window[x + 2 radius + 1] -
+// window[x].
+void LocalLevels(const uint8_t* in, const uint32_t* window, const int32_t* span, uint32_t rows,
+                 int radius, int n, uint8_t* dst) {
+  int x = 0;
+  const int reach = 2 * radius + 1;
 #if defined(__SSE2__)
   // Eight pixels a step. 100 v fits 16 bits, and so does the area of any
-  // square the views make (their shorter side is below 600, so the radius is
-  // below 40); then both products fit 31 bits and compare as they do unsigned.
-  if (area <= INT16_MAX) {
-    const __m128i areaPairs = _mm_set1_epi32(static_cast<int32_t>(area));  // (area, 0) pairs
+  // square of at most 181 x 181 pixels (the views' are below 80 x 80); then
+  // both products fit 31 bits and compare as they do unsigned.
+  if (reach <= 181) {
+    const __m128i rowPairs = _mm_set1_epi32(static_cast<int32_t>(rows));  // (rows, 0) pairs
     const __m128i hundred = _mm_set1_epi16(100);
     const __m128i zero = _mm_setzero_si128();
     const __m128i allSet = _mm_set1_epi8(-1);
-    const auto sums = [&](int at) {
-      return _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(window + at + radius + 1)),
-                           _mm_loadu_si128(reinterpret_cast<const __m128i*>(window + at - radius)));
-    };
-    const auto times94 = [](__m128i s) {
+    const auto load = [](const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); };
+    // 94 s, as shifts: 64 s + 32 s - 2 s.
+    const auto sums94 = [&](int at) {
+      const __m128i s = _mm_sub_epi32(load(window + at + reach), load(window + at));
       return _mm_sub_epi32(_mm_add_epi32(_mm_slli_epi32(s, 6), _mm_slli_epi32(s, 5)),
                            _mm_slli_epi32(s, 1));
     };
-    for (; x + 8 <= end; x += 8) {
+    for (; x + 8 <= n; x += 8) {
       const __m128i v = _mm_mullo_epi16(
           _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + x)), zero), hundred);
-      const __m128i low = _mm_madd_epi16(_mm_unpacklo_epi16(v, zero), areaPairs);
-      const __m128i high = _mm_madd_epi16(_mm_unpackhi_epi16(v, zero), areaPairs);
-      const __m128i darkLow = _mm_cmplt_epi32(low, times94(sums(x)));
-      const __m128i darkHigh = _mm_cmplt_epi32(high, times94(sums(x + 4)));
-      const __m128i dark16 = _mm_packs_epi32(darkLow, darkHigh);
+      // Spans and areas sit in the low halves of 32-bit lanes: (value, 0) pairs.
+      const __m128i areaLow = _mm_madd_epi16(load(span + x), rowPairs);
+      const __m128i areaHigh = _mm_madd_epi16(load(span + x + 4), rowPairs);
+      const __m128i low = _mm_madd_epi16(_mm_unpacklo_epi16(v, zero), areaLow);
+      const __m128i high = _mm_madd_epi16(_mm_unpackhi_epi16(v, zero), areaHigh);
+      const __m128i dark16 = _mm_packs_epi32(_mm_cmplt_epi32(low, sums94(x)),
+                                             _mm_cmplt_epi32(high, sums94(x + 4)));
       const __m128i light = _mm_xor_si128(_mm_packs_epi16(dark16, dark16), allSet);
       _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + x), light);
     }
   }
 #endif
-  for (; x < end; ++x) dst[x] = LocalLevel(in[x], area, window[x + radius + 1] - window[x - radius]);
+  for (; x < n; ++x) {
+    dst[x] = LocalLevel(in[x], rows * static_cast<uint32_t>(span[x]), window[x + reach] - window[x]);
+  }
 }
 
 // Each pixel against the mean of the square around it (a side of about an
-// eighth of the shorter image side): dark when clearly below it. Uneven light
-// and a dark table around the paper move a global threshold; a local one
-// follows them. Row by row: the columns' sums over the square's rows move down
-// with it, and their running sum along the row gives each square's sum.
+// eighth of the shorter image side), clipped at the image's edges: dark when
+// clearly below it. Uneven light and a dark table around the paper move a
+// global threshold; a local one follows them. Row by row: the columns' sums
+// over the square's rows move down with it, and their running sum along the
+// row gives each square's sum.
 void LocalThreshold(std::span<const uint8_t> grey, int width, int height,
                     std::vector<uint8_t>& out) {
   const int radius = std::max(4, std::min(width, height) / 16);
   const auto w = static_cast<size_t>(width);
+  const auto r = static_cast<size_t>(radius);
   std::vector<uint32_t> columns(w, 0);
-  std::vector<uint32_t> window(w + 1, 0);  // window[x]: sum of columns[0 .. x - 1]
+  // The running sum of the columns after `radius` zeros and followed by
+  // `radius` copies of its total, so that a square clipped at the left or right
+  // edge sums like any other.
+  std::vector<uint32_t> window(w + 2 * r + 1, 0);
+  // How many columns each pixel's square spans.
+  std::vector<int32_t> span(w);
+  for (int x = 0; x < width; ++x) {
+    span[static_cast<size_t>(x)] = std::min(width, x + radius + 1) - std::max(0, x - radius);
+  }
   out.resize(w * static_cast<size_t>(height));
-  // Columns whose square reaches neither side: radius <= x < width - radius.
-  const int innerBegin = std::min(radius, width);
-  const int innerEnd = std::max(innerBegin, width - radius);
   int top = 0, bottom = 0;  // the rows summed in `columns`: [top, bottom)
   for (int y = 0; y < height; ++y) {
     const int end = std::min(height, y + radius + 1), begin = std::max(0, y - radius);
@@ -390,19 +401,11 @@ void LocalThreshold(std::span<const uint8_t> grey, int width, int height,
       const uint8_t* row = grey.data() + static_cast<size_t>(top) * w;
       for (size_t x = 0; x < w; ++x) columns[x] -= row[x];
     }
-    RunningSum(columns.data(), width, window.data());
-    const uint8_t* in = grey.data() + static_cast<size_t>(y) * w;
-    uint8_t* dst = out.data() + static_cast<size_t>(y) * w;
-    const auto rows = static_cast<uint32_t>(bottom - top);
-    // Clipped at the image's edge.
-    const auto edge = [&](int x) {
-      const int x0 = std::max(0, x - radius), x1 = std::min(width, x + radius + 1);
-      dst[x] = LocalLevel(in[x], rows * static_cast<uint32_t>(x1 - x0), window[x1] - window[x0]);
-    };
-    for (int x = 0; x < innerBegin; ++x) edge(x);
-    LocalLevels(in, window.data(), radius, rows * static_cast<uint32_t>(2 * radius + 1), innerBegin,
-                innerEnd, dst);
-    for (int x = innerEnd; x < width; ++x) edge(x);
+    RunningSum(columns.data(), width, window.data() + r);
+    std::fill(window.begin() + static_cast<ptrdiff_t>(r + w + 1), window.end(), window[r + w]);
+    LocalLevels(grey.data() + static_cast<size_t>(y) * w, window.data(), span.data(),
+                static_cast<uint32_t>(bottom - top), radius, width,
+                out.data() + static_cast<size_t>(y) * w);
   }
 }
 
