@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <type_traits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -39,23 +40,45 @@ constexpr int kNoDarkNeighbour = -1;
 constexpr int kLeftImage = -2;
 
 // Probes up to 7 neighbours of the pixel whose byte is `centre`, all of whose
-// eight neighbours lie inside the image, clockwise from `from`, marking light
-// ones as probed; returns the direction of the first dark one. `offsets` holds
-// each direction's step in bytes (dy * w + dx).
-int ProbeInside(uint8_t* centre, int from, const ptrdiff_t offsets[8]) {
-  for (int i = 0; i < kProbesPerPixel; ++i) {
-    const int d = (from + i) & 7;
-    uint8_t& v = centre[offsets[d]];
-    if (IsDark(v)) return d;
+// eight neighbours lie inside the image, clockwise from kFrom, marking light
+// ones as probed; returns the direction of the first dark one. Unrolled for
+// each first direction, so that every neighbour is addressed from the row
+// length `w` directly.
+template <int kFrom>
+int ProbeInsideFrom(uint8_t* centre, ptrdiff_t w) {
+  const auto probe = [&](auto direction) {
+    constexpr int d = decltype(direction)::value;
+    uint8_t& v = centre[ptrdiff_t{kDirectionY[d]} * w + kDirectionX[d]];
+    if (IsDark(v)) return true;
     v = kVisitedLight;
-  }
+    return false;
+  };
+  if (probe(std::integral_constant<int, (kFrom + 0) & 7>{})) return (kFrom + 0) & 7;
+  if (probe(std::integral_constant<int, (kFrom + 1) & 7>{})) return (kFrom + 1) & 7;
+  if (probe(std::integral_constant<int, (kFrom + 2) & 7>{})) return (kFrom + 2) & 7;
+  if (probe(std::integral_constant<int, (kFrom + 3) & 7>{})) return (kFrom + 3) & 7;
+  if (probe(std::integral_constant<int, (kFrom + 4) & 7>{})) return (kFrom + 4) & 7;
+  if (probe(std::integral_constant<int, (kFrom + 5) & 7>{})) return (kFrom + 5) & 7;
+  if (probe(std::integral_constant<int, (kFrom + 6) & 7>{})) return (kFrom + 6) & 7;
   return kNoDarkNeighbour;
 }
 
+int ProbeInside(uint8_t* centre, int from, ptrdiff_t w) {
+  switch (from) {
+    case 0: return ProbeInsideFrom<0>(centre, w);
+    case 1: return ProbeInsideFrom<1>(centre, w);
+    case 2: return ProbeInsideFrom<2>(centre, w);
+    case 3: return ProbeInsideFrom<3>(centre, w);
+    case 4: return ProbeInsideFrom<4>(centre, w);
+    case 5: return ProbeInsideFrom<5>(centre, w);
+    case 6: return ProbeInsideFrom<6>(centre, w);
+    default: return ProbeInsideFrom<7>(centre, w);
+  }
+}
+
 // ProbeInside for the pixel (x, y) anywhere in the image.
-int Probe(uint8_t* img, int w, int h, int x, int y, uint8_t* centre, int from,
-          const ptrdiff_t offsets[8]) {
-  if (x > 0 && y > 0 && x < w - 1 && y < h - 1) return ProbeInside(centre, from, offsets);
+int Probe(uint8_t* img, int w, int h, int x, int y, uint8_t* centre, int from) {
+  if (x > 0 && y > 0 && x < w - 1 && y < h - 1) return ProbeInside(centre, from, w);
   for (int i = 0; i < kProbesPerPixel; ++i) {
     const int d = (from + i) & 7;
     const int nx = x + kDirectionX[d], ny = y + kDirectionY[d];
@@ -273,7 +296,7 @@ int Trace(Recognizer& r, ComponentRecord* record, int row, int column, int label
   const int64_t maxSteps = 8 * int64_t{w} * h + 8;
   int from = startDirection;
   for (;;) {
-    const int d = kFramed ? ProbeInside(at, from, offsets) : Probe(img, w, h, x, y, at, from, offsets);
+    const int d = kFramed ? ProbeInside(at, from, w) : Probe(img, w, h, x, y, at, from);
     if (d < 0 || steps >= maxSteps) break;
     uint8_t* const next = at + offsets[d];
     x += kDirectionX[d];
