@@ -788,9 +788,13 @@ int DecodeFromCentres(Recognizer& r, const QrLocation& loc, const QrLocatorHooks
       fourthModule[options++] = d - 6.5;
     }
   }
-  // The parallelogram's fourth finder centre.
-  fourth[options] = {u.x + v.x - k.x, u.y + v.y - k.y};
-  fourthModule[options++] = far;
+  // The parallelogram's fourth finder centre, when there is no alignment
+  // pattern to go by: it ignores the perspective that the fitted mapping and
+  // the alignment centre follow, and read nothing they missed.
+  if (options == 0) {
+    fourth[options] = {u.x + v.x - k.x, u.y + v.y - k.y};
+    fourthModule[options++] = far;
+  }
   const auto decode = [&]() {
     std::memset(r.decodedText, 0, sizeof r.decodedText);
     std::memset(r.secondString, 0, sizeof r.secondString);
@@ -985,11 +989,15 @@ int LocateQrCodeWith(Recognizer& r, QrLocation& loc, const QrLocatorHooks& hooks
   loc.shiftY = 0;
   if (hooks.decode(r, loc, hooks.context)) {
     loc.decodeAttempt = 0;
+  } else if (r.extraReadings != 0) {
+    // With the extra readings the centres take the place of the shifted
+    // corners: on photos and camera-like frames they read all but a handful
+    // of the symbols that the shifts read, and those the still reader's other
+    // views read too, while each shift costs a whole sampling and correction
+    // (two, with the mirrored grid) on every symbol that stays unread.
+    if (!DecodeFromCentres(r, loc, hooks)) return 0;
+    loc.decodeAttempt = kCentreAttempt;
   } else {
-    // With the extra readings the centres go before the shifted corners: on
-    // photos they read far more symbols than the shifts do, and each shift
-    // costs a whole sampling and correction.
-    if (r.extraReadings != 0 && DecodeFromCentres(r, loc, hooks)) loc.decodeAttempt = kCentreAttempt;
     // The fourth corner is the least certain: try it one pixel away in each
     // direction, each from the unshifted point.
     for (int dir = 0; dir < 8 && loc.decodeAttempt < 0; ++dir) {

@@ -261,6 +261,19 @@ TEST(QrLocatorStages, RetriesMoveTheFourthCornerInDirectionOrder) {
                                                 {-1, 0}, {-1, -1}, {0, -1}, {1, -1}};
   EXPECT_EQ(never.shifts, all);
   EXPECT_EQ(ws.r().lockedKind, kLockQr) << "located but not decoded keeps the lock";
+
+  // With the extra readings the grids through the pattern centres replace the
+  // shifted corners: every reading is of the unshifted corner, and the centres
+  // give a few (the fitted mapping, then projective and bilinear through the
+  // alignment pattern, found and traced).
+  PrepareFrame(ws, f);
+  ws.r().extraReadings = 1;
+  ShiftRecorder extra{{}, {9, 9}};
+  EXPECT_EQ(LocateQrCodeWith(ws.r(), loc, {RecordingDecode, &extra}), 0);
+  EXPECT_GE(extra.shifts.size(), 2u);
+  EXPECT_LE(extra.shifts.size(), 6u);
+  for (const auto& shift : extra.shifts) EXPECT_EQ(shift, std::make_pair(0, 0));
+  EXPECT_EQ(ws.r().lockedKind, kLockQr);
 }
 
 TEST(QrLocatorStages, AnotherSymbologysLockReturnsAtOnce) {
