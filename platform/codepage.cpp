@@ -63,6 +63,14 @@ int MultiByteToWideChar(uint32_t codePage, std::span<const uint8_t> bytes, std::
   const auto* row = std::find_if(std::begin(kCodePages), std::end(kCodePages),
                                  [codePage](const CodePage& p) { return p.id == codePage; });
   if (row == std::end(kCodePages)) return -1;
+  // Seven-bit text reads the same in all three code pages. Most decoded
+  // symbols hold nothing else, and opening a converter loads a module (about
+  // 0.4 ms, once per process), then each conversion is a library call.
+  if (std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b < 0x80; })) {
+    const size_t n = std::min(bytes.size(), out.size());
+    std::copy_n(bytes.begin(), n, out.begin());
+    return static_cast<int>(n);
+  }
   const iconv_t cd = converters.Get(static_cast<int>(row - std::begin(kCodePages)));
   if (cd == kUnavailable) return -1;
   iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial state

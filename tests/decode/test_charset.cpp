@@ -436,5 +436,19 @@ TEST(PlatformCodePage, ConvertsOrReportsFailure) {
   EXPECT_EQ(platform::MultiByteToWideChar(932, B({0x41, 0x42, 0x43}), std::span(out).first(2)), 2);  // truncated
 }
 
+TEST(PlatformCodePage, SevenBitBytesAreTheirOwnUnitsInEveryCodePage) {
+  std::vector<uint8_t> bytes(128);
+  for (int b = 0; b < 128; ++b) bytes[b] = static_cast<uint8_t>(b);
+  for (uint32_t codePage : {932u, 936u, 950u}) {
+    std::vector<char16_t> out(130, u'\xFFFF');
+    EXPECT_EQ(platform::MultiByteToWideChar(codePage, bytes, out), 128) << codePage;
+    for (int b = 0; b < 128; ++b) EXPECT_EQ(out[b], static_cast<char16_t>(b)) << codePage;
+    EXPECT_EQ(out[128], u'\xFFFF') << "nothing past the count";
+    EXPECT_EQ(platform::MultiByteToWideChar(codePage, bytes, std::span(out).first(5)), 5);
+    // One byte of 0x80 or more and the code page's own rules apply again.
+    EXPECT_EQ(platform::MultiByteToWideChar(codePage, B({0x41, 0x82}), out), -1) << codePage;
+  }
+}
+
 }  // namespace
 }  // namespace cordavex
