@@ -101,8 +101,8 @@ constexpr Plan kPlan{kMixedViews, 6, 6, 4, 9};
 // the centre crop keeps small modules at twice the resolution the reduction
 // leaves; the closer look at a placed symbol does the rest.
 constexpr StillView kMixedLargeFrameViews[] = {
-    {ViewKind::kFull, 100, 0, 5, 1, 16},
-    {ViewKind::kCrop, 100, 4, 0, 1, 32},
+    {ViewKind::kFull, 100, 0, 2, 1, 16},
+    {ViewKind::kCrop, 100, 4, 2, 1, 32},
     {ViewKind::kCrop, 100, 4, 2, 1, 24},
     {ViewKind::kCrop, 100, 2, 4, 1, 48},
     {ViewKind::kCrop, 100, 4, 4, 1, 24},
@@ -125,10 +125,10 @@ constexpr Plan kLargeFramePlan{kMixedLargeFrameViews, 4, 4, 4, 9};
 constexpr StillView kQrViews[] = {
     {ViewKind::kLocalThreshold, 100, 0, 4, 1, 0},
     {ViewKind::kCrop, 100, 4, 2, 1, 32},
-    {ViewKind::kScale, 33, 0, 4, 1, 16},
     {ViewKind::kPad, 8, 0, 4, 1, 0},
+    {ViewKind::kScale, 33, 0, 4, 1, 16},
     {ViewKind::kCrop, 100, 4, 2, 1, 24},
-    {ViewKind::kScale, 33, 0, 2, 1, 48},
+    {ViewKind::kScale, 33, 0, 2, 1, 32},
     {ViewKind::kTurn, 100, 1, 0, 1, 16},
     {ViewKind::kCrop, 100, 4, 2, 1, 0},
     {ViewKind::kScale, 33, 0, 3, 1, 0},
@@ -139,7 +139,7 @@ constexpr StillView kQrViews[] = {
 constexpr Plan kQrPlan{kQrViews, 4, 4, 1, 1};
 constexpr StillView kQrLargeFrameViews[] = {
     {ViewKind::kCrop, 100, 4, 2, 1, 24},
-    {ViewKind::kFull, 100, 0, 5, 1, 0},
+    {ViewKind::kFull, 100, 0, 2, 1, 0},
     {ViewKind::kCrop, 100, 4, 0, 1, 32},
     {ViewKind::kCrop, 100, 2, 2, 1, 48},
     {ViewKind::kCrop, 100, 4, 2, 4, 0},
