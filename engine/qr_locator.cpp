@@ -764,6 +764,20 @@ int DecodeFromCentres(Recognizer& r, const QrLocation& loc, const QrLocatorHooks
     v = RefineFinderCentre(r, v, axisX, axisY);
   }
   const double near = 3.5, far = d - 3.5;
+  const auto decode = [&]() {
+    std::memset(r.decodedText, 0, sizeof r.decodedText);
+    std::memset(r.secondString, 0, sizeof r.secondString);
+    return hooks.decode(r, loc, hooks.context) != 0;
+  };
+  // First the mapping that the finders' shapes imply on their own. It reads
+  // half of what this function reads, before the alignment search costs
+  // anything.
+  {
+    const Centre centres[3] = {k, u, v};
+    const double at[3][2] = {{near, near}, {far, near}, {near, far}};
+    Homography fitted{};
+    if (FitToFinders(r, centres, at, fitted) && SampleThrough(r, fitted, d) && decode()) return 1;
+  }
   double from[4][2] = {{near, near}, {far, near}, {near, far}, {0, 0}};
   double to[4][2] = {{k.x, k.y}, {u.x, u.y}, {v.x, v.y}, {0, 0}};
   constexpr int kMostOptions = 3;
@@ -794,18 +808,6 @@ int DecodeFromCentres(Recognizer& r, const QrLocation& loc, const QrLocatorHooks
   if (options == 0) {
     fourth[options] = {u.x + v.x - k.x, u.y + v.y - k.y};
     fourthModule[options++] = far;
-  }
-  const auto decode = [&]() {
-    std::memset(r.decodedText, 0, sizeof r.decodedText);
-    std::memset(r.secondString, 0, sizeof r.secondString);
-    return hooks.decode(r, loc, hooks.context) != 0;
-  };
-  // First the mapping that the finders' shapes imply on their own.
-  {
-    const Centre centres[3] = {k, u, v};
-    const double at[3][2] = {{near, near}, {far, near}, {near, far}};
-    Homography fitted{};
-    if (FitToFinders(r, centres, at, fitted) && SampleThrough(r, fitted, d) && decode()) return 1;
   }
   // Projective first, as a camera sees flat paper; then bilinear.
   for (int bilinear = 0; bilinear < 2; ++bilinear) {
