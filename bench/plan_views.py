@@ -25,12 +25,13 @@ chooses some of them; --rebuild starts instead from views chosen greedily
 until they read what the plan reads) and improves it by moving, dropping,
 replacing or adding one view at a time and by choosing the probes: after how
 many views without one QR finder candidate, and without two, the reader gives
-up on a QR code, and after how many without a placed Data Matrix or Cordavex
-code on those. A change is kept when every image read before (with the plan's
-QR probe and no other give-up) is still read, no reading is wrong and the whole
+up on a QR code, after how many without a placed Data Matrix or Cordavex
+code on those, and after how many that placed a QR code (a Data Matrix)
+without reading it on that (never more than the plan has). A change is kept when every image
+read before (with the plan's QR probes and no other give-up) is still read, no reading is wrong and the whole
 corpus costs less (with --weights FILE, each set's milliseconds divided by its
 weight; a line naming "read: " and a set weighs again what the images of
-that set that were read cost). That needs the seventh column of the table, the
+that set that were read cost; --power P raises each such ratio to P). That needs the seventh column of the table, the
 most finder candidates a call found. The closer looks that the reader takes
 after a view that placed a symbol on a frame the engine reduces come from the
 columns after it (what each closer look would read and cost after that view);
@@ -99,9 +100,11 @@ def greedy(views, images, read, cost, rate, wrong):
         unread = {image for image in unread if not read[best[1]][image]}
 
 
-# Views after which the reader gives up on a QR code that every one of them
-# placed and none read (kQrPlacedViews).
+# Views after which a rebuilt plan gives up on a QR code (Data Matrix) that
+# every one of them placed and none read; the refinement may shorten them (the
+# fifth and sixth probes).
 QR_PLACED_VIEWS = 6
+DM_PLACED_VIEWS = 99
 
 # A change must save this share of the plan's cost to be kept.
 MARGIN = 0.0025
@@ -131,12 +134,12 @@ def plans_in_source(source):
     plans = []
     for mask, small, large in re.findall(r"\{(kMask\w+), &(\w+), &(\w+)\}", table):
         for name, reduced in ((small, False), (large, True)):
-            m = re.search(r"constexpr Plan %s\{(\w+), (\d+), (\d+), (\d+), (\d+)\};" % name,
-                          source)
+            m = re.search(r"constexpr Plan %s\{(\w+), (\d+), (\d+), (\d+), (\d+), (\d+), "
+                          r"(\d+)\};" % name, source)
             body = source.split("constexpr StillView %s[] = {" % m.group(1))[1].split("};")[0]
             views = [view_name(*v.groups()) for v in re.finditer(
                 r"\{ViewKind::(\w+), (\d+), (\d+), (\d+), (\d+), (\d+)\}", body)]
-            probe = tuple(int(m.group(k)) for k in range(2, 6))
+            probe = tuple(int(m.group(k)) for k in range(2, 8))
             plans.append((name, m.group(1), symbologies[mask], reduced, views, probe))
     return plans
 
@@ -189,7 +192,7 @@ class Table:
         columns = [self.rows[view] for view in plan]
         for i, group in enumerate(self.groups):
             wanted, own = self.masks[i], self.own[i]
-            most = views = qr_placings = closer = placed = 0
+            most = views = qr_placings = dm_placings = closer = placed = 0
             here = 0.0
             for column in columns:
                 if column[i] is None:
@@ -227,8 +230,11 @@ class Table:
                 if views >= probe[3] and not placed & MASK_CV:
                     wanted &= ~MASK_CV
                 qr_placings += 1 if put & MASK_QR else 0
-                if qr_placings >= QR_PLACED_VIEWS:
+                if qr_placings >= probe[4]:
                     wanted &= ~MASK_QR
+                dm_placings += 1 if put & MASK_DM else 0
+                if dm_placings >= probe[5]:
+                    wanted &= ~MASK_DM
                 if not wanted:
                     break
         return decoded, spent
@@ -250,11 +256,12 @@ def keeps(decoded, floor):
 
 
 def best_placed_probes(table, plan, probe, floor):
-    """The shortest Data Matrix and Cordavex code probes with which every
-    image is still read."""
+    """The shortest Data Matrix and Cordavex code probes, and the fewest views
+    placing a QR code or a Data Matrix unread before it is given up (never more
+    than the plan has), with which every image is still read."""
     probe = list(probe)
-    for index in (2, 3):
-        for views in range(1, len(plan) + 1):
+    for index in (2, 3, 4, 5):
+        for views in range(1, (len(plan) if index < 4 else min(probe[index], len(plan) + 1)) + 1):
             trial = probe[:index] + [views] + probe[index + 1:]
             if keeps(table.run(plan, trial)[0], floor):
                 probe = trial
@@ -264,13 +271,15 @@ def best_placed_probes(table, plan, probe, floor):
 
 # Each set's milliseconds count divided by its weight (--weights); 1 unless set.
 WEIGHTS = {}
+# What each weighed set's ratio is raised to (--power).
+POWER = 1.0
 
 
 def cost_of(spent):
-    """The sets' milliseconds, each divided by its weight; what the images of a
-    set that were read cost counts again where the weights name it ("read: "
-    and the set)."""
-    return sum(ms / WEIGHTS[group] if group in WEIGHTS else
+    """The sets' milliseconds, each divided by its weight and raised to the
+    power; what the images of a set that were read cost counts again where the
+    weights name it ("read: " and the set)."""
+    return sum((ms / WEIGHTS[group]) ** POWER if group in WEIGHTS else
                0 if group.startswith(DECODED) else ms
                for group, ms in spent.items())
 
@@ -281,13 +290,13 @@ def floor_of(table, plan, probe):
     a table that looks for every symbology in every image, where a longer
     probe for one symbology keeps the reader looking for the others too, with
     the probes it has."""
-    return dict(table.run(plan, probe if table.every else probe[:2] + (99, 99))[0])
+    return dict(table.run(plan, probe if table.every else probe[:2] + (99, 99) + probe[4:])[0])
 
 
 def refine(table, plan, probe):
     floor = floor_of(table, plan, probe)
     if not table.every:
-        probe = best_placed_probes(table, plan, probe[:2] + (99, 99), floor)
+        probe = best_placed_probes(table, plan, probe[:2] + (99, 99) + probe[4:], floor)
     decoded, spent = table.run(plan, probe)
     best = (cost_of(spent), plan, probe)
     print("// starting plan: %.1f" % best[0])
@@ -337,7 +346,7 @@ def rebuild(table, plan, probe):
     shortest probes that keep them. Leaves a local optimum that moving one
     view at a time cannot."""
     floor = floor_of(table, plan, probe)
-    wanted, no_give_up = floor[READ], (99, 99, 99, 99)
+    wanted, no_give_up = floor[READ], (99, 99, 99, 99, 99, 99)
     built = []
     while True:
         decoded, spent = table.run(built, no_give_up)
@@ -360,7 +369,8 @@ def rebuild(table, plan, probe):
             built += [view for view in plan if view not in built]
             break
         built.append(best[1])
-    probe = best_placed_probes(table, built, (len(built), len(built), 99, 99), floor)
+    probe = best_placed_probes(
+        table, built, (len(built), len(built), 99, 99, QR_PLACED_VIEWS, DM_PLACED_VIEWS), floor)
     chosen = None
     for first in range(1, len(built) + 1):
         for second in range(first, len(built) + 1):
@@ -410,6 +420,11 @@ def main():
                         help="lines of a set's name, a tab and a weight (such as zxing-cpp's "
                              "milliseconds on it): the refinement minimises the sum of each "
                              "set's milliseconds divided by its weight instead of the plain sum")
+    parser.add_argument("--power", type=float, default=1.0,
+                        help="with --weights, raise each set's ratio to this power before "
+                             "adding them up: above 1 a millisecond counts for more on the "
+                             "sets furthest above their weight, so that the refinement "
+                             "brings the worst ratios down first")
     parser.add_argument("--plans", metavar="NAMES",
                         help="with --refine, only these plans (comma-separated, such as "
                              "kQrPlan,kQrLargeFramePlan)")
@@ -421,6 +436,8 @@ def main():
                              "plans for a mix of symbologies, which then look for all three "
                              "in every image as the reader does")
     options = parser.parse_args()
+    global POWER
+    POWER = options.power
     if options.weights:
         with open(options.weights) as f:
             for line in f:
@@ -493,13 +510,14 @@ def main():
             plan, probe = refine(table, plan, probe)
             print("// %s refined: give up on a QR code after %d views without a finder "
                   "candidate, %d without two; on Data Matrix after %d views that placed "
-                  "none, on Cordavex code after %d" % ((name,) + probe))
+                  "none, on Cordavex code after %d; on a QR code placed by %d views and "
+                  "not read, on a Data Matrix by %d" % ((name,) + probe))
             print_run(table, plan, probe)
             print("constexpr StillView %s[] = {" % views_name)
             for view in plan:
                 print(initialiser(view) + "  // " + view)
             print("};")
-            print("constexpr Plan %s{%s, %d, %d, %d, %d};" % ((name, views_name) + probe))
+            print("constexpr Plan %s{%s, %d, %d, %d, %d, %d, %d};" % ((name, views_name) + probe))
         return
     report("kPlan: images the engine keeps as they are",
            greedy(views, small, read, cost, options.rate, wrong), small, read, cost)

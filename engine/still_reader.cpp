@@ -47,6 +47,11 @@ struct Plan {
   // placed is given up.
   int dmProbeViews;
   int cvProbeViews;
+  // Views after which a QR code (a Data Matrix) that every one of them placed
+  // and none read is given up: damaged beyond what other views of the same
+  // pixels mend.
+  int qrPlacedViews;
+  int dmPlacedViews;
 };
 
 // The plans, in the order their views are tried: one for the frames the engine
@@ -62,7 +67,9 @@ struct Plan {
 // Small frames: the greedy list (with two views added for Data Matrix photos
 // and one for small Cordavex code frames that no other view read), then
 // refined together with its probes (bench/plan_views.py --refine, each
-// set's milliseconds weighed by zxing-cpp's on it, bench/plan_weights.tsv):
+// set's milliseconds weighed by zxing-cpp's on it, bench/plan_weights.tsv,
+// and last that ratio cubed, --power 3, so that the sets furthest above
+// zxing-cpp's cost come down first):
 // views moved, dropped, replaced by or joined by any candidate view, and the
 // probes' lengths chosen, wherever the corpus cost less, no image read before
 // was lost and no reading was wrong. Most views start with the threshold one
@@ -81,19 +88,23 @@ constexpr StillView kMixedViews[] = {
     {ViewKind::kCrop, 100, 4, 4, 1, 32},
     {ViewKind::kScale, 33, 0, 2, 1, 48},
     {ViewKind::kCrop, 100, 4, 0, 1, 32},
-    {ViewKind::kScale, 33, 0, 4, 1, 16},
+    {ViewKind::kScale, 33, 0, 2, 1, 16},
     {ViewKind::kPad, 8, 0, 4, 1, 0},
     {ViewKind::kTurn, 100, 1, 0, 1, 16},
     {ViewKind::kCrop, 100, 4, 0, 1, 0},
     {ViewKind::kCrop, 100, 4, 0, 1, 16},
     {ViewKind::kScale, 50, 0, 3, 1, 24},
-    {ViewKind::kScale, 33, 0, 3, 1, 0},
     {ViewKind::kCrop, 100, 4, 3, 1, 48},
+    {ViewKind::kCrop, 100, 4, 2, 1, 48},
+    {ViewKind::kScale, 33, 0, 4, 1, 24},
+    {ViewKind::kCrop, 100, 2, 2, 1, 48},
+    {ViewKind::kFull, 100, 0, 0, 1, 0},
     {ViewKind::kPad, 8, 0, 2, 1, 0},
-    {ViewKind::kPad, 3, 0, 4, 1, 0},
+    {ViewKind::kScale, 40, 0, 0, 1, 32},
+    {ViewKind::kScale, 33, 0, 3, 1, 0},
     {ViewKind::kScale, 50, 0, 0, 1, 32},
 };
-constexpr Plan kPlan{kMixedViews, 6, 6, 4, 9};
+constexpr Plan kPlan{kMixedViews, 6, 6, 4, 9, 6, 6};
 // Large frames: rebuilt (bench/plan_views.py --rebuild) and refined on a table
 // made looking for every symbology in every image, as the reader does for a
 // mix (--every-symbology), with what each closer look reads after each view.
@@ -108,13 +119,13 @@ constexpr StillView kMixedLargeFrameViews[] = {
     {ViewKind::kCrop, 100, 4, 4, 1, 24},
     {ViewKind::kCrop, 100, 2, 2, 1, 48},
     {ViewKind::kCrop, 100, 1, 0, 1, 32},
-    {ViewKind::kCrop, 100, 0, 0, 1, 24},
     {ViewKind::kCrop, 100, 4, 4, 4, 16},
+    {ViewKind::kCrop, 100, 0, 0, 1, 24},
     {ViewKind::kCrop, 100, 4, 3, 1, 0},
     {ViewKind::kPad, 8, 0, 3, 1, 16},
     {ViewKind::kCrop, 100, 4, 0, 4, 48},
 };
-constexpr Plan kLargeFramePlan{kMixedLargeFrameViews, 4, 4, 4, 9};
+constexpr Plan kLargeFramePlan{kMixedLargeFrameViews, 4, 4, 4, 8, 4, 3};
 
 // One symbology alone: the plans above, refined the same way (with the
 // weights) on that symbology's images only; the large-frame plans rebuilt first
@@ -128,46 +139,46 @@ constexpr StillView kQrViews[] = {
     {ViewKind::kPad, 8, 0, 4, 1, 0},
     {ViewKind::kScale, 33, 0, 4, 1, 16},
     {ViewKind::kCrop, 100, 4, 2, 1, 24},
-    {ViewKind::kScale, 33, 0, 2, 1, 32},
     {ViewKind::kTurn, 100, 1, 0, 1, 16},
+    {ViewKind::kScale, 40, 0, 4, 1, 24},
     {ViewKind::kCrop, 100, 4, 2, 1, 0},
     {ViewKind::kScale, 33, 0, 3, 1, 0},
     {ViewKind::kLargestUnreduced, 100, 0, 0, 1, 0},
     {ViewKind::kPad, 3, 0, 4, 1, 0},
     {ViewKind::kScale, 50, 0, 0, 1, 32},
 };
-constexpr Plan kQrPlan{kQrViews, 4, 4, 1, 1};
+constexpr Plan kQrPlan{kQrViews, 4, 4, 1, 1, 5, 1};
 constexpr StillView kQrLargeFrameViews[] = {
     {ViewKind::kCrop, 100, 4, 2, 1, 24},
     {ViewKind::kFull, 100, 0, 2, 1, 0},
-    {ViewKind::kCrop, 100, 4, 0, 1, 32},
+    {ViewKind::kCrop, 100, 4, 2, 1, 32},
     {ViewKind::kCrop, 100, 2, 2, 1, 48},
     {ViewKind::kCrop, 100, 4, 2, 4, 0},
     {ViewKind::kCrop, 100, 4, 4, 4, 24},
 };
-constexpr Plan kQrLargeFramePlan{kQrLargeFrameViews, 4, 4, 1, 1};
+constexpr Plan kQrLargeFramePlan{kQrLargeFrameViews, 4, 4, 1, 1, 2, 1};
 
 constexpr StillView kDmViews[] = {
     {ViewKind::kLocalThreshold, 100, 0, 4, 1, 0},
-    {ViewKind::kCrop, 100, 4, 4, 1, 32},
     {ViewKind::kScale, 33, 0, 2, 1, 48},
+    {ViewKind::kCrop, 100, 4, 4, 1, 32},
     {ViewKind::kCrop, 100, 4, 0, 1, 32},
-    {ViewKind::kLargestUnreduced, 100, 0, 0, 1, 0},
-    {ViewKind::kPad, 3, 0, 0, 1, 24},
-    {ViewKind::kCrop, 100, 4, 3, 1, 24},
-    {ViewKind::kScale, 50, 0, 3, 1, 24},
     {ViewKind::kCrop, 100, 4, 3, 1, 48},
+    {ViewKind::kLargestUnreduced, 100, 0, 0, 1, 0},
+    {ViewKind::kFull, 100, 0, 0, 1, 16},
+    {ViewKind::kScale, 50, 0, 3, 1, 24},
+    {ViewKind::kCrop, 100, 4, 3, 1, 24},
     {ViewKind::kPad, 8, 0, 2, 1, 0},
     {ViewKind::kCrop, 100, 4, 4, 1, 48},
 };
-constexpr Plan kDmPlan{kDmViews, 1, 1, 4, 1};
+constexpr Plan kDmPlan{kDmViews, 1, 1, 4, 1, 1, 4};
 constexpr StillView kDmLargeFrameViews[] = {
     {ViewKind::kFull, 100, 0, 2, 2, 48},
     {ViewKind::kCrop, 100, 4, 0, 1, 32},
     {ViewKind::kCrop, 100, 2, 4, 1, 48},
     {ViewKind::kCrop, 100, 4, 2, 1, 32},
 };
-constexpr Plan kDmLargeFramePlan{kDmLargeFrameViews, 1, 1, 3, 1};
+constexpr Plan kDmLargeFramePlan{kDmLargeFrameViews, 1, 1, 3, 1, 1, 2};
 
 constexpr StillView kCvViews[] = {
     {ViewKind::kPad, 3, 0, 0, 1, 32},
@@ -187,7 +198,7 @@ constexpr StillView kCvViews[] = {
     {ViewKind::kPad, 3, 0, 4, 1, 0},
     {ViewKind::kScale, 50, 0, 0, 1, 32},
 };
-constexpr Plan kCvPlan{kCvViews, 1, 1, 1, 4};
+constexpr Plan kCvPlan{kCvViews, 1, 1, 1, 4, 1, 1};
 constexpr StillView kCvLargeFrameViews[] = {
     {ViewKind::kCrop, 100, 4, 2, 1, 32},
     {ViewKind::kCrop, 100, 4, 4, 4, 16},
@@ -198,7 +209,7 @@ constexpr StillView kCvLargeFrameViews[] = {
     {ViewKind::kPad, 8, 0, 3, 1, 0},
     {ViewKind::kCrop, 100, 4, 3, 4, 0},
 };
-constexpr Plan kCvLargeFramePlan{kCvLargeFrameViews, 1, 1, 1, 4};
+constexpr Plan kCvLargeFramePlan{kCvLargeFrameViews, 1, 1, 1, 4, 1, 1};
 
 struct PlanPair {
   uint32_t mask;
@@ -220,10 +231,6 @@ Plan PlanFor(int width, int height, uint32_t mask) {
   }
   return ReductionFactor(int64_t{width} * height) > 1 ? *pair->large : *pair->small;
 }
-
-// Views after which a QR code that every one of them placed and none read is
-// given up (on the corpus no QR image was read after five).
-constexpr int kQrPlacedViews = 6;
 
 // The closer looks at a symbol placed on a reduced frame, one after each of the
 // first views that place one: the thorough mode, its threshold starting 32
@@ -511,7 +518,8 @@ std::span<const StillView> StillPlan(int width, int height, uint32_t mask) {
 
 StillProbes StillPlanProbes(int width, int height, uint32_t mask) {
   const Plan plan = PlanFor(width, height, mask);
-  return {plan.finderProbeViews, plan.twoFinderProbeViews, plan.dmProbeViews, plan.cvProbeViews};
+  return {plan.finderProbeViews, plan.twoFinderProbeViews, plan.dmProbeViews, plan.cvProbeViews,
+          plan.qrPlacedViews, plan.dmPlacedViews};
 }
 
 std::vector<StillView> CandidateViews() {
@@ -803,6 +811,7 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
   int finders = 0;  // the most QR finder candidates any call found
   int closerLooks = 0;
   int qrPlacedUnread = 0;  // views that placed a QR code and read nothing
+  int dmPlacedUnread = 0;  // likewise for a Data Matrix
   uint32_t placed = 0;     // the symbologies of which any view placed a symbol
   int32_t status = 0;
   Failure furthest = Failure::kNone;
@@ -878,10 +887,10 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
     // A QR code placed again and again without a reading is damaged beyond
     // what other views of the same pixels mend.
     if ((run.placed & kMaskQr) != 0) ++qrPlacedUnread;
-    if (options.giveUpEarly && (mask & kMaskQr) != 0 && qrPlacedUnread >= kQrPlacedViews) {
-      mask &= ~kMaskQr;
-      if (mask == 0) break;
-    }
+    if ((run.placed & kMaskDataMatrix) != 0) ++dmPlacedUnread;
+    if (options.giveUpEarly && qrPlacedUnread >= plan.qrPlacedViews) mask &= ~kMaskQr;
+    if (options.giveUpEarly && dmPlacedUnread >= plan.dmPlacedViews) mask &= ~kMaskDataMatrix;
+    if (mask == 0) break;
   }
   out.status = status;
   return status;

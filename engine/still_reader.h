@@ -76,12 +76,15 @@ struct StillView {
 std::span<const StillView> StillPlan(int width, int height, uint32_t mask = kMaskAll);
 // After how many views of that plan it gives up early on a symbology: a QR code
 // when no call found a component passing the finder test, or two such; a Data
-// Matrix or Cordavex code when no call placed one.
+// Matrix or Cordavex code when no call placed one; a QR code or a Data Matrix
+// when that many views placed one and none read it.
 struct StillProbes {
   int finderViews;
   int twoFinderViews;
   int dmViews;
   int cvViews;
+  int qrPlacedViews;
+  int dmPlacedViews;
 };
 StillProbes StillPlanProbes(int width, int height, uint32_t mask = kMaskAll);
 // A wider set of views than the plan, for benchmarks that weigh what each would

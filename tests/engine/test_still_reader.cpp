@@ -15,6 +15,7 @@
 #include "cordavex/still_reader.h"
 #include "engine/prepare.h"
 #include "engine/still_reader.h"
+#include "support/dm_symbols.h"
 #include "support/qr_symbols.h"
 #include "support/render.h"
 #include "support/workspace.h"
@@ -379,31 +380,47 @@ TEST(StillReader, LooksCloserAtASymbolPlacedOnAReducedFrame) {
   EXPECT_EQ(outcome.view.rfind("located mode 4 x4", 0), 0u) << outcome.view;
 }
 
-// A symbol with a third of its data area torn away: every view places it and
-// none can correct it, so after six such views the reader stops looking.
+// A symbol with a third of its data area torn away: views place it and none
+// can correct it, so after the plan's number of such views the reader stops
+// looking.
 TEST(StillReader, GivesUpOnASymbolEveryViewPlacesAndNoneReads) {
-  const auto symbol = test::EncodeQrBytes(test::RandomBytes(30, 9), 3, test::kLevelL);
-  ASSERT_TRUE(symbol.has_value());
-  std::vector<uint8_t> modules = symbol->modules;
-  const int n = symbol->size;
-  for (int row = 9; row < n - 9; ++row) {
-    for (int column = 9; column < n; ++column) modules[static_cast<size_t>(row) * n + column] = 0;
+  const auto qr = test::EncodeQrBytes(test::RandomBytes(30, 9), 3, test::kLevelL);
+  ASSERT_TRUE(qr.has_value());
+  std::vector<uint8_t> qrModules = qr->modules;
+  for (int row = 9; row < qr->size - 9; ++row) {
+    for (int column = 9; column < qr->size; ++column) qrModules[static_cast<size_t>(row) * qr->size + column] = 0;
   }
-  test::RenderOptions o;
-  o.moduleSize = 4;
-  o.rotation = 8;
-  o.blur = 0.5;
-  const test::Frame f = test::RenderModules(modules, n, o);
-  StillReadOptions options;
-  options.symbologyMask = kMaskQr;
-  options.giveUpEarly = false;
-  const int everyView = ReadStill(f, options).engineCalls;
-  options.giveUpEarly = true;
-  const StillReadOutcome outcome = ReadStill(f, options);
-  EXPECT_LE(outcome.status, 0);
-  EXPECT_EQ(outcome.engineCalls, CallsOfFirstViews(StillPlan(f.width, f.height, kMaskQr), 6));
-  EXPECT_LT(outcome.engineCalls, everyView);
-  EXPECT_EQ(outcome.missCause, "correction: block uncorrectable");
+  const std::vector<uint8_t> data = test::RandomBytes(18, 5);
+  test::DmSymbol dm = test::BuildDmSymbol(20, data);
+  for (int row = 1; row < 19; ++row) {
+    for (int column = 7; column < 19; ++column) dm.Set(row, column, (row + column) % 3 == 0);
+  }
+  const struct {
+    uint32_t mask;
+    const std::vector<uint8_t>& modules;
+    int size;
+  } cases[] = {{kMaskQr, qrModules, qr->size}, {kMaskDataMatrix, dm.modules, dm.size}};
+  for (const auto& c : cases) {
+    test::RenderOptions o;
+    o.moduleSize = 4;
+    o.rotation = 8;
+    o.blur = 0.5;
+    const test::Frame f = test::RenderModules(c.modules, c.size, o);
+    StillReadOptions options;
+    options.symbologyMask = c.mask;
+    options.giveUpEarly = false;
+    const int everyView = ReadStill(f, options).engineCalls;
+    options.giveUpEarly = true;
+    const StillReadOutcome outcome = ReadStill(f, options);
+    const StillProbes probes = StillPlanProbes(f.width, f.height, c.mask);
+    const int views = c.mask == kMaskQr ? probes.qrPlacedViews : probes.dmPlacedViews;
+    EXPECT_LE(outcome.status, 0) << c.mask;
+    // Not before that many views (a view may fail to place it, and then does
+    // not count), and not at the end of the plan either.
+    EXPECT_GE(outcome.engineCalls, CallsOfFirstViews(StillPlan(f.width, f.height, c.mask), views)) << c.mask;
+    EXPECT_LT(outcome.engineCalls, everyView) << c.mask;
+    EXPECT_EQ(outcome.missCause, "correction: block uncorrectable") << c.mask;
+  }
 }
 
 }  // namespace
