@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "decode/qr_decoder.h"
@@ -656,33 +657,60 @@ Centre SearchAlignment(const Recognizer& r, Centre estimate, Centre stepX, Centr
                                            stepY.x * stepY.x + stepY.y * stepY.y));
   const int radius = std::clamp(static_cast<int>(3 * module + 0.5), 2, 60);
   const int step = std::max(1, static_cast<int>(module / 3));
+  constexpr int kModules = 25;
+  // The trial points lie whole pixels from the estimate, so each module's
+  // pixel is its pixel for the estimate moved by the same whole pixels: the
+  // 25 pixels are found once, and a trial point whose modules all fall inside
+  // the image reads them without a test each.
+  struct Module {
+    int x, y;
+    bool dark;
+  };
+  // A coordinate far outside the image (or none at all) becomes one that no
+  // trial point brings back in (the radius is at most 60).
+  const auto pixel = [](double v) {
+    constexpr double kFar = 1 << 20;
+    return v >= -kFar && v <= kFar ? static_cast<int>(std::floor(v)) : -static_cast<int>(kFar);
+  };
+  Module modules[kModules];
+  int minX = std::numeric_limits<int>::max(), maxX = std::numeric_limits<int>::min();
+  int minY = minX, maxY = maxX;
+  for (int b = -2, k = 0; b <= 2; ++b) {
+    for (int a = -2; a <= 2; ++a, ++k) {
+      modules[k] = {pixel(estimate.x + a * stepX.x + b * stepY.x),
+                    pixel(estimate.y + a * stepX.y + b * stepY.y), std::max(std::abs(a), std::abs(b)) != 1};
+      minX = std::min(minX, modules[k].x);
+      maxX = std::max(maxX, modules[k].x);
+      minY = std::min(minY, modules[k].y);
+      maxY = std::max(maxY, modules[k].y);
+    }
+  }
+  const uint8_t* image = r.image();
+  const int width = r.imageWidth, height = r.imageHeight;
   Centre best = estimate;
   bestScore = -1;
   double bestDistance = 0;
-  constexpr int kModules = 25;
   for (int dy = -radius; dy <= radius; dy += step) {
     for (int dx = -radius; dx <= radius; dx += step) {
-      const Centre p = {estimate.x + dx, estimate.y + dy};
       const double distance = double(dx) * dx + double(dy) * dy;
       // The score this point must reach to win; a point stops being sampled
       // once the modules left cannot get it there, which most points far from
       // the pattern reach after a few modules.
       const int needed = bestScore < 0 ? 0 : distance < bestDistance ? bestScore : bestScore + 1;
+      const bool inside = minX + dx >= 0 && maxX + dx < width && minY + dy >= 0 && maxY + dy < height;
       int score = 0, left = kModules;
-      for (int b = -2; b <= 2 && score + left >= needed; ++b) {
-        for (int a = -2; a <= 2 && score + left >= needed; ++a) {
-          const bool dark = std::max(std::abs(a), std::abs(b)) != 1;
-          const double x = p.x + a * stepX.x + b * stepY.x;
-          const double y = p.y + a * stepX.y + b * stepY.y;
-          score += DarkAt(r, x, y) == dark ? 1 : 0;
-          --left;
-        }
+      for (int k = 0; k < kModules && score + left >= needed; ++k) {
+        const int x = modules[k].x + dx, y = modules[k].y + dy;
+        const bool dark = (inside || (x >= 0 && y >= 0 && x < width && y < height)) &&
+                          IsDark(image[static_cast<size_t>(y) * width + x]);
+        score += dark == modules[k].dark ? 1 : 0;
+        --left;
       }
       if (left == 0 && score >= needed &&
           (score > bestScore || (score == bestScore && distance < bestDistance))) {
         bestScore = score;
         bestDistance = distance;
-        best = p;
+        best = {estimate.x + dx, estimate.y + dy};
       }
     }
   }
