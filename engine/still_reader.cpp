@@ -131,7 +131,9 @@ constexpr Plan kLargeFramePlan{kMixedLargeFrameViews, 4, 4, 4, 8, 4, 3};
 // weights) on that symbology's images only; the large-frame plans rebuilt first
 // (--rebuild) from a table that holds what each closer look reads after each
 // view, and the QR code's weighing again what the 640 x 480 frames it reads
-// cost. A plan's probes for the symbologies it does not serve are never
+// cost and its 176 x 144 frames at a quarter, so that the real photos come
+// first (the enlarged turned view, which reads three small frames, goes
+// last). A plan's probes for the symbologies it does not serve are never
 // consulted.
 constexpr StillView kQrViews[] = {
     {ViewKind::kLocalThreshold, 100, 0, 4, 1, 0},
@@ -139,15 +141,15 @@ constexpr StillView kQrViews[] = {
     {ViewKind::kPad, 8, 0, 4, 1, 0},
     {ViewKind::kScale, 33, 0, 4, 1, 16},
     {ViewKind::kCrop, 100, 4, 2, 1, 24},
-    {ViewKind::kTurn, 100, 1, 0, 1, 16},
     {ViewKind::kScale, 40, 0, 4, 1, 24},
     {ViewKind::kCrop, 100, 4, 2, 1, 0},
     {ViewKind::kScale, 33, 0, 3, 1, 0},
     {ViewKind::kLargestUnreduced, 100, 0, 0, 1, 0},
     {ViewKind::kPad, 3, 0, 4, 1, 0},
     {ViewKind::kScale, 50, 0, 0, 1, 32},
+    {ViewKind::kTurn, 100, 3, 0, 1, 16},
 };
-constexpr Plan kQrPlan{kQrViews, 4, 4, 1, 1, 5, 1};
+constexpr Plan kQrPlan{kQrViews, 4, 4, 1, 1, 4, 1};
 constexpr StillView kQrLargeFrameViews[] = {
     {ViewKind::kCrop, 100, 4, 2, 1, 24},
     {ViewKind::kFull, 100, 0, 2, 1, 0},
