@@ -13,6 +13,7 @@
 #include <new>
 
 #include "decode/dm_decoder.h"
+#include "decode/dm_tables.h"
 #include "engine/geometry.h"
 #include "engine/label.h"
 #include "engine/locators.h"
@@ -619,6 +620,13 @@ int ReadCandidate(Recognizer& r, DmCorners& c, DmLocation& loc) {
     return Miss(loc, Failure::kDmDimension);
   }
   loc.dimension = r1;
+  // The rule also gives 34, 38 and 42, which no symbol has: with the extra
+  // readings such a count goes to the sizes nearest it, as one that names no
+  // size does, rather than through a grid the decoder refuses in ten ways.
+  if (r.extraReadings != 0 && FindReadableDmSize(r1) == nullptr) {
+    if (ReadNearestSizes(r, c, std::max(c1, c2), loc)) return 1;
+    return Miss(loc, Failure::kGridDimension);
+  }
 
   if (!Sample(r, inset, r1, 0, 0)) return Miss(loc, Failure::kDmSampling);
   r.symbolDimension = r1;

@@ -357,5 +357,32 @@ TEST(DmExtraReadings, GridFittedToTheBorderReadsWhatTheCornersLose) {
   }
 }
 
+// Ink that fills a light module of each dashed edge makes a 40 x 40 symbol
+// count 38, a size no symbol has. The thorough mode has only the grid of 38
+// to try; the extra readings go to the sizes nearest the count.
+TEST(DmExtraReadings, CountOfNoSymbolSizeTriesTheNearestSizes) {
+  constexpr int kSize = 40;
+  const std::vector<uint8_t> bytes = test::RandomBytes(
+      static_cast<size_t>(test::DmDataCodewordCount(kSize) - 2), 7);
+  const auto symbol = test::EncodeDmBytes(bytes, kSize, test::DmScheme::kBase256);
+  ASSERT_TRUE(symbol.has_value());
+  std::vector<uint8_t> modules = symbol->modules;
+  ASSERT_EQ(modules[11], 0);  // the top edge: light in odd columns
+  ASSERT_EQ(modules[10 * kSize + kSize - 1], 0);  // the right edge: light in even rows
+  modules[11] = 1;
+  modules[10 * kSize + kSize - 1] = 1;
+  test::RenderOptions o;
+  o.moduleSize = 5.0;
+  o.rotation = 10;
+  o.blur = 0.5;
+  o.noise = 2;
+  const test::Frame f = test::RenderModules(modules, kSize, o);
+  EXPECT_NE(test::RecognizeFrame(f, 4, 4, 4).status, 1);
+  const test::Outcome read = test::RecognizeFrame(f, 1, 10, 4);
+  EXPECT_EQ(read.allocations, 0u);
+  ASSERT_EQ(read.status, 1);
+  EXPECT_EQ(read.bytes, std::string(bytes.begin(), bytes.end()));
+}
+
 }  // namespace
 }  // namespace cordavex
