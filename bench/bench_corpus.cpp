@@ -345,7 +345,8 @@ void PrintTally(const std::string& set, const char* reader, const Tally& t, cons
 // it costs, to order the plan by gain per millisecond. With `perImage` one
 // tab-separated line per view and image (view, image, decoded 0/1, 2 for a
 // wrong reading or - when the view cannot be made of that image, ms, the mask
-// bits of the symbologies it placed, the image's pixels, the most QR finder
+// bits of the symbologies it placed and, shifted 8 places, of those whose
+// content it refused, the image's pixels, the most QR finder
 // candidates a call found, then for each closer look after it: x when it would
 // not be taken, else decoded 0/1/2, ms, finder candidates, placed bits), the
 // input of bench/plan_views.py. A nonzero `mask` looks for those symbologies
@@ -367,7 +368,7 @@ void TimeViews(const std::vector<Sample>& samples, bool perImage, uint32_t mask)
       const bool made = MakeView(s.grey, s.width, s.height, v, view, w, h);
       if (made) {
         const ViewRun run = RunView(view, w, h, v, mask != 0 ? mask : s.mask, workspace, *result);
-        placed = run.placed;
+        placed = run.placed | run.refused << 8;
         finders = run.finders;
         if (run.status == 1) {
           const DecodedSymbol symbol = LastDecodedSymbol(workspace.data());
@@ -402,7 +403,7 @@ void TimeViews(const std::vector<Sample>& samples, bool perImage, uint32_t mask)
                                 s.expected.end());
           }
           std::printf("\t%s\t%.4f\t%d\t%d", run.status != 1 ? "0" : lookOk ? "1" : "2",
-                      CpuMs() - l0, run.finders, run.placed);
+                      CpuMs() - l0, run.finders, run.placed | run.refused << 8);
         }
         std::printf("\n");
       }

@@ -5,8 +5,9 @@
     bench/plan_views.py views.tsv [--rate 0.02] [--large-rate 0.02]
 
 Reads one line per candidate view and image (view, image, decoded 0/1, 2 for a
-wrong reading or - when the view cannot be made of the image, ms, placed 0/1:
-whether a call placed a symbol, the image's pixels, the most finder
+wrong reading or - when the view cannot be made of the image, ms, placed: the
+symbologies of which a call placed a symbol and, shifted 8 places, those whose
+content a call refused (which the reader then gives up), the image's pixels, the most finder
 candidates a call found and the closer looks after it) and builds two plans greedily, never with a view that
 reads an image not yet read wrongly, one for the images the engine keeps as
 they are (up to 4 x 76800 - 1 pixels) and one for the larger images it reduces:
@@ -146,6 +147,9 @@ def plans_in_source(source):
 
 # The reader's mask bits.
 MASK_QR, MASK_CV, MASK_DM = 1, 2, 4
+# The placed column's low byte; the symbologies whose content a call refused
+# sit above it.
+PLACED = 0xFF
 OWN_MASK = {"qr": MASK_QR, "cv": MASK_CV, "dm": MASK_DM}
 
 
@@ -163,8 +167,11 @@ class Table:
         looks = looks or {}
 
         def bits(value, i):
-            # A table for one symbology says only whether it placed one.
-            return value if every else self.masks[i] if value else 0
+            # A table for one symbology says only whether it placed one. The
+            # bits above the eighth name the symbologies whose content a
+            # call refused.
+            put, refused = value & PLACED, value & ~PLACED
+            return (put if every else self.masks[i] if put else 0) | refused
 
         def taken(view_looks, i):
             return tuple(None if look is None else look[:4] + (bits(look[4], i),)
@@ -210,7 +217,8 @@ class Table:
                     spent[group] += look_ms
                     here += look_ms
                     found = max(found, look_found)
-                    placed |= look_put
+                    placed |= look_put & PLACED
+                    put |= look_put & ~PLACED
                 if ok:
                     decoded[group] += 1
                     decoded[READ] |= 1 << i
@@ -222,13 +230,17 @@ class Table:
                     break
                 views += 1
                 most = max(most, found)
-                placed |= put
+                placed |= put & PLACED
                 if (views >= probe[0] and most < 1) or (views >= probe[1] and most < 2):
                     wanted &= ~MASK_QR
                 if views >= probe[2] and not placed & MASK_DM:
                     wanted &= ~MASK_DM
                 if views >= probe[3] and not placed & MASK_CV:
                     wanted &= ~MASK_CV
+                # A symbol whose content was refused reads the same in every view.
+                wanted &= ~(put >> 8)
+                if not wanted:
+                    break
                 qr_placings += 1 if put & MASK_QR else 0
                 if qr_placings >= probe[4]:
                     wanted &= ~MASK_QR

@@ -512,6 +512,12 @@ int StageRank(Failure why) {
   return kDecoding + at(Failure::kMalformedStream) - at(Failure::kGridDimension);
 }
 
+// The codewords corrected and the decoder refused what they say.
+bool ContentRefused(Failure why) {
+  return why == Failure::kMalformedStream || why == Failure::kEmptyText ||
+         why == Failure::kDmFunctionCodeword;
+}
+
 }  // namespace
 
 std::span<const StillView> StillPlan(int width, int height, uint32_t mask) {
@@ -739,6 +745,9 @@ ViewRun RunView(std::span<const uint8_t> viewGrey, int viewWidth, int viewHeight
     ++run.calls;
     run.placed |= r.locatedMask;
     if (run.status == 1) break;
+    for (const SymbologyRow& row : kSymbologies) {
+      if (ContentRefused(r.miss[static_cast<int>(row.id)])) run.refused |= row.maskBit;
+    }
     run.finders = std::max(run.finders, r.finderCandidates);
   }
   return run;
@@ -836,6 +845,7 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
       pixels = viewGrey;
     }
     const ViewRun run = RunView(pixels, vw, vh, view, mask, workspace, *result, stride);
+    uint32_t refused = run.refused;
     out.engineCalls += run.calls;
     status = run.status;
     finders = std::max(finders, run.finders);
@@ -860,6 +870,7 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
       status = closer.status;
       finders = std::max(finders, closer.finders);
       placed |= closer.placed;
+      refused |= closer.refused;
       if (status == 1) {
         RecordRead(workspace, look, out);
         break;
@@ -886,6 +897,9 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
       if (viewsRun >= plan.cvProbeViews && (placed & kMaskCordavex) == 0) mask &= ~kMaskCordavex;
       if (mask == 0) break;
     }
+    // A symbol whose content the decoder refused reads the same in every view.
+    if (options.giveUpEarly) mask &= ~refused;
+    if (mask == 0) break;
     // A QR code placed again and again without a reading is damaged beyond
     // what other views of the same pixels mend.
     if ((run.placed & kMaskQr) != 0) ++qrPlacedUnread;

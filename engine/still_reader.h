@@ -123,6 +123,9 @@ struct ViewRun {
   int32_t calls = 0;
   int32_t finders = 0;
   uint32_t placed = 0;
+  // Symbologies of which a call corrected a symbol's codewords and then
+  // refused its content: every other view reads the same codewords.
+  uint32_t refused = 0;
 };
 ViewRun RunView(std::span<const uint8_t> viewGrey, int viewWidth, int viewHeight,
                 const StillView& view, uint32_t mask, StillWorkspace& workspace,

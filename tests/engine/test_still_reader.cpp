@@ -423,5 +423,26 @@ TEST(StillReader, GivesUpOnASymbolEveryViewPlacesAndNoneReads) {
   }
 }
 
+// A GS1 symbol (FNC1 first) and a macro symbol: their codewords correct and
+// the decoder refuses what they say, which no other view would change, so the
+// reader stops after the first view.
+TEST(StillReader, GivesUpOnASymbolWhoseContentIsRefused) {
+  for (const uint8_t first : {uint8_t{232}, uint8_t{236}}) {
+    const std::vector<uint8_t> data = {first, 'C' + 1, 'V' + 1, 130, 'X' + 1};
+    const test::DmSymbol dm = test::BuildDmSymbol(16, data);
+    test::RenderOptions o;
+    o.moduleSize = 4;
+    o.rotation = 8;
+    const test::Frame f = test::RenderModules(dm.modules, dm.size, o);
+    StillReadOptions options;
+    options.symbologyMask = kMaskDataMatrix;
+    const StillReadOutcome outcome = ReadStill(f, options);
+    EXPECT_LE(outcome.status, 0) << int{first};
+    EXPECT_EQ(outcome.engineCalls, CallsOfFirstViews(StillPlan(f.width, f.height, kMaskDataMatrix), 1))
+        << int{first};
+    EXPECT_EQ(outcome.missCause, "stream: function codeword") << int{first};
+  }
+}
+
 }  // namespace
 }  // namespace cordavex
