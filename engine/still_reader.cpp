@@ -745,8 +745,12 @@ ViewRun RunView(std::span<const uint8_t> viewGrey, int viewWidth, int viewHeight
     ++run.calls;
     run.placed |= r.locatedMask;
     if (run.status == 1) break;
+    // Only where Reed-Solomon stands behind the codewords: a Cordavex code's
+    // stream can be refused for a misplaced grid.
     for (const SymbologyRow& row : kSymbologies) {
-      if (ContentRefused(r.miss[static_cast<int>(row.id)])) run.refused |= row.maskBit;
+      if (row.maskBit != kMaskCordavex && ContentRefused(r.miss[static_cast<int>(row.id)])) {
+        run.refused |= row.maskBit;
+      }
     }
     run.finders = std::max(run.finders, r.finderCandidates);
   }
