@@ -37,6 +37,9 @@ constexpr int kFinePasses = 33;
 // decodeAttempt of a symbol read through corners fitted to its border.
 constexpr int kFittedAttempt = 9;
 constexpr int kFineTrials = 5;
+// With the extra readings, the share of border modules the fitted grid must
+// sample right before the shifted corners are tried.
+constexpr int kShiftBorderPercent = 95;
 constexpr int64_t kInsetNumerator = 3 * kOne / 8;  // 0.375 of a module
 constexpr int kMaxReadDimension = 48;
 constexpr int kDmDirectionX[8] = {1, 1, 0, -1, -1, -1, 0, 1};
@@ -518,7 +521,7 @@ int BorderScore(const Recognizer& r, const SampleCorners& corners, int d, int be
 // Moves the four sampling corners a pixel at a time while the border samples
 // better; the grid through the corners the locator measured can sit a fraction
 // of a module off where blur or perspective bent the edges it traced.
-SampleCorners FitToBorder(const Recognizer& r, SampleCorners corners, int d) {
+SampleCorners FitToBorder(const Recognizer& r, SampleCorners corners, int d, int* score = nullptr) {
   constexpr int kPasses = 8;
   int best = BorderScore(r, corners, d);
   for (int pass = 0; pass < kPasses && best < 4 * d; ++pass) {
@@ -541,18 +544,20 @@ SampleCorners FitToBorder(const Recognizer& r, SampleCorners corners, int d) {
     }
     if (!moved) break;
   }
+  if (score != nullptr) *score = best;
   return corners;
 }
 
 // The extra reading of modes 6..11: the grid through corners fitted to the
 // border pattern.
-int ReadFittedGrid(Recognizer& r, const DmCorners& inset, int d, DmLocation& loc) {
+int ReadFittedGrid(Recognizer& r, const DmCorners& inset, int d, DmLocation& loc,
+                   int* border = nullptr) {
   SampleCorners corners;
   corners.points[0] = inset.points[0];
   corners.points[1] = inset.points[2];
   corners.points[2] = inset.points[1];
   corners.points[3] = inset.points[3];
-  corners = FitToBorder(r, corners, d);
+  corners = FitToBorder(r, corners, d, border);
   r.matrix.Clear();
   if (!SampleGrid(r, corners, d - 1)) return 0;
   RemoveSeparators(r.matrix, d);
@@ -637,11 +642,16 @@ int ReadCandidate(Recognizer& r, DmCorners& c, DmLocation& loc) {
     return 1;
   }
   // With the extra readings the fit to the border goes before the shifted
-  // corners, which it mostly makes redundant at the cost of one of them.
-  if (r.extraReadings != 0 && ReadFittedGrid(r, inset, r1, loc)) {
+  // corners: it mostly makes them redundant, and says whether they can help.
+  int border = 4 * r1;
+  if (r.extraReadings != 0 && ReadFittedGrid(r, inset, r1, loc, &border)) {
     loc.decodeAttempt = kFittedAttempt;
     return 1;
   }
+  // A pixel's shift of one corner mends a grid that sits almost right; where
+  // even the fit leaves more than one border module in twenty wrong, it is off
+  // by more than that (on the corpus no shift read such a symbol).
+  if (r.extraReadings != 0 && 100 * border < kShiftBorderPercent * 4 * r1) return 0;
   // The opposite corner is the least certain: try it one pixel away in each
   // direction, each from the unshifted point.
   for (int dir = 0; dir < 8; ++dir) {
