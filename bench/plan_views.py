@@ -159,9 +159,14 @@ class Table:
     image (--every-symbology), as the reader does for a mix; otherwise for
     each image's own symbology only."""
 
-    def __init__(self, images, read, cost, finders, placed, wrong, looks=None, every=False):
+    def __init__(self, images, read, cost, finders, placed, wrong, looks=None, every=False,
+                 own_plans=None):
         self.groups = [image_set(image) for image in images]
         self.every = every
+        # For a plan for a mix: each symbology's own plan (mask bit: views),
+        # whose views the reader takes next once the views have placed that
+        # symbology alone.
+        self.own_plans = own_plans
         self.own = [OWN_MASK[group[:2]] for group in self.groups]
         self.masks = [MASK_QR | MASK_CV | MASK_DM if every else own for own in self.own]
         looks = looks or {}
@@ -196,15 +201,19 @@ class Table:
         and does not read it is followed by the next closer look, while there
         is one (when the table has them)."""
         decoded, spent = collections.Counter(), collections.Counter()
-        columns = [self.rows[view] for view in plan]
         for i, group in enumerate(self.groups):
             wanted, own = self.masks[i], self.own[i]
             most = views = qr_placings = dm_placings = closer = placed = 0
             here = 0.0
-            for column in columns:
-                if column[i] is None:
+            sequence, k, taken, narrowed = plan, 0, set(), False
+            while k < len(sequence):
+                view = sequence[k]
+                k += 1
+                cell = self.rows[view][i]
+                if cell is None or (narrowed and view in taken):
                     continue
-                ms, ok, found, put, bad, looks = column[i]
+                taken.add(view)
+                ms, ok, found, put, bad, looks = cell
                 # Once the reader has given up on the image's symbology, a
                 # view that would have read it no longer looks for it.
                 ok = ok and wanted & own
@@ -249,6 +258,9 @@ class Table:
                     wanted &= ~MASK_DM
                 if not wanted:
                     break
+                alone = placed & wanted
+                if self.own_plans and not narrowed and alone and alone & (alone - 1) == 0:
+                    sequence, k, narrowed = self.own_plans[alone] + plan[k:], 0, True
         return decoded, spent
 
 
@@ -515,8 +527,14 @@ def main():
                       if symbology is None or image_set(image).startswith(symbology + " ")]
             if not subset:
                 continue
+            # The reader narrows a plan for a mix to the plan of the same
+            # frames for the one symbology it has placed alone.
+            own_plans = None
+            if symbology is None:
+                own_plans = {OWN_MASK[other[2]]: other[4] for other in plans_in_source(source)
+                             if other[2] is not None and other[3] == reduced}
             table = Table(subset, read, cost, finders, placed, wrong, looks,
-                          options.every_symbology)
+                          options.every_symbology, own_plans)
             if options.rebuild:
                 plan, probe = rebuild(table, plan, probe)
             plan, probe = refine(table, plan, probe)

@@ -3,6 +3,7 @@
 #include "cordavex/still_reader.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <span>
@@ -512,6 +513,11 @@ int StageRank(Failure why) {
   return kDecoding + at(Failure::kMalformedStream) - at(Failure::kGridDimension);
 }
 
+bool SameView(const StillView& a, const StillView& b) {
+  return a.kind == b.kind && a.scalePercent == b.scalePercent && a.crop == b.crop &&
+         a.mode == b.mode && a.calls == b.calls && a.thresholdOffset == b.thresholdOffset;
+}
+
 // The codewords corrected and the decoder refused what they say.
 bool ContentRefused(Failure why) {
   return why == Failure::kMalformedStream || why == Failure::kEmptyText ||
@@ -831,8 +837,19 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
   int32_t status = 0;
   Failure furthest = Failure::kNone;
   int viewsRun = 0;
-  const Plan plan = PlanFor(width, height, mask);
-  for (const StillView& view : plan.views) {
+  Plan plan = PlanFor(width, height, mask);
+  const bool mixed = !std::has_single_bit(mask);
+  // The views once narrowed to one symbology (none until then), and the views
+  // taken, which the narrowed ones skip.
+  std::vector<StillView> narrowed;
+  std::vector<StillView> taken;
+  for (size_t next = 0; next < plan.views.size(); ++next) {
+    const StillView view = plan.views[next];
+    if (!narrowed.empty() && std::any_of(taken.begin(), taken.end(), [&](const StillView& v) {
+          return SameView(v, view);
+        })) {
+      continue;
+    }
     if (options.maxEngineCalls > 0 && out.engineCalls + view.calls > options.maxEngineCalls) break;
     int vw = width, vh = height;
     // The whole frame and a crop of it need no copy of their own: the engine
@@ -848,12 +865,13 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
       if (!MakeView(grey, width, height, view, viewGrey, vw, vh)) continue;
       pixels = viewGrey;
     }
-    const ViewRun run = RunView(pixels, vw, vh, view, mask, workspace, *result, stride);
-    uint32_t refused = run.refused;
-    out.engineCalls += run.calls;
-    status = run.status;
-    finders = std::max(finders, run.finders);
-    placed |= run.placed;
+    const ViewRun outcome = RunView(pixels, vw, vh, view, mask, workspace, *result, stride);
+    taken.push_back(view);
+    uint32_t refused = outcome.refused;
+    out.engineCalls += outcome.calls;
+    status = outcome.status;
+    finders = std::max(finders, outcome.finders);
+    placed |= outcome.placed;
     const auto& r = *reinterpret_cast<const Recognizer*>(workspace.data());
     if (status == 1) {
       RecordRead(workspace, view, out);
@@ -906,11 +924,24 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
     if (mask == 0) break;
     // A QR code placed again and again without a reading is damaged beyond
     // what other views of the same pixels mend.
-    if ((run.placed & kMaskQr) != 0) ++qrPlacedUnread;
-    if ((run.placed & kMaskDataMatrix) != 0) ++dmPlacedUnread;
+    if ((outcome.placed & kMaskQr) != 0) ++qrPlacedUnread;
+    if ((outcome.placed & kMaskDataMatrix) != 0) ++dmPlacedUnread;
     if (options.giveUpEarly && qrPlacedUnread >= plan.qrPlacedViews) mask &= ~kMaskQr;
     if (options.giveUpEarly && dmPlacedUnread >= plan.dmPlacedViews) mask &= ~kMaskDataMatrix;
     if (mask == 0) break;
+    // Looking for a mix, once the views have placed symbols of one symbology
+    // alone, the image most likely holds that one, and its own plan reads it
+    // in fewer calls: its views come next, then the mixed plan's others. The
+    // give-ups stay the mixed plan's, so the other symbologies are still
+    // looked for as long as they would have been.
+    if (mixed && narrowed.empty() && std::has_single_bit(placed & mask)) {
+      const std::span<const StillView> own = PlanFor(width, height, placed & mask).views;
+      narrowed.assign(own.begin(), own.end());
+      narrowed.insert(narrowed.end(), plan.views.begin() + static_cast<ptrdiff_t>(next) + 1,
+                      plan.views.end());
+      plan.views = narrowed;
+      next = static_cast<size_t>(-1);
+    }
   }
   out.status = status;
   return status;

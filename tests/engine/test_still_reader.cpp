@@ -423,6 +423,50 @@ TEST(StillReader, GivesUpOnASymbolEveryViewPlacesAndNoneReads) {
   }
 }
 
+// Looking for every symbology, a QR code that a view places and none reads
+// is looked for through the QR code's own views as well as the mixed plan's:
+// with no give-up, each view of both plans is taken once.
+TEST(StillReader, AMixNarrowsToThePlanOfTheOneSymbologyPlaced) {
+  const auto qr = test::EncodeQrBytes(test::RandomBytes(30, 9), 3, test::kLevelL);
+  ASSERT_TRUE(qr.has_value());
+  std::vector<uint8_t> modules = qr->modules;
+  for (int row = 9; row < qr->size - 9; ++row) {
+    for (int column = 9; column < qr->size; ++column) modules[static_cast<size_t>(row) * qr->size + column] = 0;
+  }
+  test::RenderOptions o;
+  o.moduleSize = 4;
+  o.rotation = 8;
+  o.blur = 0.5;
+  const test::Frame f = test::RenderModules(modules, qr->size, o);
+  StillReadOptions options;
+  options.symbologyMask = kMaskAll;
+  options.giveUpEarly = false;
+  const StillReadOutcome outcome = ReadStill(f, options);
+  EXPECT_LE(outcome.status, 0);
+
+  std::vector<StillView> both;
+  for (const uint32_t mask : {kMaskAll, kMaskQr}) {
+    for (const StillView& view : StillPlan(f.width, f.height, mask)) {
+      const bool seen = std::any_of(both.begin(), both.end(), [&](const StillView& v) {
+        return ViewName(v) == ViewName(view);
+      });
+      if (!seen) both.push_back(view);
+    }
+  }
+  int calls = 0, mixedCalls = 0;
+  std::vector<uint8_t> pixels;
+  for (const StillView& view : both) {
+    int w = 0, h = 0;
+    if (MakeView(f.grey, f.width, f.height, view, pixels, w, h)) calls += view.calls;
+  }
+  for (const StillView& view : StillPlan(f.width, f.height, kMaskAll)) {
+    int w = 0, h = 0;
+    if (MakeView(f.grey, f.width, f.height, view, pixels, w, h)) mixedCalls += view.calls;
+  }
+  ASSERT_GT(calls, mixedCalls);
+  EXPECT_EQ(outcome.engineCalls, calls);
+}
+
 // A GS1 symbol (FNC1 first) and a macro symbol: their codewords correct and
 // the decoder refuses what they say, which no other view would change, so the
 // reader stops after the first view.
