@@ -82,18 +82,18 @@ struct Plan {
 // resolution after it; reduced copies merge the noise of small photos into
 // clean modules; a light border moves the threshold towards the paper's white
 // and gives a symbol cut by the frame's edge a margin to trace around. Refined
-// last on a table made looking for every symbology in every image, timed
-// after the engine's passes over the pixels got cheaper.
+// last on a table made looking for every symbology in every image, with the
+// reader narrowing to a symbology's own plan once it has placed that one alone.
 constexpr StillView kMixedViews[] = {
-    {ViewKind::kLocalThreshold, 100, 0, 4, 1, 0},
     {ViewKind::kCrop, 100, 4, 4, 1, 32},
+    {ViewKind::kLocalThreshold, 100, 0, 4, 1, 0},
     {ViewKind::kScale, 33, 0, 2, 1, 48},
     {ViewKind::kCrop, 100, 4, 0, 1, 32},
     {ViewKind::kScale, 33, 0, 2, 1, 16},
     {ViewKind::kPad, 8, 0, 4, 1, 0},
-    {ViewKind::kTurn, 100, 1, 0, 1, 16},
     {ViewKind::kCrop, 100, 4, 0, 1, 0},
     {ViewKind::kCrop, 100, 4, 0, 1, 16},
+    {ViewKind::kTurn, 100, 1, 0, 1, 16},
     {ViewKind::kScale, 50, 0, 3, 1, 24},
     {ViewKind::kCrop, 100, 4, 3, 1, 48},
     {ViewKind::kCrop, 100, 4, 2, 1, 48},
@@ -105,28 +105,28 @@ constexpr StillView kMixedViews[] = {
     {ViewKind::kScale, 33, 0, 3, 1, 0},
     {ViewKind::kScale, 50, 0, 0, 1, 32},
 };
-constexpr Plan kPlan{kMixedViews, 6, 6, 4, 9, 6, 6};
+constexpr Plan kPlan{kMixedViews, 6, 6, 4, 9, 5, 4};
 // Large frames: rebuilt (bench/plan_views.py --rebuild) and refined on a table
 // made looking for every symbology in every image, as the reader does for a
-// mix (--every-symbology), with what each closer look reads after each view.
+// mix (--every-symbology), with what each closer look reads after each view,
+// and refined again with the narrowing to a symbology's own plan.
 // The whole frame, reduced by the engine, reads symbols with large modules;
 // the centre crop keeps small modules at twice the resolution the reduction
 // leaves; the closer look at a placed symbol does the rest.
 constexpr StillView kMixedLargeFrameViews[] = {
-    {ViewKind::kFull, 100, 0, 2, 1, 16},
+    {ViewKind::kFull, 100, 0, 5, 1, 16},
     {ViewKind::kCrop, 100, 4, 2, 1, 32},
     {ViewKind::kCrop, 100, 4, 2, 1, 24},
     {ViewKind::kCrop, 100, 2, 4, 1, 48},
-    {ViewKind::kCrop, 100, 4, 4, 1, 24},
-    {ViewKind::kCrop, 100, 2, 2, 1, 48},
-    {ViewKind::kCrop, 100, 1, 0, 1, 32},
+    {ViewKind::kCrop, 100, 0, 4, 1, 32},
     {ViewKind::kCrop, 100, 4, 4, 4, 16},
+    {ViewKind::kCrop, 100, 4, 4, 1, 24},
     {ViewKind::kCrop, 100, 0, 0, 1, 24},
     {ViewKind::kCrop, 100, 4, 3, 1, 0},
     {ViewKind::kPad, 8, 0, 3, 1, 16},
     {ViewKind::kCrop, 100, 4, 0, 4, 48},
 };
-constexpr Plan kLargeFramePlan{kMixedLargeFrameViews, 4, 4, 4, 8, 4, 3};
+constexpr Plan kLargeFramePlan{kMixedLargeFrameViews, 4, 4, 4, 7, 2, 2};
 
 // One symbology alone: the plans above, refined the same way (with the
 // weights) on that symbology's images only; the large-frame plans rebuilt first
