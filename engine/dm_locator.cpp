@@ -521,7 +521,7 @@ int BorderScore(const Recognizer& r, const SampleCorners& corners, int d, int be
 // Moves the four sampling corners a pixel at a time while the border samples
 // better; the grid through the corners the locator measured can sit a fraction
 // of a module off where blur or perspective bent the edges it traced.
-SampleCorners FitToBorder(const Recognizer& r, SampleCorners corners, int d, int* score = nullptr) {
+SampleCorners FitToBorder(const Recognizer& r, SampleCorners corners, int d, int* fitted = nullptr) {
   constexpr int kPasses = 8;
   int best = BorderScore(r, corners, d);
   for (int pass = 0; pass < kPasses && best < 4 * d; ++pass) {
@@ -544,7 +544,7 @@ SampleCorners FitToBorder(const Recognizer& r, SampleCorners corners, int d, int
     }
     if (!moved) break;
   }
-  if (score != nullptr) *score = best;
+  if (fitted != nullptr) *fitted = best;
   return corners;
 }
 

@@ -865,13 +865,13 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
       if (!MakeView(grey, width, height, view, viewGrey, vw, vh)) continue;
       pixels = viewGrey;
     }
-    const ViewRun outcome = RunView(pixels, vw, vh, view, mask, workspace, *result, stride);
+    const ViewRun run = RunView(pixels, vw, vh, view, mask, workspace, *result, stride);
     taken.push_back(view);
-    uint32_t refused = outcome.refused;
-    out.engineCalls += outcome.calls;
-    status = outcome.status;
-    finders = std::max(finders, outcome.finders);
-    placed |= outcome.placed;
+    uint32_t refused = run.refused;
+    out.engineCalls += run.calls;
+    status = run.status;
+    finders = std::max(finders, run.finders);
+    placed |= run.placed;
     const auto& r = *reinterpret_cast<const Recognizer*>(workspace.data());
     if (status == 1) {
       RecordRead(workspace, view, out);
@@ -924,8 +924,8 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
     if (mask == 0) break;
     // A QR code placed again and again without a reading is damaged beyond
     // what other views of the same pixels mend.
-    if ((outcome.placed & kMaskQr) != 0) ++qrPlacedUnread;
-    if ((outcome.placed & kMaskDataMatrix) != 0) ++dmPlacedUnread;
+    if ((run.placed & kMaskQr) != 0) ++qrPlacedUnread;
+    if ((run.placed & kMaskDataMatrix) != 0) ++dmPlacedUnread;
     if (options.giveUpEarly && qrPlacedUnread >= plan.qrPlacedViews) mask &= ~kMaskQr;
     if (options.giveUpEarly && dmPlacedUnread >= plan.dmPlacedViews) mask &= ~kMaskDataMatrix;
     if (mask == 0) break;
