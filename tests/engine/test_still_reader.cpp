@@ -394,6 +394,15 @@ test::QrSymbol TornQrCode() {
   return *qr;
 }
 
+// Modules of 4 pixels turned by 8 degrees, slightly blurred.
+test::Frame DrawTurned(const std::vector<uint8_t>& modules, int size) {
+  test::RenderOptions o;
+  o.moduleSize = 4;
+  o.rotation = 8;
+  o.blur = 0.5;
+  return test::RenderModules(modules, size, o);
+}
+
 // A symbol with a third of its data area torn away: views place it and none
 // can correct it, so after the plan's number of such views the reader stops
 // looking.
@@ -410,11 +419,7 @@ TEST(StillReader, GivesUpOnASymbolEveryViewPlacesAndNoneReads) {
     int size;
   } cases[] = {{kMaskQr, qr.modules, qr.size}, {kMaskDataMatrix, dm.modules, dm.size}};
   for (const auto& c : cases) {
-    test::RenderOptions o;
-    o.moduleSize = 4;
-    o.rotation = 8;
-    o.blur = 0.5;
-    const test::Frame f = test::RenderModules(c.modules, c.size, o);
+    const test::Frame f = DrawTurned(c.modules, c.size);
     StillReadOptions options;
     options.symbologyMask = c.mask;
     options.giveUpEarly = false;
@@ -437,11 +442,7 @@ TEST(StillReader, GivesUpOnASymbolEveryViewPlacesAndNoneReads) {
 // with no give-up, each view of both plans is taken once.
 TEST(StillReader, AMixNarrowsToThePlanOfTheOneSymbologyPlaced) {
   const test::QrSymbol qr = TornQrCode();
-  test::RenderOptions o;
-  o.moduleSize = 4;
-  o.rotation = 8;
-  o.blur = 0.5;
-  const test::Frame f = test::RenderModules(qr.modules, qr.size, o);
+  const test::Frame f = DrawTurned(qr.modules, qr.size);
   StillReadOptions options;
   options.symbologyMask = kMaskAll;
   options.giveUpEarly = false;
