@@ -513,11 +513,6 @@ int StageRank(Failure why) {
   return kDecoding + at(Failure::kMalformedStream) - at(Failure::kGridDimension);
 }
 
-bool SameView(const StillView& a, const StillView& b) {
-  return a.kind == b.kind && a.scalePercent == b.scalePercent && a.crop == b.crop &&
-         a.mode == b.mode && a.calls == b.calls && a.thresholdOffset == b.thresholdOffset;
-}
-
 // The codewords corrected and the decoder refused what they say.
 bool ContentRefused(Failure why) {
   return why == Failure::kMalformedStream || why == Failure::kEmptyText ||
@@ -845,11 +840,7 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
   std::vector<StillView> taken;
   for (size_t next = 0; next < plan.views.size(); ++next) {
     const StillView view = plan.views[next];
-    if (!narrowed.empty() && std::any_of(taken.begin(), taken.end(), [&](const StillView& v) {
-          return SameView(v, view);
-        })) {
-      continue;
-    }
+    if (!narrowed.empty() && std::find(taken.begin(), taken.end(), view) != taken.end()) continue;
     if (options.maxEngineCalls > 0 && out.engineCalls + view.calls > options.maxEngineCalls) break;
     int vw = width, vh = height;
     // The whole frame and a crop of it need no copy of their own: the engine
@@ -940,7 +931,7 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
       narrowed.insert(narrowed.end(), plan.views.begin() + static_cast<ptrdiff_t>(next) + 1,
                       plan.views.end());
       plan.views = narrowed;
-      next = static_cast<size_t>(-1);
+      next = static_cast<size_t>(-1);  // the loop's increment starts them at 0
     }
   }
   out.status = status;

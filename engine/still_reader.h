@@ -69,6 +69,8 @@ struct StillView {
   uint8_t thresholdOffset;  // grey levels the engine's threshold starts away from the
                             // midpoint of the darkest and brightest fifths (0..128;
                             // each call that reads nothing moves it further)
+
+  friend bool operator==(const StillView&, const StillView&) = default;
 };
 
 // The order in which ReadStillImage tries its views on a frame of this size
