@@ -351,6 +351,9 @@ void PrintTally(const std::string& set, const char* reader, const Tally& t, cons
 // not be taken, else decoded 0/1/2, ms, finder candidates, placed bits), the
 // input of bench/plan_views.py. A nonzero `mask` looks for those symbologies
 // in every image instead of the image's own.
+// The placed bits and, above them, the refused ones, as one column.
+uint32_t PlacedColumn(const ViewRun& run) { return run.placed | run.refused << 8; }
+
 void TimeViews(const std::vector<Sample>& samples, bool perImage, uint32_t mask) {
   auto result = std::make_unique<ScanResult>();
   StillWorkspace workspace;
@@ -368,7 +371,7 @@ void TimeViews(const std::vector<Sample>& samples, bool perImage, uint32_t mask)
       const bool made = MakeView(s.grey, s.width, s.height, v, view, w, h);
       if (made) {
         const ViewRun run = RunView(view, w, h, v, mask != 0 ? mask : s.mask, workspace, *result);
-        placed = run.placed | run.refused << 8;
+        placed = PlacedColumn(run);
         finders = run.finders;
         if (run.status == 1) {
           const DecodedSymbol symbol = LastDecodedSymbol(workspace.data());
@@ -403,7 +406,7 @@ void TimeViews(const std::vector<Sample>& samples, bool perImage, uint32_t mask)
                                 s.expected.end());
           }
           std::printf("\t%s\t%.4f\t%d\t%d", run.status != 1 ? "0" : lookOk ? "1" : "2",
-                      CpuMs() - l0, run.finders, run.placed | run.refused << 8);
+                      CpuMs() - l0, run.finders, PlacedColumn(run));
         }
         std::printf("\n");
       }

@@ -148,8 +148,8 @@ def plans_in_source(source):
 # The reader's mask bits.
 MASK_QR, MASK_CV, MASK_DM = 1, 2, 4
 # The placed column's low byte; the symbologies whose content a call refused
-# sit above it.
-PLACED = 0xFF
+# sit above it, shifted by REFUSED.
+PLACED, REFUSED = 0xFF, 8
 OWN_MASK = {"qr": MASK_QR, "cv": MASK_CV, "dm": MASK_DM}
 
 
@@ -247,7 +247,7 @@ class Table:
                 if views >= probe[3] and not placed & MASK_CV:
                     wanted &= ~MASK_CV
                 # A symbol whose content was refused reads the same in every view.
-                wanted &= ~(put >> 8)
+                wanted &= ~(put >> REFUSED)
                 if not wanted:
                     break
                 qr_placings += 1 if put & MASK_QR else 0
