@@ -8,9 +8,10 @@ Reads one line per candidate view and image (view, image, decoded 0/1, 2 for a
 wrong reading or - when the view cannot be made of the image, ms, placed: the
 symbologies of which a call placed a symbol and, shifted 8 places, those whose
 content a call refused (which the reader then gives up), the image's pixels, the most finder
-candidates a call found and the closer looks after it) and builds two plans greedily, never with a view that
-reads an image not yet read wrongly, one for the images the engine keeps as
-they are (up to 4 x 76800 - 1 pixels) and one for the larger images it reduces:
+candidates a call found and the closer looks after it) and builds three plans greedily, never with a view that
+reads an image not yet read wrongly: one for the images of at most 76800 / 3
+pixels (QCIF and smaller), one for the others the engine keeps as they are (up
+to 4 x 76800 - 1 pixels) and one for the larger images it reduces:
 the next view is the one that reads the most images not yet read per
 millisecond it costs on those images (the reader stops at the first success, so
 only they pay for it). A plan ends when the best view reads fewer than --rate
@@ -19,9 +20,10 @@ per set and the plans as the C++ initialisers of engine/still_reader.cpp.
 
     bench/plan_views.py views.tsv --refine engine/still_reader.cpp
 
-starts instead from each plan as it stands in the reader (the pairs of
-kPlans, with their probes: a plan for any mix of symbologies is refined on
-every image, a plan for one symbology on that symbology's images; --plans
+starts instead from each plan as it stands in the reader (the plans of
+kPlans, with their probes, each on the images of its frame sizes: a plan for
+any mix of symbologies is refined on every image, a plan for one symbology on
+that symbology's images; --plans
 chooses some of them; --rebuild starts instead from views chosen greedily
 until they read what the plan reads) and improves it by moving, dropping,
 replacing or adding one view at a time and by choosing the probes: after how
@@ -80,8 +82,17 @@ def initialiser(view):
     return "    {ViewKind::%s, %d, %d, %d, %d, %d}," % (args + (mode, calls, offset))
 
 
-# The engine reduces frames of 4 x 76800 pixels or more.
+# The engine reduces frames of 4 x 76800 pixels or more; the reader has its
+# own plans for frames of at most a third of 76800 (QCIF and smaller).
 LARGE_FRAME_PIXELS = 4 * 76800
+TINY_FRAME_PIXELS = 76800 // 3
+TIERS = ("tiny", "small", "large")
+
+
+def tier_of(pixels):
+    if pixels >= LARGE_FRAME_PIXELS:
+        return "large"
+    return "tiny" if pixels <= TINY_FRAME_PIXELS else "small"
 
 
 def greedy(views, images, read, cost, rate, wrong):
@@ -127,21 +138,21 @@ def view_name(kind, a, b, mode, calls, offset):
 
 
 def plans_in_source(source):
-    """Each plan of the reader (name, the symbologies it serves, whether it is
-    for the frames the engine reduces, its views and its probes), from kPlans."""
+    """Each plan of the reader (name, the symbologies it serves, the frames it
+    is for: one of TIERS, its views and its probes), from kPlans."""
     symbologies = {"kMaskAll": None, "kMaskQr": "qr", "kMaskDataMatrix": "dm",
                    "kMaskCordavex": "cv"}
-    table = source.split("constexpr PlanPair kPlans[] = {")[1].split("};")[0]
+    table = source.split("constexpr PlanSet kPlans[] = {")[1].split("};")[0]
     plans = []
-    for mask, small, large in re.findall(r"\{(kMask\w+), &(\w+), &(\w+)\}", table):
-        for name, reduced in ((small, False), (large, True)):
+    for mask, *names in re.findall(r"\{(kMask\w+), &(\w+), &(\w+), &(\w+)\}", table):
+        for name, tier in zip(names, TIERS):
             m = re.search(r"constexpr Plan %s\{(\w+), (\d+), (\d+), (\d+), (\d+), (\d+), "
                           r"(\d+)\};" % name, source)
             body = source.split("constexpr StillView %s[] = {" % m.group(1))[1].split("};")[0]
             views = [view_name(*v.groups()) for v in re.finditer(
                 r"\{ViewKind::(\w+), (\d+), (\d+), (\d+), (\d+), (\d+)\}", body)]
             probe = tuple(int(m.group(k)) for k in range(2, 8))
-            plans.append((name, m.group(1), symbologies[mask], reduced, views, probe))
+            plans.append((name, m.group(1), symbologies[mask], tier, views, probe))
     return plans
 
 
@@ -508,22 +519,22 @@ def main():
     if not views:
         sys.exit("no view lines in " + options.tsv)
     images = list(read[views[0]])
-    small = [image for image in images if pixels[image] < LARGE_FRAME_PIXELS]
-    large = [image for image in images if pixels[image] >= LARGE_FRAME_PIXELS]
+    tiers = {tier: [image for image in images if tier_of(pixels[image]) == tier]
+             for tier in TIERS}
     if options.refine:
         if not finders:
             sys.exit(options.tsv + " has no finder column: make it again with --views-tsv")
         with open(options.refine) as f:
             source = f.read()
         wanted = options.plans.split(",") if options.plans else None
-        for name, views_name, symbology, reduced, plan, probe in plans_in_source(source):
+        for name, views_name, symbology, tier, plan, probe in plans_in_source(source):
             if wanted and name not in wanted:
                 continue
             # A table made looking for every symbology serves only the plans
             # for a mix, and a plan for a mix is best refined on one.
             if options.every_symbology and symbology is not None:
                 continue
-            subset = [image for image in (large if reduced else small)
+            subset = [image for image in tiers[tier]
                       if symbology is None or image_set(image).startswith(symbology + " ")]
             if not subset:
                 continue
@@ -532,7 +543,7 @@ def main():
             own_plans = None
             if symbology is None:
                 own_plans = {OWN_MASK[other[2]]: other[4] for other in plans_in_source(source)
-                             if other[2] is not None and other[3] == reduced}
+                             if other[2] is not None and other[3] == tier}
             table = Table(subset, read, cost, finders, placed, wrong, looks,
                           options.every_symbology, own_plans)
             if options.rebuild:
@@ -549,10 +560,12 @@ def main():
             print("};")
             print("constexpr Plan %s{%s, %d, %d, %d, %d, %d, %d};" % ((name, views_name) + probe))
         return
-    report("kPlan: images the engine keeps as they are",
-           greedy(views, small, read, cost, options.rate, wrong), small, read, cost)
-    report("kLargeFramePlan: images the engine reduces",
-           greedy(views, large, read, cost, options.large_rate, wrong), large, read, cost)
+    for title, tier, rate in (
+            ("kTinyFramePlan: images of at most %d pixels" % TINY_FRAME_PIXELS, "tiny",
+             options.rate),
+            ("kPlan: the other images the engine keeps as they are", "small", options.rate),
+            ("kLargeFramePlan: images the engine reduces", "large", options.large_rate)):
+        report(title, greedy(views, tiers[tier], read, cost, rate, wrong), tiers[tier], read, cost)
 
 
 if __name__ == "__main__":

@@ -34,6 +34,11 @@ constexpr int kCropDenominator = 3;
 // Below this many pixels per side a view cannot hold even a version 1 symbol
 // with its finders resolved.
 constexpr int kSmallestViewSide = 32;
+// Frames of at most a third of 320 x 240 (QCIF's 176 x 144 and smaller) have
+// plans of their own: what reads a symbol of a pixel or two per module is not
+// what reads the photos just above that size, and one plan for both paid on
+// each for the views that serve the other.
+constexpr int64_t kTinyFramePixels = kSmallFramePixels / 3;
 // The border of a padded view: paper white.
 constexpr uint8_t kPadGrey = 255;
 
@@ -55,9 +60,10 @@ struct Plan {
   int dmPlacedViews;
 };
 
-// The plans, in the order their views are tried: one for the frames the engine
-// keeps as they are (below 4 x 76800 pixels) and one for the larger frames it
-// reduces, which need other views; such a pair for any mix of symbologies (what
+// The plans, in the order their views are tried: one for tiny frames (see
+// kTinyFramePixels), one for the other frames the engine keeps as they are
+// (below 4 x 76800 pixels) and one for the larger frames it reduces, which
+// need other views; such a set of three for any mix of symbologies (what
 // `cordavex scan` asks for unless told otherwise) and one for each symbology
 // asked for alone, which spends nothing on views that serve only the others.
 // Each view was first chosen greedily for the images it added per millisecond
@@ -83,29 +89,29 @@ struct Plan {
 // clean modules; a light border moves the threshold towards the paper's white
 // and gives a symbol cut by the frame's edge a margin to trace around. Refined
 // last on a table made looking for every symbology in every image, with the
-// reader narrowing to a symbology's own plan once it has placed that one alone.
+// reader narrowing to a symbology's own plan once it has placed that one alone,
+// and again once tiny frames had plans of their own.
 constexpr StillView kMixedViews[] = {
-    {ViewKind::kCrop, 100, 4, 4, 1, 32},
     {ViewKind::kLocalThreshold, 100, 0, 4, 1, 0},
     {ViewKind::kScale, 33, 0, 2, 1, 48},
-    {ViewKind::kCrop, 100, 4, 0, 1, 32},
+    {ViewKind::kCrop, 100, 4, 2, 1, 48},
     {ViewKind::kScale, 33, 0, 2, 1, 16},
     {ViewKind::kPad, 8, 0, 4, 1, 0},
+    {ViewKind::kCrop, 100, 4, 0, 1, 32},
     {ViewKind::kCrop, 100, 4, 0, 1, 0},
-    {ViewKind::kCrop, 100, 4, 0, 1, 16},
-    {ViewKind::kTurn, 100, 1, 0, 1, 16},
+    {ViewKind::kScale, 50, 0, 0, 1, 32},
+    {ViewKind::kScale, 33, 0, 4, 1, 48},
+    {ViewKind::kScale, 40, 0, 0, 1, 0},
     {ViewKind::kScale, 50, 0, 3, 1, 24},
     {ViewKind::kCrop, 100, 4, 3, 1, 48},
-    {ViewKind::kCrop, 100, 4, 2, 1, 48},
     {ViewKind::kScale, 33, 0, 4, 1, 24},
     {ViewKind::kCrop, 100, 2, 2, 1, 48},
     {ViewKind::kFull, 100, 0, 0, 1, 0},
     {ViewKind::kPad, 8, 0, 2, 1, 0},
     {ViewKind::kScale, 40, 0, 0, 1, 32},
     {ViewKind::kScale, 33, 0, 3, 1, 0},
-    {ViewKind::kScale, 50, 0, 0, 1, 32},
 };
-constexpr Plan kPlan{kMixedViews, 6, 6, 4, 9, 5, 4};
+constexpr Plan kPlan{kMixedViews, 5, 5, 3, 7, 5, 4};
 // Large frames: rebuilt (bench/plan_views.py --rebuild) and refined on a table
 // made looking for every symbology in every image, as the reader does for a
 // mix (--every-symbology), with what each closer look reads after each view,
@@ -132,25 +138,20 @@ constexpr Plan kLargeFramePlan{kMixedLargeFrameViews, 4, 4, 4, 7, 2, 2};
 // weights) on that symbology's images only; the large-frame plans rebuilt first
 // (--rebuild) from a table that holds what each closer look reads after each
 // view, and the QR code's weighing again what the 640 x 480 frames it reads
-// cost and its 176 x 144 frames at a quarter, so that the real photos come
-// first (the enlarged turned view, which reads three small frames, goes
-// last). A plan's probes for the symbologies it does not serve are never
+// cost. A plan's probes for the symbologies it does not serve are never
 // consulted.
 constexpr StillView kQrViews[] = {
     {ViewKind::kLocalThreshold, 100, 0, 4, 1, 0},
-    {ViewKind::kCrop, 100, 4, 2, 1, 32},
     {ViewKind::kPad, 8, 0, 4, 1, 0},
-    {ViewKind::kScale, 33, 0, 4, 1, 16},
-    {ViewKind::kCrop, 100, 4, 2, 1, 24},
-    {ViewKind::kScale, 40, 0, 4, 1, 24},
+    {ViewKind::kFull, 100, 0, 2, 1, 48},
+    {ViewKind::kScale, 40, 0, 2, 1, 24},
+    {ViewKind::kCrop, 100, 4, 4, 1, 24},
     {ViewKind::kCrop, 100, 4, 2, 1, 0},
     {ViewKind::kScale, 33, 0, 3, 1, 0},
-    {ViewKind::kLargestUnreduced, 100, 0, 0, 1, 0},
-    {ViewKind::kPad, 3, 0, 4, 1, 0},
+    {ViewKind::kPad, 3, 0, 0, 1, 0},
     {ViewKind::kScale, 50, 0, 0, 1, 32},
-    {ViewKind::kTurn, 100, 3, 0, 1, 16},
 };
-constexpr Plan kQrPlan{kQrViews, 4, 4, 1, 1, 4, 1};
+constexpr Plan kQrPlan{kQrViews, 3, 4, 1, 1, 4, 1};
 constexpr StillView kQrLargeFrameViews[] = {
     {ViewKind::kCrop, 100, 4, 2, 1, 24},
     {ViewKind::kFull, 100, 0, 2, 1, 0},
@@ -164,17 +165,18 @@ constexpr Plan kQrLargeFramePlan{kQrLargeFrameViews, 4, 4, 1, 1, 2, 1};
 constexpr StillView kDmViews[] = {
     {ViewKind::kLocalThreshold, 100, 0, 4, 1, 0},
     {ViewKind::kScale, 33, 0, 2, 1, 48},
-    {ViewKind::kCrop, 100, 4, 4, 1, 32},
-    {ViewKind::kCrop, 100, 4, 0, 1, 32},
     {ViewKind::kCrop, 100, 4, 3, 1, 48},
-    {ViewKind::kLargestUnreduced, 100, 0, 0, 1, 0},
-    {ViewKind::kFull, 100, 0, 0, 1, 16},
+    {ViewKind::kCrop, 100, 4, 4, 1, 32},
+    {ViewKind::kTurn, 100, 2, 4, 1, 32},
     {ViewKind::kScale, 50, 0, 3, 1, 24},
-    {ViewKind::kCrop, 100, 4, 3, 1, 24},
+    {ViewKind::kCrop, 100, 2, 2, 1, 24},
+    {ViewKind::kCrop, 100, 4, 3, 1, 32},
+    {ViewKind::kCrop, 100, 4, 2, 1, 0},
     {ViewKind::kPad, 8, 0, 2, 1, 0},
+    {ViewKind::kCrop, 100, 3, 3, 1, 48},
     {ViewKind::kCrop, 100, 4, 4, 1, 48},
 };
-constexpr Plan kDmPlan{kDmViews, 1, 1, 4, 1, 1, 4};
+constexpr Plan kDmPlan{kDmViews, 1, 1, 3, 1, 1, 3};
 constexpr StillView kDmLargeFrameViews[] = {
     {ViewKind::kFull, 100, 0, 2, 2, 48},
     {ViewKind::kCrop, 100, 4, 0, 1, 32},
@@ -184,7 +186,7 @@ constexpr StillView kDmLargeFrameViews[] = {
 constexpr Plan kDmLargeFramePlan{kDmLargeFrameViews, 1, 1, 3, 1, 1, 2};
 
 constexpr StillView kCvViews[] = {
-    {ViewKind::kPad, 3, 0, 0, 1, 32},
+    {ViewKind::kCrop, 100, 4, 2, 1, 32},
     {ViewKind::kCrop, 100, 4, 0, 1, 32},
     {ViewKind::kCrop, 100, 4, 0, 1, 0},
     {ViewKind::kPad, 3, 0, 0, 1, 48},
@@ -201,7 +203,7 @@ constexpr StillView kCvViews[] = {
     {ViewKind::kPad, 3, 0, 4, 1, 0},
     {ViewKind::kScale, 50, 0, 0, 1, 32},
 };
-constexpr Plan kCvPlan{kCvViews, 1, 1, 1, 4, 1, 1};
+constexpr Plan kCvPlan{kCvViews, 1, 1, 1, 3, 1, 1};
 constexpr StillView kCvLargeFrameViews[] = {
     {ViewKind::kCrop, 100, 4, 2, 1, 32},
     {ViewKind::kCrop, 100, 4, 4, 4, 16},
@@ -214,25 +216,98 @@ constexpr StillView kCvLargeFrameViews[] = {
 };
 constexpr Plan kCvLargeFramePlan{kCvLargeFrameViews, 1, 1, 1, 4, 1, 1};
 
-struct PlanPair {
+// Tiny frames: each plan refined from the small frames' plan of the same
+// symbologies on the images of at most kTinyFramePixels, weighed the same way.
+// Each begins with the centre crop: a symbol held up to a low-resolution
+// camera fills the middle of the frame, the crop has fewer pixels to label,
+// and in modes 0 and 1 the engine doubles it, which gives modules of a pixel
+// or two room to trace. A QR code is given up sooner than on larger frames: in
+// so few pixels a view that finds no finder is seldom followed by one that does.
+constexpr StillView kMixedTinyFrameViews[] = {
+    {ViewKind::kCrop, 100, 4, 0, 1, 32},
+    {ViewKind::kLocalThreshold, 100, 0, 4, 1, 0},
+    {ViewKind::kScale, 40, 0, 4, 1, 48},
+    {ViewKind::kScale, 33, 0, 2, 1, 48},
+    {ViewKind::kFull, 100, 0, 1, 1, 48},
+    {ViewKind::kScale, 33, 0, 4, 1, 32},
+    {ViewKind::kScale, 33, 0, 4, 1, 48},
+    {ViewKind::kCrop, 100, 4, 0, 1, 16},
+    {ViewKind::kTurn, 100, 1, 0, 1, 16},
+    {ViewKind::kScale, 50, 0, 3, 1, 24},
+    {ViewKind::kCrop, 100, 4, 3, 1, 48},
+    {ViewKind::kCrop, 100, 4, 2, 1, 48},
+    {ViewKind::kScale, 33, 0, 4, 1, 24},
+    {ViewKind::kCrop, 100, 2, 2, 1, 48},
+    {ViewKind::kFull, 100, 0, 0, 1, 0},
+    {ViewKind::kPad, 8, 0, 2, 1, 0},
+    {ViewKind::kScale, 40, 0, 0, 1, 32},
+    {ViewKind::kScale, 33, 0, 3, 1, 0},
+    {ViewKind::kScale, 50, 0, 0, 1, 32},
+};
+constexpr Plan kTinyFramePlan{kMixedTinyFrameViews, 2, 2, 4, 8, 3, 2};
+constexpr StillView kQrTinyFrameViews[] = {
+    {ViewKind::kCrop, 100, 4, 2, 1, 32},
+    {ViewKind::kScale, 40, 0, 4, 1, 32},
+    {ViewKind::kTurn, 100, 2, 2, 1, 24},
+    {ViewKind::kCrop, 100, 4, 2, 1, 24},
+};
+constexpr Plan kQrTinyFramePlan{kQrTinyFrameViews, 2, 3, 1, 1, 4, 1};
+constexpr StillView kDmTinyFrameViews[] = {
+    {ViewKind::kCrop, 100, 4, 0, 1, 32},
+    {ViewKind::kCrop, 100, 4, 2, 1, 48},
+    {ViewKind::kLocalThreshold, 100, 0, 4, 1, 0},
+    {ViewKind::kTurn, 100, 1, 0, 1, 24},
+    {ViewKind::kCrop, 100, 4, 4, 1, 24},
+    {ViewKind::kCrop, 100, 4, 3, 1, 48},
+    {ViewKind::kFull, 100, 0, 0, 1, 16},
+    {ViewKind::kScale, 50, 0, 3, 1, 24},
+    {ViewKind::kCrop, 100, 4, 3, 1, 24},
+    {ViewKind::kPad, 8, 0, 2, 1, 0},
+    {ViewKind::kCrop, 100, 4, 4, 1, 48},
+};
+constexpr Plan kDmTinyFramePlan{kDmTinyFrameViews, 1, 1, 3, 1, 1, 2};
+constexpr StillView kCvTinyFrameViews[] = {
+    {ViewKind::kCrop, 100, 4, 0, 1, 16},
+    {ViewKind::kTurn, 100, 1, 0, 1, 16},
+    {ViewKind::kScale, 40, 0, 2, 1, 48},
+    {ViewKind::kPad, 3, 0, 0, 1, 48},
+    {ViewKind::kScale, 33, 0, 2, 1, 48},
+    {ViewKind::kScale, 33, 0, 4, 1, 16},
+    {ViewKind::kScale, 33, 0, 4, 1, 32},
+    {ViewKind::kScale, 40, 0, 4, 1, 48},
+    {ViewKind::kScale, 33, 0, 4, 1, 48},
+    {ViewKind::kScale, 50, 0, 3, 1, 24},
+    {ViewKind::kScale, 33, 0, 3, 1, 0},
+    {ViewKind::kCrop, 100, 4, 3, 1, 48},
+    {ViewKind::kPad, 8, 0, 2, 1, 0},
+    {ViewKind::kPad, 3, 0, 4, 1, 0},
+    {ViewKind::kScale, 50, 0, 0, 1, 32},
+};
+constexpr Plan kCvTinyFramePlan{kCvTinyFrameViews, 1, 1, 1, 2, 1, 1};
+
+struct PlanSet {
   uint32_t mask;
+  const Plan* tiny;
   const Plan* small;
   const Plan* large;
 };
-constexpr PlanPair kPlans[] = {
-    {kMaskAll, &kPlan, &kLargeFramePlan},
-    {kMaskQr, &kQrPlan, &kQrLargeFramePlan},
-    {kMaskDataMatrix, &kDmPlan, &kDmLargeFramePlan},
-    {kMaskCordavex, &kCvPlan, &kCvLargeFramePlan},
+constexpr PlanSet kPlans[] = {
+    {kMaskAll, &kTinyFramePlan, &kPlan, &kLargeFramePlan},
+    {kMaskQr, &kQrTinyFramePlan, &kQrPlan, &kQrLargeFramePlan},
+    {kMaskDataMatrix, &kDmTinyFramePlan, &kDmPlan, &kDmLargeFramePlan},
+    {kMaskCordavex, &kCvTinyFramePlan, &kCvPlan, &kCvLargeFramePlan},
 };
 
-// The pair for exactly this mask, or the one for any mix.
+// The set for exactly this mask, or the one for any mix, and in it the plan
+// for frames of this size.
 Plan PlanFor(int width, int height, uint32_t mask) {
-  const PlanPair* pair = &kPlans[0];
-  for (const PlanPair& p : kPlans) {
-    if (p.mask == mask) pair = &p;
+  const PlanSet* set = &kPlans[0];
+  for (const PlanSet& p : kPlans) {
+    if (p.mask == mask) set = &p;
   }
-  return ReductionFactor(int64_t{width} * height) > 1 ? *pair->large : *pair->small;
+  const int64_t pixels = int64_t{width} * height;
+  if (ReductionFactor(pixels) > 1) return *set->large;
+  return pixels <= kTinyFramePixels ? *set->tiny : *set->small;
 }
 
 // The closer looks at a symbol placed on a reduced frame, one after each of the

@@ -105,6 +105,41 @@ TEST(StillReader, ReadsSmallModulesThatThePlainCallsLose) {
   EXPECT_EQ(outcome.missCause, "");
 }
 
+// QCIF frames have plans of their own: a small QR code and a Data Matrix in
+// the middle of a 176 x 144 frame, three pixels a module, slightly turned and
+// blurred, are read looking for their symbology alone and for every one.
+TEST(StillReader, ReadsSymbolsInQcifFrames) {
+  const std::vector<uint8_t> bytes = Bytes("QCIF 176x144");
+  const auto qr = test::EncodeQrBytes(bytes, 2, test::kLevelM);
+  const auto dm = test::EncodeDmBytes(bytes, 18, test::DmScheme::kAscii);
+  ASSERT_TRUE(qr.has_value());
+  ASSERT_TRUE(dm.has_value());
+  const struct {
+    uint32_t mask;
+    int symbology;
+    const std::vector<uint8_t>& modules;
+    int size;
+  } cases[] = {{kMaskQr, 1, qr->modules, qr->size}, {kMaskDataMatrix, 4, dm->modules, dm->size}};
+  for (const auto& c : cases) {
+    test::RenderOptions o;
+    o.width = 176;
+    o.height = 144;
+    o.moduleSize = 3;
+    o.rotation = 7;
+    o.blur = 0.6;
+    o.noise = 2;
+    const test::Frame f = test::RenderModules(c.modules, c.size, o);
+    for (const uint32_t mask : {c.mask, kMaskAll}) {
+      StillReadOptions options;
+      options.symbologyMask = mask;
+      const StillReadOutcome outcome = ReadStill(f, options);
+      EXPECT_EQ(outcome.status, 1) << c.mask << " " << mask;
+      EXPECT_EQ(outcome.symbology, c.symbology) << mask;
+      EXPECT_EQ(outcome.bytes, bytes) << c.mask << " " << mask;
+    }
+  }
+}
+
 TEST(StillReader, GivesUpEarlyWhenNothingFinderLikeIsInView) {
   // Paper with soft light falling across it and noise, but no symbol.
   test::RenderOptions o;
