@@ -523,26 +523,29 @@ int BorderScore(const Recognizer& r, const SampleCorners& corners, int d, int be
 // of a module off where blur or perspective bent the edges it traced.
 SampleCorners FitToBorder(const Recognizer& r, SampleCorners corners, int d, int* fitted = nullptr) {
   constexpr int kPasses = 8;
+  constexpr int kCorners = 4;
   int best = BorderScore(r, corners, d);
-  for (int pass = 0; pass < kPasses && best < 4 * d; ++pass) {
-    bool moved = false;
-    for (Point16& corner : corners.points) {
-      const Point16 start = corner;
-      Point16 bestPoint = start;
-      for (int dir = 0; dir < 8; ++dir) {
-        corner = ToPoint16({start.x + kDmDirectionX[dir], start.y + kDmDirectionY[dir]});
-        if (!InsideWithMargin(r, ToPoint(corner))) continue;
-        // Only a better border counts, so a trial stops once it cannot be.
-        const int score = BorderScore(r, corners, d, best);
-        if (score > best) {
-          best = score;
-          bestPoint = corner;
-        }
+  // The corners in turn, a pass at a time, until each has been tried without
+  // a move since the last one: trying it again would find the same points
+  // scoring no better, as the other corners and the score to beat are as they
+  // were.
+  int unmoved = 0;
+  for (int turn = 0; turn < kPasses * kCorners && unmoved < kCorners && best < 4 * d; ++turn) {
+    Point16& corner = corners.points[turn % kCorners];
+    const Point16 start = corner;
+    Point16 bestPoint = start;
+    for (int dir = 0; dir < 8; ++dir) {
+      corner = ToPoint16({start.x + kDmDirectionX[dir], start.y + kDmDirectionY[dir]});
+      if (!InsideWithMargin(r, ToPoint(corner))) continue;
+      // Only a better border counts, so a trial stops once it cannot be.
+      const int score = BorderScore(r, corners, d, best);
+      if (score > best) {
+        best = score;
+        bestPoint = corner;
       }
-      corner = bestPoint;
-      moved = moved || bestPoint.x != start.x || bestPoint.y != start.y;
     }
-    if (!moved) break;
+    corner = bestPoint;
+    unmoved = bestPoint.x != start.x || bestPoint.y != start.y ? 0 : unmoved + 1;
   }
   if (fitted != nullptr) *fitted = best;
   return corners;
