@@ -34,8 +34,13 @@ constexpr int kArmGap = 17;             // outline points at most between the tw
 constexpr int kEndWindow = 32;          // outline points either side searched for an arm end
 constexpr int kCoarseSteps = 32;
 constexpr int kFinePasses = 33;
-// decodeAttempt of a symbol read through corners fitted to its border.
+// decodeAttempt of a symbol read through corners fitted to its border, and of
+// one read region by region, each through corners fitted to its own.
 constexpr int kFittedAttempt = 9;
+constexpr int kRegionsAttempt = 10;
+// Square symbols of more than 26 modules (32 to 48, the largest read) have
+// 2 x 2 data regions; the separators between them go before decoding.
+constexpr int kFirstTwoRegionSize = 27;
 constexpr int kFineTrials = 5;
 // With the extra readings, the share of border modules the fitted grid must
 // sample right before the shifted corners are tried.
@@ -458,7 +463,7 @@ int Inset(const Recognizer& r, const DmCorners& c, int count0, int count3, DmCor
 // Drops the central alignment pair (rows and columns d/2 - 1 and d/2) of a
 // symbol above 26 modules, joining its four data regions.
 void RemoveSeparators(ModuleMatrix& m, int d) {
-  if (d < 27) return;
+  if (d < kFirstTwoRegionSize) return;
   const int cut = d / 2 - 1;
   for (int row = 0; row < d; ++row) {
     const int fromRow = row < cut ? row : row + 2;
@@ -554,15 +559,53 @@ SampleCorners FitToBorder(const Recognizer& r, SampleCorners corners, int d, int
 // The extra reading of modes 6..11: the grid through corners fitted to the
 // border pattern.
 int ReadFittedGrid(Recognizer& r, const DmCorners& inset, int d, DmLocation& loc,
-                   int* border = nullptr) {
+                   int* border = nullptr, SampleCorners* fitted = nullptr) {
   SampleCorners corners;
   corners.points[0] = inset.points[0];
   corners.points[1] = inset.points[2];
   corners.points[2] = inset.points[1];
   corners.points[3] = inset.points[3];
   corners = FitToBorder(r, corners, d, border);
+  if (fitted != nullptr) *fitted = corners;
   r.matrix.Clear();
   if (!SampleGrid(r, corners, d - 1)) return 0;
+  RemoveSeparators(r.matrix, d);
+  return Decode(r, loc);
+}
+
+// The extra reading for symbols of 2 x 2 data regions: each region is framed
+// by a finder and timing pattern of its own, so each gets its own corners,
+// taken from the grid fitted to the whole symbol and fitted again to that
+// frame. Paper that curls or a lens that bows bends a large symbol so that no
+// one plane's mapping holds all four regions, while each alone still sits
+// close to one.
+int ReadRegions(Recognizer& r, const SampleCorners& whole, int d, DmLocation& loc) {
+  if (d < kFirstTwoRegionSize) return 0;
+  const int side = d / 2;
+  ModuleMatrix grid;
+  grid.Clear();
+  for (int regionRow = 0; regionRow < 2; ++regionRow) {
+    for (int regionColumn = 0; regionColumn < 2; ++regionColumn) {
+      const int left = regionColumn * side, top = regionRow * side;
+      const int right = left + side - 1, bottom = top + side - 1;
+      const int at[4][2] = {{left, top}, {right, top}, {left, bottom}, {right, bottom}};
+      SampleCorners region;
+      for (int k = 0; k < 4; ++k) {
+        Point p{};
+        if (!ModulePoint(whole, at[k][0], at[k][1], d - 1, p) || !InsideWithMargin(r, p)) return 0;
+        region.points[k] = ToPoint16(p);
+      }
+      region = FitToBorder(r, region, side);
+      r.matrix.Clear();
+      if (!SampleGrid(r, region, side - 1)) return 0;
+      for (int row = 0; row < side; ++row) {
+        for (int column = 0; column < side; ++column) {
+          grid.Set(top + row, left + column, r.matrix.Get(row, column));
+        }
+      }
+    }
+  }
+  r.matrix = grid;
   RemoveSeparators(r.matrix, d);
   return Decode(r, loc);
 }
@@ -647,8 +690,13 @@ int ReadCandidate(Recognizer& r, DmCorners& c, DmLocation& loc) {
   // With the extra readings the fit to the border goes before the shifted
   // corners: it mostly makes them redundant, and says whether they can help.
   int border = 4 * r1;
-  if (r.extraReadings != 0 && ReadFittedGrid(r, inset, r1, loc, &border)) {
+  SampleCorners fitted{};
+  if (r.extraReadings != 0 && ReadFittedGrid(r, inset, r1, loc, &border, &fitted)) {
     loc.decodeAttempt = kFittedAttempt;
+    return 1;
+  }
+  if (r.extraReadings != 0 && ReadRegions(r, fitted, r1, loc)) {
+    loc.decodeAttempt = kRegionsAttempt;
     return 1;
   }
   // A pixel's shift of one corner mends a grid that sits almost right; where

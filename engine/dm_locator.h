@@ -30,7 +30,8 @@ struct DmLocation {
   int32_t count3;          // ... towards point 3
   int32_t dimension;       // size from the dimension rule, 0 if rejected
   int32_t decodeAttempt;   // -1 none; 0 unshifted; 1..8 the retry that decoded; 9 the
-                           // grid fitted to the border (modes 6..11)
+                           // grid fitted to the border, 10 each data region fitted
+                           // to its own (modes 6..11)
   Failure furthest;        // the furthest stage any candidate reached
 };
 

@@ -133,6 +133,21 @@ int SampleModule(const Recognizer& r, const SampleCorners& corners, int column, 
   return SampleMapped(r, m, column, row);
 }
 
+bool ModulePoint(const SampleCorners& corners, int column, int row, int n, Point& at) {
+  Mapping m;
+  if (!MakeMapping(corners, n, SampleReach(column, row, n), m)) return false;
+  int64_t x, y;
+  if (!MapPoint(m, column * m.g + row * m.h, m.originX + column * m.ax + row * m.bx,
+                m.originY + column * m.ay + row * m.by, x, y)) {
+    return false;
+  }
+  constexpr int64_t kLow = std::numeric_limits<int32_t>::min();
+  constexpr int64_t kHigh = std::numeric_limits<int32_t>::max();
+  if (x < kLow || x > kHigh || y < kLow || y > kHigh) return false;
+  at = {static_cast<int32_t>(x), static_cast<int32_t>(y)};
+  return true;
+}
+
 ModuleSampler::ModuleSampler(const Recognizer& r, const SampleCorners& corners, int n)
     : r_(r), corners_(corners), n_(n), mapping_{} {
   usable_ = MakeMapping(corners, n, n, mapping_);

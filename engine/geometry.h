@@ -70,6 +70,11 @@ int SampleGrid(Recognizer& r, const SampleCorners& corners, int n);
 // mapping is degenerate.
 int SampleModule(const Recognizer& r, const SampleCorners& corners, int column, int row, int n);
 
+// The pixel at which SampleModule samples module (column, row) of the same
+// mapping, rounded as there; false when the mapping is degenerate or the point
+// lies at infinity.
+bool ModulePoint(const SampleCorners& corners, int column, int row, int n, Point& at);
+
 // The projective mapping of a corner set, in 10-bit fixed point: module (row i,
 // column j) maps to x = ((16 (originX + j ax + i bx)) / D + 8) >> 4 (y likewise)
 // with D = (j g + i h) / den + scale.

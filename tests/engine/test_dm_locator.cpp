@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -382,6 +384,58 @@ TEST(DmExtraReadings, CountOfNoSymbolSizeTriesTheNearestSizes) {
   EXPECT_EQ(read.allocations, 0u);
   ASSERT_EQ(read.status, 1);
   EXPECT_EQ(read.bytes, std::string(bytes.begin(), bytes.end()));
+}
+
+// A frame bowed as curled paper or a wide lens bows it: each pixel taken from
+// `bow` pixels further down at the frame's left and right edges than at its
+// centre line, growing with the square of the distance, so that straight
+// edges become parabolas.
+test::Frame Bowed(const test::Frame& f, double bow) {
+  test::Frame out = f;
+  const double half = f.width / 2.0;
+  for (int y = 0; y < f.height; ++y) {
+    for (int x = 0; x < f.width; ++x) {
+      const double u = (x - half) / half;
+      const double sy = y + bow * u * u;
+      const int y0 = static_cast<int>(sy);
+      const double t = sy - y0;
+      const auto at = [&](int row) {
+        return f.grey[static_cast<size_t>(std::clamp(row, 0, f.height - 1)) * f.width + x];
+      };
+      out.grey[static_cast<size_t>(y) * f.width + x] =
+          static_cast<uint8_t>(std::lround(at(y0) * (1 - t) + at(y0 + 1) * t));
+    }
+  }
+  out.pixels = out.grey;
+  return out;
+}
+
+// A symbol of 2 x 2 data regions on bowed paper: no one plane's grid holds
+// all four regions, so neither the thorough mode nor the grid fitted to the
+// whole border reads it; each region fitted to its own finder and timing
+// border does (mode 10).
+TEST(DmExtraReadings, EachDataRegionFittedToItsOwnBorder) {
+  const struct {
+    int size;
+    double bow;
+  } cases[] = {{32, 14.0}, {40, 12.0}};
+  for (const auto& c : cases) {
+    const std::vector<uint8_t> bytes = test::RandomBytes(
+        static_cast<size_t>(test::DmDataCodewordCount(c.size) - 2), 11);
+    const auto symbol = test::EncodeDmBytes(bytes, c.size, test::DmScheme::kBase256);
+    ASSERT_TRUE(symbol.has_value()) << c.size;
+    test::RenderOptions o;
+    o.moduleSize = 180.0 / c.size;
+    o.rotation = 4;
+    o.blur = 0.5;
+    o.noise = 2;
+    const test::Frame f = Bowed(test::RenderModules(symbol->modules, c.size, o), c.bow);
+    EXPECT_NE(test::RecognizeFrame(f, 4, 4, 4).status, 1) << c.size;
+    const test::Outcome read = test::RecognizeFrame(f, 1, 10, 4);
+    EXPECT_EQ(read.allocations, 0u) << c.size;
+    ASSERT_EQ(read.status, 1) << c.size;
+    EXPECT_EQ(read.bytes, std::string(bytes.begin(), bytes.end())) << c.size;
+  }
 }
 
 }  // namespace
