@@ -95,9 +95,11 @@ constexpr StillView kMixedViews[] = {
     {ViewKind::kLocalThreshold, 100, 0, 4, 1, 0},
     {ViewKind::kScale, 33, 0, 2, 1, 48},
     {ViewKind::kCrop, 100, 4, 2, 1, 48},
-    {ViewKind::kScale, 33, 0, 2, 1, 16},
+    {ViewKind::kScale, 33, 0, 4, 1, 16},
     {ViewKind::kPad, 8, 0, 4, 1, 0},
     {ViewKind::kCrop, 100, 4, 0, 1, 32},
+    {ViewKind::kScale, 85, 0, 0, 1, 32},
+    {ViewKind::kScale, 33, 0, 3, 1, 0},
     {ViewKind::kCrop, 100, 4, 0, 1, 0},
     {ViewKind::kScale, 50, 0, 0, 1, 32},
     {ViewKind::kScale, 33, 0, 4, 1, 48},
@@ -109,7 +111,6 @@ constexpr StillView kMixedViews[] = {
     {ViewKind::kFull, 100, 0, 0, 1, 0},
     {ViewKind::kPad, 8, 0, 2, 1, 0},
     {ViewKind::kScale, 40, 0, 0, 1, 32},
-    {ViewKind::kScale, 33, 0, 3, 1, 0},
 };
 constexpr Plan kPlan{kMixedViews, 5, 5, 3, 7, 5, 4};
 // Large frames: rebuilt (bench/plan_views.py --rebuild) and refined on a table
@@ -166,10 +167,10 @@ constexpr StillView kDmViews[] = {
     {ViewKind::kLocalThreshold, 100, 0, 4, 1, 0},
     {ViewKind::kScale, 33, 0, 2, 1, 48},
     {ViewKind::kCrop, 100, 4, 3, 1, 48},
+    {ViewKind::kScale, 50, 0, 2, 1, 24},
     {ViewKind::kCrop, 100, 4, 4, 1, 32},
-    {ViewKind::kTurn, 100, 2, 4, 1, 32},
-    {ViewKind::kScale, 50, 0, 3, 1, 24},
-    {ViewKind::kCrop, 100, 2, 2, 1, 24},
+    {ViewKind::kCrop, 100, 2, 2, 1, 48},
+    {ViewKind::kScale, 66, 0, 4, 1, 24},
     {ViewKind::kCrop, 100, 4, 3, 1, 32},
     {ViewKind::kCrop, 100, 4, 2, 1, 0},
     {ViewKind::kPad, 8, 0, 2, 1, 0},
@@ -225,7 +226,7 @@ constexpr Plan kCvLargeFramePlan{kCvLargeFrameViews, 1, 1, 1, 4, 1, 1};
 // so few pixels a view that finds no finder is seldom followed by one that does.
 constexpr StillView kMixedTinyFrameViews[] = {
     {ViewKind::kCrop, 100, 4, 0, 1, 32},
-    {ViewKind::kLocalThreshold, 100, 0, 4, 1, 0},
+    {ViewKind::kScale, 66, 0, 3, 1, 48},
     {ViewKind::kScale, 40, 0, 4, 1, 48},
     {ViewKind::kScale, 33, 0, 2, 1, 48},
     {ViewKind::kFull, 100, 0, 1, 1, 48},
@@ -255,8 +256,8 @@ constexpr Plan kQrTinyFramePlan{kQrTinyFrameViews, 2, 3, 1, 1, 4, 1};
 constexpr StillView kDmTinyFrameViews[] = {
     {ViewKind::kCrop, 100, 4, 0, 1, 32},
     {ViewKind::kCrop, 100, 4, 2, 1, 48},
-    {ViewKind::kLocalThreshold, 100, 0, 4, 1, 0},
-    {ViewKind::kTurn, 100, 1, 0, 1, 24},
+    {ViewKind::kScale, 66, 0, 3, 1, 48},
+    {ViewKind::kTurn, 100, 2, 4, 1, 24},
     {ViewKind::kCrop, 100, 4, 4, 1, 24},
     {ViewKind::kCrop, 100, 4, 3, 1, 48},
     {ViewKind::kFull, 100, 0, 0, 1, 16},
