@@ -28,7 +28,8 @@ chooses some of them; --rebuild starts instead from views chosen greedily
 until they read what the plan reads) and improves it by moving, dropping,
 replacing or adding one view at a time and by choosing the probes: after how
 many views without one QR finder candidate, and without two, the reader gives
-up on a QR code, after how many without a placed Data Matrix or Cordavex
+up on a QR code (never before a view that holds the whole frame), after how
+many without a placed Data Matrix or Cordavex
 code on those, and after how many that placed a QR code (a Data Matrix)
 without reading it on that (never more than the plan has). A change is kept when every image
 read before (with the plan's QR probes and no other give-up) is still read, no reading is wrong and the whole
@@ -156,6 +157,13 @@ def plans_in_source(source):
     return plans
 
 
+def sees_whole_frame(view):
+    """The view holds the whole frame at its own resolution or more, as the
+    reader's SeesWholeFrame says: only then do its probes give up."""
+    m = re.match(r"(full|turn|pad|unreduced|local threshold|scale (\d+)%)", view)
+    return bool(m) and (m.group(2) is None or int(m.group(2)) >= 100)
+
+
 # The reader's mask bits.
 MASK_QR, MASK_CV, MASK_DM = 1, 2, 4
 # The placed column's low byte; the symbologies whose content a call refused
@@ -215,6 +223,7 @@ class Table:
         for i, group in enumerate(self.groups):
             wanted, own = self.masks[i], self.own[i]
             most = views = qr_placings = dm_placings = closer = placed = 0
+            whole = False
             here = 0.0
             sequence, k, taken, narrowed = plan, 0, set(), False
             while k < len(sequence):
@@ -249,13 +258,15 @@ class Table:
                     decoded[WRONG] += 1
                     break
                 views += 1
+                whole = whole or sees_whole_frame(view)
                 most = max(most, found)
                 placed |= put & PLACED
-                if (views >= probe[0] and most < 1) or (views >= probe[1] and most < 2):
+                # The probes speak only once a view has seen the whole frame.
+                if whole and ((views >= probe[0] and most < 1) or (views >= probe[1] and most < 2)):
                     wanted &= ~MASK_QR
-                if views >= probe[2] and not placed & MASK_DM:
+                if whole and views >= probe[2] and not placed & MASK_DM:
                     wanted &= ~MASK_DM
-                if views >= probe[3] and not placed & MASK_CV:
+                if whole and views >= probe[3] and not placed & MASK_CV:
                     wanted &= ~MASK_CV
                 # A symbol whose content was refused reads the same in every view.
                 wanted &= ~(put >> REFUSED)

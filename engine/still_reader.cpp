@@ -46,7 +46,8 @@ struct Plan {
   std::span<const StillView> views;
   // The first views look at every part of the frame in several ways: when no
   // call on them found even one component passing the QR finder test (or, on
-  // a few more, two), no later view read a QR code on the corpus either.
+  // a few more, two), no later view read a QR code on the corpus either. No
+  // probe speaks before a view has held the whole frame (SeesWholeFrame).
   int finderProbeViews;
   int twoFinderProbeViews;
   // Likewise for the other symbologies: views after which one that no call
@@ -187,9 +188,9 @@ constexpr StillView kDmLargeFrameViews[] = {
 constexpr Plan kDmLargeFramePlan{kDmLargeFrameViews, 1, 1, 3, 1, 1, 2};
 
 constexpr StillView kCvViews[] = {
-    {ViewKind::kCrop, 100, 4, 2, 1, 32},
     {ViewKind::kCrop, 100, 4, 0, 1, 32},
     {ViewKind::kCrop, 100, 4, 0, 1, 0},
+    {ViewKind::kFull, 100, 0, 2, 1, 48},
     {ViewKind::kPad, 3, 0, 0, 1, 48},
     {ViewKind::kScale, 33, 0, 2, 1, 48},
     {ViewKind::kScale, 33, 0, 4, 1, 16},
@@ -204,34 +205,35 @@ constexpr StillView kCvViews[] = {
     {ViewKind::kPad, 3, 0, 4, 1, 0},
     {ViewKind::kScale, 50, 0, 0, 1, 32},
 };
-constexpr Plan kCvPlan{kCvViews, 1, 1, 1, 3, 1, 1};
+constexpr Plan kCvPlan{kCvViews, 1, 1, 1, 1, 1, 1};
 constexpr StillView kCvLargeFrameViews[] = {
     {ViewKind::kCrop, 100, 4, 2, 1, 32},
     {ViewKind::kCrop, 100, 4, 4, 4, 16},
     {ViewKind::kCrop, 100, 4, 4, 1, 24},
     {ViewKind::kCrop, 100, 0, 4, 1, 32},
+    {ViewKind::kFull, 100, 0, 2, 1, 48},
+    {ViewKind::kPad, 8, 0, 3, 1, 0},
     {ViewKind::kFull, 100, 0, 1, 2, 16},
     {ViewKind::kCrop, 100, 4, 2, 1, 16},
-    {ViewKind::kPad, 8, 0, 3, 1, 0},
     {ViewKind::kCrop, 100, 4, 3, 4, 0},
 };
-constexpr Plan kCvLargeFramePlan{kCvLargeFrameViews, 1, 1, 1, 4, 1, 1};
+constexpr Plan kCvLargeFramePlan{kCvLargeFrameViews, 1, 1, 1, 1, 1, 1};
 
 // Tiny frames: each plan refined from the small frames' plan of the same
 // symbologies on the images of at most kTinyFramePixels, weighed the same way.
-// Each begins with the centre crop: a symbol held up to a low-resolution
-// camera fills the middle of the frame, the crop has fewer pixels to label,
-// and in modes 0 and 1 the engine doubles it, which gives modules of a pixel
-// or two room to trace. A QR code is given up sooner than on larger frames: in
-// so few pixels a view that finds no finder is seldom followed by one that does.
+// Most begin with the centre crop: a symbol held up to a low-resolution camera
+// fills the middle of the frame, the crop has fewer pixels to label, and in
+// modes 0 and 1 the engine doubles it, which gives modules of a pixel or two
+// room to trace. The give-ups then wait for a view of the whole frame, which
+// finds a symbol off centre.
 constexpr StillView kMixedTinyFrameViews[] = {
     {ViewKind::kCrop, 100, 4, 0, 1, 32},
-    {ViewKind::kScale, 66, 0, 3, 1, 48},
-    {ViewKind::kScale, 40, 0, 4, 1, 48},
+    {ViewKind::kTurn, 100, 1, 2, 1, 24},
+    {ViewKind::kScale, 40, 0, 2, 1, 48},
     {ViewKind::kScale, 33, 0, 2, 1, 48},
-    {ViewKind::kFull, 100, 0, 1, 1, 48},
     {ViewKind::kScale, 33, 0, 4, 1, 32},
     {ViewKind::kScale, 33, 0, 4, 1, 48},
+    {ViewKind::kFull, 100, 0, 1, 1, 48},
     {ViewKind::kCrop, 100, 4, 0, 1, 16},
     {ViewKind::kTurn, 100, 1, 0, 1, 16},
     {ViewKind::kScale, 50, 0, 3, 1, 24},
@@ -245,28 +247,26 @@ constexpr StillView kMixedTinyFrameViews[] = {
     {ViewKind::kScale, 33, 0, 3, 1, 0},
     {ViewKind::kScale, 50, 0, 0, 1, 32},
 };
-constexpr Plan kTinyFramePlan{kMixedTinyFrameViews, 2, 2, 4, 8, 3, 2};
+constexpr Plan kTinyFramePlan{kMixedTinyFrameViews, 1, 1, 1, 8, 2, 2};
 constexpr StillView kQrTinyFrameViews[] = {
-    {ViewKind::kCrop, 100, 4, 2, 1, 32},
-    {ViewKind::kScale, 40, 0, 4, 1, 32},
     {ViewKind::kTurn, 100, 2, 2, 1, 24},
     {ViewKind::kCrop, 100, 4, 2, 1, 24},
 };
-constexpr Plan kQrTinyFramePlan{kQrTinyFrameViews, 2, 3, 1, 1, 4, 1};
+constexpr Plan kQrTinyFramePlan{kQrTinyFrameViews, 2, 2, 1, 1, 1, 1};
 constexpr StillView kDmTinyFrameViews[] = {
     {ViewKind::kCrop, 100, 4, 0, 1, 32},
+    {ViewKind::kTurn, 100, 3, 2, 1, 16},
     {ViewKind::kCrop, 100, 4, 2, 1, 48},
-    {ViewKind::kScale, 66, 0, 3, 1, 48},
-    {ViewKind::kTurn, 100, 2, 4, 1, 24},
     {ViewKind::kCrop, 100, 4, 4, 1, 24},
     {ViewKind::kCrop, 100, 4, 3, 1, 48},
+    {ViewKind::kTurn, 100, 2, 4, 1, 24},
     {ViewKind::kFull, 100, 0, 0, 1, 16},
     {ViewKind::kScale, 50, 0, 3, 1, 24},
     {ViewKind::kCrop, 100, 4, 3, 1, 24},
     {ViewKind::kPad, 8, 0, 2, 1, 0},
     {ViewKind::kCrop, 100, 4, 4, 1, 48},
 };
-constexpr Plan kDmTinyFramePlan{kDmTinyFrameViews, 1, 1, 3, 1, 1, 2};
+constexpr Plan kDmTinyFramePlan{kDmTinyFrameViews, 1, 1, 1, 1, 1, 2};
 constexpr StillView kCvTinyFrameViews[] = {
     {ViewKind::kCrop, 100, 4, 0, 1, 16},
     {ViewKind::kTurn, 100, 1, 0, 1, 16},
@@ -589,6 +589,7 @@ int StageRank(Failure why) {
   return kDecoding + at(Failure::kMalformedStream) - at(Failure::kGridDimension);
 }
 
+
 // The codewords corrected and the decoder refused what they say.
 bool ContentRefused(Failure why) {
   return why == Failure::kMalformedStream || why == Failure::kEmptyText ||
@@ -596,6 +597,25 @@ bool ContentRefused(Failure why) {
 }
 
 }  // namespace
+
+// A crop or a reduced copy can miss a symbol off centre or with small modules,
+// so that nothing placed in it says little about the frame.
+bool SeesWholeFrame(const StillView& view) {
+  switch (view.kind) {
+    case ViewKind::kFull:
+    case ViewKind::kTurn:
+    case ViewKind::kPad:
+    case ViewKind::kLargestUnreduced:
+    case ViewKind::kLocalThreshold:
+      return true;
+    case ViewKind::kScale:
+      return view.scalePercent >= 100;
+    case ViewKind::kCrop:
+    case ViewKind::kLocated:
+      return false;
+  }
+  return false;
+}
 
 std::span<const StillView> StillPlan(int width, int height, uint32_t mask) {
   return PlanFor(width, height, mask).views;
@@ -908,6 +928,7 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
   int32_t status = 0;
   Failure furthest = Failure::kNone;
   int viewsRun = 0;
+  bool wholeSeen = false;  // a view so far saw the whole frame (SeesWholeFrame)
   Plan plan = PlanFor(width, height, mask);
   const bool mixed = !std::has_single_bit(mask);
   // The views once narrowed to one symbology (none until then), and the views
@@ -970,10 +991,13 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
     }
     out.missCause = std::string(FailureInfo(furthest).stage) + ": " + std::string(FailureInfo(furthest).cause);
     ++viewsRun;
+    wholeSeen = wholeSeen || SeesWholeFrame(view);
     // Nothing finder-like in the probe views: no QR code in view, and the other
     // views would only look closer at the same pixels. The probe speaks for QR
-    // code alone, so the other symbologies asked for still get the views.
-    if (options.giveUpEarly && (mask & kMaskQr) != 0 &&
+    // code alone, so the other symbologies asked for still get the views. It
+    // speaks only once a view has seen the whole frame: crops and reduced
+    // copies miss a symbol off centre or with small modules.
+    if (options.giveUpEarly && wholeSeen && (mask & kMaskQr) != 0 &&
         ((viewsRun >= plan.finderProbeViews && finders < 1) ||
          (viewsRun >= plan.twoFinderProbeViews && finders < 2))) {
       mask &= ~kMaskQr;
@@ -981,7 +1005,7 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
     }
     // No Data Matrix or Cordavex code placed on the first views: none in view
     // that the others would place either.
-    if (options.giveUpEarly) {
+    if (options.giveUpEarly && wholeSeen) {
       if (viewsRun >= plan.dmProbeViews && (placed & kMaskDataMatrix) == 0) mask &= ~kMaskDataMatrix;
       if (viewsRun >= plan.cvProbeViews && (placed & kMaskCordavex) == 0) mask &= ~kMaskCordavex;
       if (mask == 0) break;

@@ -93,6 +93,9 @@ StillProbes StillPlanProbes(int width, int height, uint32_t mask = kMaskAll);
 // add.
 std::vector<StillView> CandidateViews();
 std::string ViewName(const StillView& view);
+// The view holds the whole frame at its own resolution or more; the give-ups on
+// a symbology that no view found wait for one such view.
+bool SeesWholeFrame(const StillView& view);
 
 // The frame in the engine's grey levels (the conversion RecognizeImage applies).
 std::vector<uint8_t> GreyOfFrame(const uint8_t* image, int32_t width, int32_t height,
