@@ -360,6 +360,43 @@ void Rescale(std::span<const uint8_t> grey, int width, int height, int outWidth,
   }
 }
 
+// The image turned clockwise by `turns` quarter turns (0..3). Half a turn
+// reverses each row into the mirrored row; a quarter turn reads source columns
+// into output rows, a tile at a time so that the rows read and the rows written
+// stay in cache (a turned view is the first view of most small-frame plans).
+void Turn(const uint8_t* grey, int width, int height, int turns, uint8_t* out) {
+  const size_t w = static_cast<size_t>(width);
+  if (turns == 0) {
+    std::memcpy(out, grey, w * static_cast<size_t>(height));
+    return;
+  }
+  if (turns == 2) {
+    for (int y = 0; y < height; ++y) {
+      const uint8_t* row = grey + static_cast<size_t>(height - 1 - y) * w;
+      std::reverse_copy(row, row + w, out + static_cast<size_t>(y) * w);
+    }
+    return;
+  }
+  // The turned image is `height` wide and `width` high; its pixel (x, y) comes
+  // from source (y, height - 1 - x) after one turn, (width - 1 - y, x) after three.
+  constexpr int kTile = 32;
+  const size_t outWidth = static_cast<size_t>(height);
+  for (int y0 = 0; y0 < width; y0 += kTile) {
+    const int y1 = std::min(y0 + kTile, width);
+    for (int x0 = 0; x0 < height; x0 += kTile) {
+      const int x1 = std::min(x0 + kTile, height);
+      for (int y = y0; y < y1; ++y) {
+        uint8_t* dst = out + static_cast<size_t>(y) * outWidth;
+        if (turns == 1) {
+          for (int x = x0; x < x1; ++x) dst[x] = grey[static_cast<size_t>(height - 1 - x) * w + y];
+        } else {
+          for (int x = x0; x < x1; ++x) dst[x] = grey[static_cast<size_t>(x) * w + (width - 1 - y)];
+        }
+      }
+    }
+  }
+}
+
 // The engine keeps a frame of fewer than 4 x 76800 pixels as it is and averages
 // larger ones in blocks of 2 x 2 or more, which halves small modules; just below
 // that size every module keeps most of its pixels. The size of such a copy of a
@@ -780,23 +817,7 @@ bool MakeView(std::span<const uint8_t> grey, int width, int height, const StillV
       viewWidth = turns % 2 == 0 ? width : height;
       viewHeight = turns % 2 == 0 ? height : width;
       out.resize(static_cast<size_t>(width) * height);
-      for (int y = 0; y < viewHeight; ++y) {
-        for (int x = 0; x < viewWidth; ++x) {
-          // The source pixel that lands on (x, y) after `turns` clockwise turns.
-          int sx = x, sy = y;
-          if (turns == 1) {
-            sx = y;
-            sy = height - 1 - x;
-          } else if (turns == 2) {
-            sx = width - 1 - x;
-            sy = height - 1 - y;
-          } else if (turns == 3) {
-            sx = width - 1 - y;
-            sy = x;
-          }
-          out[static_cast<size_t>(y) * viewWidth + x] = grey[static_cast<size_t>(sy) * width + sx];
-        }
-      }
+      Turn(grey.data(), width, height, turns, out.data());
       return true;
     }
     case ViewKind::kLocated:
