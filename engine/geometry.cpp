@@ -109,13 +109,17 @@ int SampleGrid(Recognizer& r, const SampleCorners& corners, int n) {
 
 namespace {
 
+// The pixel of module (row i, column j) through a sound mapping; false when it
+// lies at infinity.
+bool MapModule(const Mapping& m, int64_t j, int64_t i, int64_t& x, int64_t& y) {
+  return MapPoint(m, j * m.g + i * m.h, m.originX + j * m.ax + i * m.bx,
+                  m.originY + j * m.ay + i * m.by, x, y);
+}
+
 // SampleModule's test of one module through a sound mapping.
 int SampleMapped(const Recognizer& r, const Mapping& m, int64_t j, int64_t i) {
   int64_t x, y;
-  if (!MapPoint(m, j * m.g + i * m.h, m.originX + j * m.ax + i * m.bx,
-                m.originY + j * m.ay + i * m.by, x, y)) {
-    return 0;
-  }
+  if (!MapModule(m, j, i, x, y)) return 0;
   const Image image = ImageOf(r);
   if (x < 2 || x >= image.width - 2 || y < 2 || y >= image.height - 2) return 0;
   return image.Dark(x, y) ? 1 : 0;
@@ -137,10 +141,7 @@ bool ModulePoint(const SampleCorners& corners, int column, int row, int n, Point
   Mapping m;
   if (!MakeMapping(corners, n, SampleReach(column, row, n), m)) return false;
   int64_t x, y;
-  if (!MapPoint(m, column * m.g + row * m.h, m.originX + column * m.ax + row * m.bx,
-                m.originY + column * m.ay + row * m.by, x, y)) {
-    return false;
-  }
+  if (!MapModule(m, column, row, x, y)) return false;
   constexpr int64_t kLow = std::numeric_limits<int32_t>::min();
   constexpr int64_t kHigh = std::numeric_limits<int32_t>::max();
   if (x < kLow || x > kHigh || y < kLow || y > kHigh) return false;
