@@ -294,10 +294,10 @@ int Trace(Recognizer& r, ComponentRecord* record, int row, int column, int label
   // Dark pixels are only left by their 8-neighbours, so a dark start makes the
   // trace close; the bound merely keeps a damaged image from spinning.
   const int64_t maxSteps = 8 * int64_t{w} * h + 8;
-  int from = startDirection;
-  for (;;) {
-    const int d = kFramed ? ProbeInside(at, from, w) : Probe(img, w, h, x, y, at, from);
-    if (d < 0 || steps >= maxSteps) break;
+  // One step in direction d; true when the walk ends there (the contour closed,
+  // or the bound was reached).
+  const auto advance = [&](int d) __attribute__((always_inline)) {
+    if (steps >= maxSteps) return true;
     uint8_t* const next = at + offsets[d];
     x += kDirectionX[d];
     y += kDirectionY[d];
@@ -314,10 +314,78 @@ int Trace(Recognizer& r, ComponentRecord* record, int row, int column, int label
       second = next;
     } else if (at == startAt && next == second) {
       complete = true;
-      break;
+      return true;
     }
     at = next;
-    from = kSearchFrom[d];
+    return false;
+  };
+  if constexpr (kFramed) {
+    // Inside the frame the walk is a machine of five states: one for each
+    // neighbour a search can start from after a step (kSearchFrom) and one for
+    // the first pixel of an outline. Each probes its seven neighbours in turn
+    // and goes straight on to the state that the step it takes leads to. A
+    // loop would dispatch on the direction held in a variable, through a jump
+    // that the processor mispredicts at the turns of a ragged outline.
+#define CORDAVEX_PROBE(d, then)                                  \
+  if (IsDark(at[offsets[d]])) {                                  \
+    if (advance(d)) goto walked;                                 \
+    goto then;                                                   \
+  }                                                              \
+  at[offsets[d]] = kVisitedLight;
+    switch (startDirection) {
+      case 0: goto from0;
+      case 1: goto from1;
+      case 3: goto from3;
+      case 5: goto from5;
+      case 7: goto from7;
+      default: goto fromAny;
+    }
+  from0:
+    CORDAVEX_PROBE(0, from7) CORDAVEX_PROBE(1, from7) CORDAVEX_PROBE(2, from1)
+    CORDAVEX_PROBE(3, from1) CORDAVEX_PROBE(4, from3) CORDAVEX_PROBE(5, from3)
+    CORDAVEX_PROBE(6, from5)
+    goto walked;
+  from1:
+    CORDAVEX_PROBE(1, from7) CORDAVEX_PROBE(2, from1) CORDAVEX_PROBE(3, from1)
+    CORDAVEX_PROBE(4, from3) CORDAVEX_PROBE(5, from3) CORDAVEX_PROBE(6, from5)
+    CORDAVEX_PROBE(7, from5)
+    goto walked;
+  from3:
+    CORDAVEX_PROBE(3, from1) CORDAVEX_PROBE(4, from3) CORDAVEX_PROBE(5, from3)
+    CORDAVEX_PROBE(6, from5) CORDAVEX_PROBE(7, from5) CORDAVEX_PROBE(0, from7)
+    CORDAVEX_PROBE(1, from7)
+    goto walked;
+  from5:
+    CORDAVEX_PROBE(5, from3) CORDAVEX_PROBE(6, from5) CORDAVEX_PROBE(7, from5)
+    CORDAVEX_PROBE(0, from7) CORDAVEX_PROBE(1, from7) CORDAVEX_PROBE(2, from1)
+    CORDAVEX_PROBE(3, from1)
+    goto walked;
+  from7:
+    CORDAVEX_PROBE(7, from5) CORDAVEX_PROBE(0, from7) CORDAVEX_PROBE(1, from7)
+    CORDAVEX_PROBE(2, from1) CORDAVEX_PROBE(3, from1) CORDAVEX_PROBE(4, from3)
+    CORDAVEX_PROBE(5, from3)
+    goto walked;
+#undef CORDAVEX_PROBE
+  fromAny:
+    // Any other first direction: probed in turn, then on into the machine.
+    {
+      const int d = ProbeInside(at, startDirection, w);
+      if (d < 0 || advance(d)) goto walked;
+      switch (kSearchFrom[d]) {
+        case 1: goto from1;
+        case 3: goto from3;
+        case 5: goto from5;
+        default: goto from7;
+      }
+    }
+  walked:;
+  } else {
+    int from = startDirection;
+    for (;;) {
+      const int d = Probe(img, w, h, x, y, at, from);
+      if (d < 0 || advance(d)) break;
+      from = kSearchFrom[d];
+    }
   }
 
   if (record != nullptr && recording) {
