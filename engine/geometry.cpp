@@ -15,6 +15,11 @@ constexpr int kMaxGridIndex = ModuleMatrix::kSize - 1;
 // Sample positions are formed as 16 (1024 N x0 + j Ax + i Bx); corner sets whose
 // terms could exceed this are treated as degenerate rather than overflowing.
 constexpr double kMagnitudeLimit = 4.0e18;  // below 2^62
+// Mappings whose Magnitude is below this (2^52, half of where doubles stop
+// holding every integer, for the rounding of Magnitude's own sums) keep every
+// numerator and divisor of MapPoint's quotients exact as doubles: 16 sumX and
+// 16 sumY are bounded by it, sumD by a sixteenth of it and D by little more.
+constexpr double kDoubleExactLimit = 0x1p52;
 
 struct Image {
   const uint8_t* pixels;
@@ -65,12 +70,31 @@ bool MakeMapping(const SampleCorners& corners, int n, int64_t reach, Mapping& m)
   m.scale = kOne * n;
   m.originX = m.scale * x0;
   m.originY = m.scale * y0;
-  return Magnitude(m, reach) < kMagnitudeLimit;
+  const double magnitude = Magnitude(m, reach);
+  m.exactInDoubles = magnitude < kDoubleExactLimit;
+  return magnitude < kMagnitudeLimit;
 }
 
 // Maps accumulated sums to a pixel; false when D is 0 (the point is at infinity).
 bool MapPoint(const Mapping& m, int64_t sumD, int64_t sumX, int64_t sumY, int64_t& x,
               int64_t& y) {
+  if (m.exactInDoubles) {
+    // Where a numerator N and divisor M are below 2^53 in size, both are exact
+    // as doubles, and a quotient that is not an integer lies at least 1 / |M|
+    // from one, while one correctly rounded division moves it by at most
+    // |N / M| 2^-53 < 1 / |M|; an integer quotient stays as it is. Truncating
+    // the double's quotient then truncates the true one, and the
+    // floating-point divider takes these divisions faster than the integer
+    // one does.
+    const auto quotient = [](int64_t n, int64_t divisor) {
+      return static_cast<int64_t>(static_cast<double>(n) / static_cast<double>(divisor));
+    };
+    const int64_t d = quotient(sumD, m.den) + m.scale;
+    if (d == 0) return false;
+    x = (quotient(16 * sumX, d) + 8) >> 4;
+    y = (quotient(16 * sumY, d) + 8) >> 4;
+    return true;
+  }
   const int64_t d = sumD / m.den + m.scale;
   if (d == 0) return false;
   // >> of a negative quotient is an arithmetic shift (floor), as intended.

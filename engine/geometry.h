@@ -83,6 +83,9 @@ struct ProjectiveMapping {
   int64_t ax, bx, ay, by;
   int64_t originX, originY;  // 1024 N x0, 1024 N y0
   int64_t scale;             // 1024 N
+  // Every numerator of the mapping's quotients, for modules within the reach it
+  // was built for, is below 2^53 in size: exact as a double (see MapPoint).
+  bool exactInDoubles;
 };
 
 // SampleModule for many modules of one corner set, with the mapping built once:
