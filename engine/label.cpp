@@ -319,75 +319,77 @@ int Trace(Recognizer& r, ComponentRecord* record, int row, int column, int label
     at = next;
     return false;
   };
-  if constexpr (kFramed) {
-    // Inside the frame the walk is a machine of five states: one for each
-    // neighbour a search can start from after a step (kSearchFrom) and one for
-    // the first pixel of an outline. Each probes its seven neighbours in turn
-    // and goes straight on to the state that the step it takes leads to. A
-    // loop would dispatch on the direction held in a variable, through a jump
-    // that the processor mispredicts at the turns of a ragged outline.
-#define CORDAVEX_PROBE(d, then)                                  \
-  if (IsDark(at[offsets[d]])) {                                  \
-    if (advance(d)) goto walked;                                 \
-    goto then;                                                   \
-  }                                                              \
+  // The walk is a machine of five states: one for each neighbour a search can
+  // start from after a step (kSearchFrom) and one for the first pixel of an
+  // outline. Each probes its seven neighbours in turn and goes straight on to
+  // the state that the step it takes leads to. A loop would dispatch on the
+  // direction held in a variable, through a jump that the processor
+  // mispredicts at the turns of a ragged outline. Unless the image is framed,
+  // a pixel on its edge is probed apart, with the neighbours outside tested.
+  int from = startDirection;
+#define CORDAVEX_STATE(name, first)                                        \
+  name:                                                                    \
+  if constexpr (!kFramed) {                                                \
+    if (x <= 0 || y <= 0 || x >= w - 1 || y >= h - 1) {                    \
+      from = first;                                                        \
+      goto edge;                                                           \
+    }                                                                      \
+  }
+#define CORDAVEX_PROBE(d, then)                                            \
+  if (IsDark(at[offsets[d]])) {                                            \
+    if (advance(d)) goto walked;                                           \
+    goto then;                                                             \
+  }                                                                        \
   at[offsets[d]] = kVisitedLight;
-    switch (startDirection) {
-      case 0: goto from0;
+  switch (startDirection) {
+    case 0: goto from0;
+    case 1: goto from1;
+    case 3: goto from3;
+    case 5: goto from5;
+    case 7: goto from7;
+    default: goto edge;
+  }
+  CORDAVEX_STATE(from0, 0)
+  CORDAVEX_PROBE(0, from7) CORDAVEX_PROBE(1, from7) CORDAVEX_PROBE(2, from1)
+  CORDAVEX_PROBE(3, from1) CORDAVEX_PROBE(4, from3) CORDAVEX_PROBE(5, from3)
+  CORDAVEX_PROBE(6, from5)
+  goto walked;
+  CORDAVEX_STATE(from1, 1)
+  CORDAVEX_PROBE(1, from7) CORDAVEX_PROBE(2, from1) CORDAVEX_PROBE(3, from1)
+  CORDAVEX_PROBE(4, from3) CORDAVEX_PROBE(5, from3) CORDAVEX_PROBE(6, from5)
+  CORDAVEX_PROBE(7, from5)
+  goto walked;
+  CORDAVEX_STATE(from3, 3)
+  CORDAVEX_PROBE(3, from1) CORDAVEX_PROBE(4, from3) CORDAVEX_PROBE(5, from3)
+  CORDAVEX_PROBE(6, from5) CORDAVEX_PROBE(7, from5) CORDAVEX_PROBE(0, from7)
+  CORDAVEX_PROBE(1, from7)
+  goto walked;
+  CORDAVEX_STATE(from5, 5)
+  CORDAVEX_PROBE(5, from3) CORDAVEX_PROBE(6, from5) CORDAVEX_PROBE(7, from5)
+  CORDAVEX_PROBE(0, from7) CORDAVEX_PROBE(1, from7) CORDAVEX_PROBE(2, from1)
+  CORDAVEX_PROBE(3, from1)
+  goto walked;
+  CORDAVEX_STATE(from7, 7)
+  CORDAVEX_PROBE(7, from5) CORDAVEX_PROBE(0, from7) CORDAVEX_PROBE(1, from7)
+  CORDAVEX_PROBE(2, from1) CORDAVEX_PROBE(3, from1) CORDAVEX_PROBE(4, from3)
+  CORDAVEX_PROBE(5, from3)
+  goto walked;
+#undef CORDAVEX_PROBE
+#undef CORDAVEX_STATE
+edge:
+  // A pixel on the image's edge, or a first direction of no state: probed in
+  // turn, then on into the machine.
+  {
+    const int d = kFramed ? ProbeInside(at, from, w) : Probe(img, w, h, x, y, at, from);
+    if (d < 0 || advance(d)) goto walked;
+    switch (kSearchFrom[d]) {
       case 1: goto from1;
       case 3: goto from3;
       case 5: goto from5;
-      case 7: goto from7;
-      default: goto fromAny;
-    }
-  from0:
-    CORDAVEX_PROBE(0, from7) CORDAVEX_PROBE(1, from7) CORDAVEX_PROBE(2, from1)
-    CORDAVEX_PROBE(3, from1) CORDAVEX_PROBE(4, from3) CORDAVEX_PROBE(5, from3)
-    CORDAVEX_PROBE(6, from5)
-    goto walked;
-  from1:
-    CORDAVEX_PROBE(1, from7) CORDAVEX_PROBE(2, from1) CORDAVEX_PROBE(3, from1)
-    CORDAVEX_PROBE(4, from3) CORDAVEX_PROBE(5, from3) CORDAVEX_PROBE(6, from5)
-    CORDAVEX_PROBE(7, from5)
-    goto walked;
-  from3:
-    CORDAVEX_PROBE(3, from1) CORDAVEX_PROBE(4, from3) CORDAVEX_PROBE(5, from3)
-    CORDAVEX_PROBE(6, from5) CORDAVEX_PROBE(7, from5) CORDAVEX_PROBE(0, from7)
-    CORDAVEX_PROBE(1, from7)
-    goto walked;
-  from5:
-    CORDAVEX_PROBE(5, from3) CORDAVEX_PROBE(6, from5) CORDAVEX_PROBE(7, from5)
-    CORDAVEX_PROBE(0, from7) CORDAVEX_PROBE(1, from7) CORDAVEX_PROBE(2, from1)
-    CORDAVEX_PROBE(3, from1)
-    goto walked;
-  from7:
-    CORDAVEX_PROBE(7, from5) CORDAVEX_PROBE(0, from7) CORDAVEX_PROBE(1, from7)
-    CORDAVEX_PROBE(2, from1) CORDAVEX_PROBE(3, from1) CORDAVEX_PROBE(4, from3)
-    CORDAVEX_PROBE(5, from3)
-    goto walked;
-#undef CORDAVEX_PROBE
-  fromAny:
-    // Any other first direction: probed in turn, then on into the machine.
-    {
-      const int d = ProbeInside(at, startDirection, w);
-      if (d < 0 || advance(d)) goto walked;
-      switch (kSearchFrom[d]) {
-        case 1: goto from1;
-        case 3: goto from3;
-        case 5: goto from5;
-        default: goto from7;
-      }
-    }
-  walked:;
-  } else {
-    int from = startDirection;
-    for (;;) {
-      const int d = Probe(img, w, h, x, y, at, from);
-      if (d < 0 || advance(d)) break;
-      from = kSearchFrom[d];
+      default: goto from7;
     }
   }
-
+walked:
   if (record != nullptr && recording) {
     record->pointCount = stored;
     if constexpr (recordMode == kModeCentroid) {
