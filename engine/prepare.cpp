@@ -257,22 +257,27 @@ bool SharpenFiveByFive(Recognizer& r) {
     // Column sums of the 3 middle rows and of all 5 rows, a chunk of columns at
     // a time, then the 3 x 3 and 5 x 5 block sums from them: each output pixel
     // costs a constant number of additions, in loops without a carried sum.
+    // Every sum and the result fit 16 bits (the 5 x 5 sum is at most 6375, the
+    // result between -6375 and 8925), so the loops run in 16-bit lanes, twice
+    // as many to a vector as in 32-bit ones.
     for (int x0 = radius; x0 < w - radius; x0 += kBlockChunk) {
       const int x1 = std::min(x0 + kBlockChunk, w - radius);  // outputs x0 .. x1-1
       const int first = x0 - radius;                           // column of sums[0]
-      int sums3[kBlockChunk + 2 * kBlockRadius];
-      int sums5[kBlockChunk + 2 * kBlockRadius];
+      int16_t sums3[kBlockChunk + 2 * kBlockRadius];
+      int16_t sums5[kBlockChunk + 2 * kBlockRadius];
       for (int i = 0; i < x1 - x0 + 2 * radius; ++i) {
         const int x = first + i;
-        sums3[i] = row1[x] + row2[x] + row3[x];
-        sums5[i] = sums3[i] + row0[x] + row4[x];
+        sums3[i] = static_cast<int16_t>(row1[x] + row2[x] + row3[x]);
+        sums5[i] = static_cast<int16_t>(sums3[i] + row0[x] + row4[x]);
       }
       for (int x = x0; x < x1; ++x) {
         const int i = x - first;  // sums index of column x
-        const int sum3 = sums3[i - 1] + sums3[i] + sums3[i + 1];
-        const int sum5 = sums5[i - 2] + sums5[i - 1] + sums5[i] + sums5[i + 1] + sums5[i + 2];
-        const int v = 17 * row2[x] + 2 * sum3 - sum5;
-        out[x] = ClampByte(v >> 3);  // arithmetic shift
+        const auto sum3 = static_cast<int16_t>(sums3[i - 1] + sums3[i] + sums3[i + 1]);
+        const auto sum5 = static_cast<int16_t>(sums5[i - 2] + sums5[i - 1] + sums5[i] +
+                                               sums5[i + 1] + sums5[i + 2]);
+        const auto v = static_cast<int16_t>(17 * row2[x] + 2 * sum3 - sum5);
+        const auto eighth = static_cast<int16_t>(v >> 3);  // arithmetic shift
+        out[x] = static_cast<uint8_t>(std::clamp<int16_t>(eighth, 0, 255));
       }
     }
   }
