@@ -42,9 +42,6 @@ constexpr int kRegionsAttempt = 10;
 // 2 x 2 data regions; the separators between them go before decoding.
 constexpr int kFirstTwoRegionSize = 27;
 constexpr int kFineTrials = 5;
-// With the extra readings, the share of border modules the fitted grid must
-// sample right before the shifted corners are tried.
-constexpr int kShiftBorderPercent = 95;
 constexpr int64_t kInsetNumerator = 3 * kOne / 8;  // 0.375 of a module
 constexpr int kMaxReadDimension = 48;
 constexpr int kDmDirectionX[8] = {1, 1, 0, -1, -1, -1, 0, 1};
@@ -714,8 +711,8 @@ int ReadCandidate(Recognizer& r, DmCorners& c, DmLocation& loc) {
     loc.decodeAttempt = 0;
     return 1;
   }
-  // With the extra readings the fit to the border goes before the shifted
-  // corners: it mostly makes them redundant, and says whether they can help.
+  // With the extra readings the fit to the border takes the place of the
+  // shifted corners below, and region reading follows a fit that came close.
   int border = 4 * r1;
   SampleCorners fitted{};
   if (r.extraReadings != 0 && ReadFittedGrid(r, inset, r1, loc, &border, &fitted)) {
@@ -726,10 +723,10 @@ int ReadCandidate(Recognizer& r, DmCorners& c, DmLocation& loc) {
     loc.decodeAttempt = kRegionsAttempt;
     return 1;
   }
-  // A pixel's shift of one corner mends a grid that sits almost right; where
-  // even the fit leaves more than one border module in twenty wrong, it is off
-  // by more than that (on the corpus no shift read such a symbol).
-  if (r.extraReadings != 0 && 100 * border < kShiftBorderPercent * 4 * r1) return 0;
+  // A pixel's shift of one corner mends a grid that sits almost right, which
+  // the fit's moves of every corner in every direction have already tried: with
+  // the extra readings no shift read a symbol on the corpus after the fit.
+  if (r.extraReadings != 0) return 0;
   // The opposite corner is the least certain: try it one pixel away in each
   // direction, each from the unshifted point.
   for (int dir = 0; dir < 8; ++dir) {
