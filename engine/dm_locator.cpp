@@ -42,6 +42,9 @@ constexpr int kRegionsAttempt = 10;
 // 2 x 2 data regions; the separators between them go before decoding.
 constexpr int kFirstTwoRegionSize = 27;
 constexpr int kFineTrials = 5;
+// The share of border modules, in percent, that a fitted grid samples right
+// above which its size is taken to be the symbol's.
+constexpr int kRightSizePercent = 95;
 constexpr int64_t kInsetNumerator = 3 * kOne / 8;  // 0.375 of a module
 constexpr int kMaxReadDimension = 48;
 constexpr int kDmDirectionX[8] = {1, 1, 0, -1, -1, -1, 0, 1};
@@ -636,11 +639,13 @@ int ReadRegions(Recognizer& r, const SampleCorners& whole, int d, DmLocation& lo
 
 // The extra reading for timing counts that name no square size (blur merges
 // modules, a reflection splits one): the sizes nearest the larger count, each
-// with its own inset corners and the grid fitted to the border.
-int ReadNearestSizes(Recognizer& r, const DmCorners& c, int count, DmLocation& loc) {
+// with its own inset corners and the grid fitted to the border; `skip`, a size
+// already tried, is left out.
+int ReadNearestSizes(Recognizer& r, const DmCorners& c, int count, DmLocation& loc, int skip = 0) {
   static constexpr int kSizes[] = {10, 12, 14, 16, 18, 20, 22, 24, 26, 32, 36, 40, 44, 48};
   constexpr int kTried = 3;
   bool tried[std::size(kSizes)] = {};
+  for (size_t i = 0; i < std::size(kSizes); ++i) tried[i] = kSizes[i] == skip;
   for (int k = 0; k < kTried; ++k) {
     // The nearest size not yet tried, the smaller on a tie (no allocation: this
     // runs inside a frame).
@@ -721,6 +726,16 @@ int ReadCandidate(Recognizer& r, DmCorners& c, DmLocation& loc) {
   }
   if (r.extraReadings != 0 && border >= FirstPassFloor(r1) && ReadRegions(r, fitted, r1, loc)) {
     loc.decodeAttempt = kRegionsAttempt;
+    return 1;
+  }
+  // Timing counts that disagree make the size they name doubtful, and a fit
+  // that leaves more than one border module in twenty wrong may have the wrong
+  // number of modules: then the other sizes nearest the larger count get fits
+  // of their own (on the corpus every symbol read so had a first fit below
+  // 92 %).
+  if (r.extraReadings != 0 && std::abs(c1 - c2) > 1 &&
+      100 * border < kRightSizePercent * 4 * r1 &&
+      ReadNearestSizes(r, c, std::max(c1, c2), loc, r1)) {
     return 1;
   }
   // A pixel's shift of one corner mends a grid that sits almost right, which

@@ -386,6 +386,35 @@ TEST(DmExtraReadings, CountOfNoSymbolSizeTriesTheNearestSizes) {
   EXPECT_EQ(read.bytes, std::string(bytes.begin(), bytes.end()));
 }
 
+// Ink that fills one light module of a 22 x 22 symbol's top edge and two of
+// its right edge makes the edges count 20 and 18: a size that exists, but
+// not the symbol's. The thorough mode and the grid of 20 fitted to the border
+// do not read it; the counts disagree and the fit leaves the border poor, so
+// the extra readings try the other sizes nearest the larger count.
+TEST(DmExtraReadings, DisagreeingCountsTryTheOtherNearestSizes) {
+  constexpr int kSize = 22;
+  const std::vector<uint8_t> bytes = test::RandomBytes(
+      static_cast<size_t>(test::DmDataCodewordCount(kSize) - 2), 11);
+  const auto symbol = test::EncodeDmBytes(bytes, kSize, test::DmScheme::kBase256);
+  ASSERT_TRUE(symbol.has_value());
+  std::vector<uint8_t> modules = symbol->modules;
+  for (const int at : {11, 10 * kSize + kSize - 1, 14 * kSize + kSize - 1}) {
+    ASSERT_EQ(modules[static_cast<size_t>(at)], 0) << at;
+    modules[static_cast<size_t>(at)] = 1;
+  }
+  test::RenderOptions o;
+  o.moduleSize = 5.0;
+  o.rotation = 10;
+  o.blur = 0.5;
+  o.noise = 2;
+  const test::Frame f = test::RenderModules(modules, kSize, o);
+  EXPECT_NE(test::RecognizeFrame(f, 4, 4, 4).status, 1);
+  const test::Outcome read = test::RecognizeFrame(f, 1, 10, 4);
+  EXPECT_EQ(read.allocations, 0u);
+  ASSERT_EQ(read.status, 1);
+  EXPECT_EQ(read.bytes, std::string(bytes.begin(), bytes.end()));
+}
+
 // A frame bowed as curled paper or a wide lens bows it: each pixel taken from
 // `bow` pixels further down at the frame's left and right edges than at its
 // centre line, growing with the square of the distance, so that straight
