@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cordavex/recognizer.h"
@@ -359,60 +360,47 @@ TEST(DmExtraReadings, GridFittedToTheBorderReadsWhatTheCornersLose) {
   }
 }
 
-// Ink that fills a light module of each dashed edge makes a 40 x 40 symbol
-// count 38, a size no symbol has. The thorough mode has only the grid of 38
-// to try; the extra readings go to the sizes nearest the count.
-TEST(DmExtraReadings, CountOfNoSymbolSizeTriesTheNearestSizes) {
-  constexpr int kSize = 40;
-  const std::vector<uint8_t> bytes = test::RandomBytes(
-      static_cast<size_t>(test::DmDataCodewordCount(kSize) - 2), 7);
-  const auto symbol = test::EncodeDmBytes(bytes, kSize, test::DmScheme::kBase256);
-  ASSERT_TRUE(symbol.has_value());
-  std::vector<uint8_t> modules = symbol->modules;
-  ASSERT_EQ(modules[11], 0);  // the top edge: light in odd columns
-  ASSERT_EQ(modules[10 * kSize + kSize - 1], 0);  // the right edge: light in even rows
-  modules[11] = 1;
-  modules[10 * kSize + kSize - 1] = 1;
-  test::RenderOptions o;
-  o.moduleSize = 5.0;
-  o.rotation = 10;
-  o.blur = 0.5;
-  o.noise = 2;
-  const test::Frame f = test::RenderModules(modules, kSize, o);
-  EXPECT_NE(test::RecognizeFrame(f, 4, 4, 4).status, 1);
-  const test::Outcome read = test::RecognizeFrame(f, 1, 10, 4);
-  EXPECT_EQ(read.allocations, 0u);
-  ASSERT_EQ(read.status, 1);
-  EXPECT_EQ(read.bytes, std::string(bytes.begin(), bytes.end()));
-}
-
-// Ink that fills one light module of a 22 x 22 symbol's top edge and two of
-// its right edge makes the edges count 20 and 18: a size that exists, but
-// not the symbol's. The thorough mode and the grid of 20 fitted to the border
-// do not read it; the counts disagree and the fit leaves the border poor, so
-// the extra readings try the other sizes nearest the larger count.
-TEST(DmExtraReadings, DisagreeingCountsTryTheOtherNearestSizes) {
-  constexpr int kSize = 22;
-  const std::vector<uint8_t> bytes = test::RandomBytes(
-      static_cast<size_t>(test::DmDataCodewordCount(kSize) - 2), 11);
-  const auto symbol = test::EncodeDmBytes(bytes, kSize, test::DmScheme::kBase256);
-  ASSERT_TRUE(symbol.has_value());
-  std::vector<uint8_t> modules = symbol->modules;
-  for (const int at : {11, 10 * kSize + kSize - 1, 14 * kSize + kSize - 1}) {
-    ASSERT_EQ(modules[static_cast<size_t>(at)], 0) << at;
-    modules[static_cast<size_t>(at)] = 1;
+// Ink that fills light modules of the dashed edges (the top edge is light in
+// odd columns, the right edge in even rows) makes the edges miscount:
+// - A 40 x 40 symbol with one filled on each edge counts 38, a size no symbol
+//   has. The thorough mode has only the grid of 38 to try; the extra readings
+//   go to the sizes nearest the count.
+// - A 22 x 22 symbol with one filled on the top edge and two on the right
+//   counts 20 and 18: a size that exists, but not the symbol's. The counts
+//   disagree and the grid of 20 fitted to the border leaves it poor, so the
+//   extra readings try the other sizes nearest the larger count.
+TEST(DmExtraReadings, MiscountedTimingTriesTheNearestSizes) {
+  const struct {
+    int size;
+    uint32_t seed;
+    std::vector<std::pair<int, int>> inked;  // (row, column)
+  } cases[] = {
+      {40, 7, {{0, 11}, {10, 39}}},
+      {22, 11, {{0, 11}, {10, 21}, {14, 21}}},
+  };
+  for (const auto& c : cases) {
+    const std::vector<uint8_t> bytes = test::RandomBytes(
+        static_cast<size_t>(test::DmDataCodewordCount(c.size) - 2), c.seed);
+    const auto symbol = test::EncodeDmBytes(bytes, c.size, test::DmScheme::kBase256);
+    ASSERT_TRUE(symbol.has_value()) << c.size;
+    std::vector<uint8_t> modules = symbol->modules;
+    for (const auto& [row, column] : c.inked) {
+      uint8_t& module = modules[static_cast<size_t>(row * c.size + column)];
+      ASSERT_EQ(module, 0) << c.size << " " << row << " " << column;
+      module = 1;
+    }
+    test::RenderOptions o;
+    o.moduleSize = 5.0;
+    o.rotation = 10;
+    o.blur = 0.5;
+    o.noise = 2;
+    const test::Frame f = test::RenderModules(modules, c.size, o);
+    EXPECT_NE(test::RecognizeFrame(f, 4, 4, 4).status, 1) << c.size;
+    const test::Outcome read = test::RecognizeFrame(f, 1, 10, 4);
+    EXPECT_EQ(read.allocations, 0u) << c.size;
+    ASSERT_EQ(read.status, 1) << c.size;
+    EXPECT_EQ(read.bytes, std::string(bytes.begin(), bytes.end())) << c.size;
   }
-  test::RenderOptions o;
-  o.moduleSize = 5.0;
-  o.rotation = 10;
-  o.blur = 0.5;
-  o.noise = 2;
-  const test::Frame f = test::RenderModules(modules, kSize, o);
-  EXPECT_NE(test::RecognizeFrame(f, 4, 4, 4).status, 1);
-  const test::Outcome read = test::RecognizeFrame(f, 1, 10, 4);
-  EXPECT_EQ(read.allocations, 0u);
-  ASSERT_EQ(read.status, 1);
-  EXPECT_EQ(read.bytes, std::string(bytes.begin(), bytes.end()));
 }
 
 // A frame bowed as curled paper or a wide lens bows it: each pixel taken from
