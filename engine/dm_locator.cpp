@@ -519,13 +519,26 @@ int Decode(Recognizer& r, DmLocation& loc) {
 // `beat` (-1: count them all).
 int BorderScore(const Recognizer& r, const SampleCorners& corners, int d, int beat = -1) {
   const ModuleSampler sampler(r, corners, d - 1);
+  // A stretch of each side at a time; the test to stop, once true, stays true
+  // as k grows, so testing it at the end of a stretch stops as the
+  // module-by-module test would, a few modules later.
+  constexpr int kStretch = 16;
+  uint8_t left[kStretch], bottom[kStretch], top[kStretch], right[kStretch];
   int score = 0;
-  for (int k = 0; k < d; ++k) {
-    score += sampler.Sample(0, k) == 1;
-    score += sampler.Sample(k, d - 1) == 1;
-    score += sampler.Sample(k, 0) == (k % 2 == 0 ? 1 : 0);
-    score += sampler.Sample(d - 1, k) == (k % 2 == 1 ? 1 : 0);
-    if (score + 4 * (d - 1 - k) <= beat) break;
+  for (int k0 = 0; k0 < d; k0 += kStretch) {
+    const int count = std::min(kStretch, d - k0);
+    sampler.SampleLine(0, k0, 0, 1, count, left);
+    sampler.SampleLine(k0, d - 1, 1, 0, count, bottom);
+    sampler.SampleLine(k0, 0, 1, 0, count, top);
+    sampler.SampleLine(d - 1, k0, 0, 1, count, right);
+    for (int i = 0; i < count; ++i) {
+      const int even = (k0 + i) % 2 == 0 ? 1 : 0;
+      score += left[i] == 1;
+      score += bottom[i] == 1;
+      score += top[i] == even;
+      score += right[i] == 1 - even;
+    }
+    if (score + 4 * (d - k0 - count) <= beat) break;
   }
   return score;
 }

@@ -185,6 +185,50 @@ int ModuleSampler::Sample(int column, int row) const {
   return usable_ ? SampleMapped(r_, mapping_, column, row) : 0;
 }
 
+void ModuleSampler::SampleLine(int column, int row, int dColumn, int dRow, int count,
+                               uint8_t* out) const {
+  if (count <= 0) return;
+  const int64_t lastColumn = column + int64_t{count - 1} * dColumn;
+  const int64_t lastRow = row + int64_t{count - 1} * dRow;
+  // A line's reach is largest at one of its ends.
+  const bool inReach = SampleReach(column, row, n_) == n_ &&
+                       std::max(std::abs(lastColumn), std::abs(lastRow)) <= n_;
+  if (!usable_ || !inReach || !mapping_.exactInDoubles) {
+    for (int k = 0; k < count; ++k) {
+      out[k] = static_cast<uint8_t>(Sample(column + k * dColumn, row + k * dRow));
+    }
+    return;
+  }
+  // MapPoint's quotients in doubles, inlined: the sums of module k + 1 are
+  // those of module k plus one step, exactly (every term lies within the
+  // mapping's magnitude bound).
+  const Mapping& m = mapping_;
+  int64_t sumD = column * m.g + row * m.h;
+  int64_t sumX = m.originX + column * m.ax + row * m.bx;
+  int64_t sumY = m.originY + column * m.ay + row * m.by;
+  const int64_t stepD = dColumn * m.g + dRow * m.h;
+  const int64_t stepX = dColumn * m.ax + dRow * m.bx;
+  const int64_t stepY = dColumn * m.ay + dRow * m.by;
+  const double den = static_cast<double>(m.den);
+  const Image image = ImageOf(r_);
+  for (int k = 0; k < count; ++k) {
+    const int64_t d = static_cast<int64_t>(static_cast<double>(sumD) / den) + m.scale;
+    int dark = 0;
+    if (d != 0) {
+      const double divisor = static_cast<double>(d);
+      const int64_t x = (static_cast<int64_t>(static_cast<double>(16 * sumX) / divisor) + 8) >> 4;
+      const int64_t y = (static_cast<int64_t>(static_cast<double>(16 * sumY) / divisor) + 8) >> 4;
+      if (x >= 2 && x < image.width - 2 && y >= 2 && y < image.height - 2) {
+        dark = image.Dark(x, y) ? 1 : 0;
+      }
+    }
+    out[k] = static_cast<uint8_t>(dark);
+    sumD += stepD;
+    sumX += stepX;
+    sumY += stepY;
+  }
+}
+
 int CountTransitions(const Recognizer& r, Point16 a, Point16 b, int start,
                      std::span<int32_t> runLengths) {
   const int64_t dx = int64_t{a.x} - b.x;

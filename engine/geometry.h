@@ -95,6 +95,9 @@ class ModuleSampler {
  public:
   ModuleSampler(const Recognizer& r, const SampleCorners& corners, int n);
   int Sample(int column, int row) const;
+  // Sample(column + k dColumn, row + k dRow) into out[k] for k = 0..count - 1,
+  // the sums carried from one module to the next where the mapping allows.
+  void SampleLine(int column, int row, int dColumn, int dRow, int count, uint8_t* out) const;
 
  private:
   const Recognizer& r_;

@@ -214,7 +214,7 @@ TEST(SampleGrid, BordersOfTheImage) {
 }
 
 TEST(ModuleSampler, AgreesWithSampleModule) {
-  // Seeded noise and corner sets: ordinary quadrilaterals, collinear ones, ones
+  // Single modules and lines of them. Seeded noise and corner sets: ordinary quadrilaterals, collinear ones, ones
   // far outside 16-bit reach of a sound mapping, corners off the image; modules
   // inside the grid, on its edges and beyond it (where the bound is checked again).
   Frame frame(160, 120);
@@ -224,7 +224,7 @@ TEST(ModuleSampler, AgreesWithSampleModule) {
   auto coordinate = [&](int spread) {
     return static_cast<int16_t>(static_cast<int>(rng() % static_cast<unsigned>(2 * spread + 1)) - spread);
   };
-  int compared = 0, dark = 0;
+  int compared = 0, dark = 0, lineSamples = 0;
   for (int set = 0; set < 400; ++set) {
     SampleCorners corners;
     const int spread = set % 4 == 3 ? 32767 : 200;
@@ -242,9 +242,26 @@ TEST(ModuleSampler, AgreesWithSampleModule) {
       ++compared;
       dark += expected;
     }
+    // Lines through the grid in every direction, inside its reach and past it.
+    for (int k = 0; k < 8; ++k) {
+      const int column = static_cast<int>(rng() % static_cast<unsigned>(2 * n + 1)) - n;
+      const int row = static_cast<int>(rng() % static_cast<unsigned>(2 * n + 1)) - n;
+      const int dColumn = static_cast<int>(rng() % 3) - 1, dRow = static_cast<int>(rng() % 3) - 1;
+      const int count = 1 + static_cast<int>(rng() % static_cast<unsigned>(n + 10));
+      std::vector<uint8_t> line(static_cast<size_t>(count), 7);
+      sampler.SampleLine(column, row, dColumn, dRow, count, line.data());
+      for (int i = 0; i < count; ++i) {
+        ASSERT_EQ(line[static_cast<size_t>(i)],
+                  SampleModule(frame.r(), corners, column + i * dColumn, row + i * dRow, n))
+            << "set " << set << " n " << n << " line from " << column << "," << row << " step "
+            << dColumn << "," << dRow << " module " << i;
+      }
+      lineSamples += count;
+    }
   }
   EXPECT_EQ(compared, 16000);
   EXPECT_GT(dark, 100);  // the samples really reach the image
+  EXPECT_GT(lineSamples, 50000);
 }
 
 TEST(CountTransitions, CountsColourChangesFromBTowardsA) {
