@@ -192,9 +192,26 @@ void ApplyToneCurve(Recognizer& r) {
   BuildToneTable(r.toneExponent, table);
   uint8_t* img = r.image();
   const int64_t n = PixelCount(r);
-  // Eight pixels a step: a lookup cannot be vectorized, so this saves the loop
-  // overhead instead.
   int64_t i = 0;
+#if defined(__SSE2__)
+  if (r.toneExponent == 1.0) {
+    // The usual curve is the plain stretch, x + ((x - 128) >> 3) clamped:
+    // sixteen pixels a step in 16-bit lanes, where the saturating pack clamps.
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i mid = _mm_set1_epi16(128);
+    const auto stretch = [&](__m128i v) {
+      return _mm_add_epi16(v, _mm_srai_epi16(_mm_sub_epi16(v, mid), 3));
+    };
+    for (; i + 16 <= n; i += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(img + i));
+      const __m128i low = stretch(_mm_unpacklo_epi8(v, zero));
+      const __m128i high = stretch(_mm_unpackhi_epi8(v, zero));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(img + i), _mm_packus_epi16(low, high));
+    }
+  }
+#endif
+  // Otherwise eight pixels a step: a lookup cannot be vectorized, so this
+  // saves the loop overhead instead.
   for (; i + 8 <= n; i += 8) {
     img[i] = table[img[i]];
     img[i + 1] = table[img[i + 1]];

@@ -132,6 +132,26 @@ TEST(ToneCurve, TablesAtSeveralExponents) {
   }
 }
 
+TEST(ToneCurve, ImageTakesTheTableAtEveryLevel) {
+  // Every level, on a width that leaves pixels after the last full step of
+  // any vector width; the usual exponent and another.
+  for (const double exponent : {1.0, 0.7}) {
+    Workspace ws(37, 9);
+    for (int y = 0; y < 9; ++y) {
+      for (int x = 0; x < 37; ++x) ws.at(x, y) = static_cast<uint8_t>((y * 37 + x) * 7 % 256);
+    }
+    ws.r().toneExponent = exponent;
+    ApplyToneCurve(ws.r());
+    uint8_t table[256];
+    BuildToneTable(exponent, table);
+    for (int y = 0; y < 9; ++y) {
+      for (int x = 0; x < 37; ++x) {
+        ASSERT_EQ(ws.at(x, y), table[(y * 37 + x) * 7 % 256]) << exponent << " at " << x << "," << y;
+      }
+    }
+  }
+}
+
 TEST(ToneCurve, ExponentOutOfRangeIsResetAfterUse) {
   Workspace ws(4, 4);
   ws.Fill(64);
