@@ -26,24 +26,9 @@
 namespace cordavex {
 namespace {
 
-// The map of one part as a square grid of side S + 4: the finder columns, the
-// light column and the matrix, with light rows below.
-std::vector<uint8_t> MapModules(const test::CvSymbol& s, int part, int& side) {
-  const int matrix = s.partSides.empty() ? s.side : s.partSides[static_cast<size_t>(part)];
-  side = matrix + 4;
-  std::vector<uint8_t> modules(static_cast<size_t>(side * side), 0);
-  const char* map = s.maps.data() + static_cast<size_t>(part) * kCordavexMapBytes;
-  for (int row = 0; row < matrix; ++row) {
-    for (int column = 0; column < side; ++column) {
-      modules[static_cast<size_t>(row * side + column)] = map[row * kCordavexMapSide + column] == '1';
-    }
-  }
-  return modules;
-}
-
 test::Frame Render(const test::CvSymbol& s, int part, const test::RenderOptions& o) {
   int side = 0;
-  const std::vector<uint8_t> modules = MapModules(s, part, side);
+  const std::vector<uint8_t> modules = s.MapModules(part, side);
   return test::RenderModules(modules, side, o);
 }
 

@@ -20,6 +20,20 @@ ModuleMatrix CvSymbol::Matrix(int part) const {
   return m;
 }
 
+std::vector<uint8_t> CvSymbol::MapModules(int part, int& outSide) const {
+  const int matrix = partSides.empty() ? side : partSides[static_cast<size_t>(part)];
+  outSide = matrix + 4;
+  std::vector<uint8_t> modules(static_cast<size_t>(outSide) * static_cast<size_t>(outSide), 0);
+  const char* map = maps.data() + static_cast<size_t>(part) * kCordavexMapBytes;
+  for (int row = 0; row < matrix; ++row) {
+    for (int column = 0; column < outSide; ++column) {
+      modules[static_cast<size_t>(row) * static_cast<size_t>(outSide) + static_cast<size_t>(column)] =
+          map[row * kCordavexMapSide + column] == '1';
+    }
+  }
+  return modules;
+}
+
 CvSymbol GenerateCv(int kind, int minSide, int level, const CordavexInput& input, int parts) {
   CvSymbol s;
   s.work = std::make_unique<CordavexGenerator>();

@@ -25,6 +25,9 @@ struct CvSymbol {
 
   // The module matrix of part `part` (columns 4.. of the map).
   ModuleMatrix Matrix(int part = 0) const;
+  // Part `part` as drawn: the map's finder columns, a light column and the
+  // matrix, with light rows below, in a square of `side` (the matrix's + 4).
+  std::vector<uint8_t> MapModules(int part, int& side) const;
 };
 
 CvSymbol GenerateCv(int kind, int minSide, int level, const CordavexInput& input, int parts = 1);
