@@ -210,15 +210,8 @@ std::optional<std::pair<std::string, Symbol>> CvSymbol(int item, uint32_t) {
   if (s.status != 1) return std::nullopt;
   const test::CvDecoded decoded = test::DecodeCv(s.Matrix(0), s.side);
   if (decoded.status != 1) return std::nullopt;
-  // The map: the finder's columns, a light column and the matrix.
-  const int side = s.side + 4;
-  std::vector<uint8_t> modules(static_cast<size_t>(side) * side, 0);
-  for (int row = 0; row < s.side; ++row) {
-    for (int column = 0; column < side; ++column) {
-      modules[static_cast<size_t>(row) * side + column] =
-          s.maps[static_cast<size_t>(row) * kCordavexMapSide + column] == '1';
-    }
-  }
+  int side = 0;
+  std::vector<uint8_t> modules = s.MapModules(0, side);
   // Named by side, smallest side asked for, level and text: two items can
   // share a side.
   return std::pair{"n" + std::to_string(s.side) + " m" + std::to_string(minSide) + " l" +
@@ -346,13 +339,18 @@ void PrintTally(const std::string& set, const char* reader, const Tally& t, cons
 // tab-separated line per view and image (view, image, decoded 0/1, 2 for a
 // wrong reading or - when the view cannot be made of that image, ms, the mask
 // bits of the symbologies it placed and, shifted 8 places, of those whose
-// content it refused, the image's pixels, the most QR finder
+// content it refused, and bit 16 when a call grouped bars as a Cordavex
+// code's finder, the image's pixels, the most QR finder
 // candidates a call found, then for each closer look after it: x when it would
 // not be taken, else decoded 0/1/2, ms, finder candidates, placed bits), the
 // input of bench/plan_views.py. A nonzero `mask` looks for those symbologies
 // in every image instead of the image's own.
-// The placed bits and, above them, the refused ones, as one column.
-uint32_t PlacedColumn(const ViewRun& run) { return run.placed | run.refused << 8; }
+// The placed bits, above them the refused ones and above those whether a call
+// grouped Cordavex code bars, as one column.
+constexpr int kCvGroupsBit = 16;
+uint32_t PlacedColumn(const ViewRun& run) {
+  return run.placed | run.refused << 8 | (run.cvGroups ? 1u : 0u) << kCvGroupsBit;
+}
 
 void TimeViews(const std::vector<Sample>& samples, bool perImage, uint32_t mask) {
   auto result = std::make_unique<ScanResult>();

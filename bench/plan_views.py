@@ -7,7 +7,8 @@
 Reads one line per candidate view and image (view, image, decoded 0/1, 2 for a
 wrong reading or - when the view cannot be made of the image, ms, placed: the
 symbologies of which a call placed a symbol and, shifted 8 places, those whose
-content a call refused (which the reader then gives up), the image's pixels, the most finder
+content a call refused (which the reader then gives up), and bit 16 when a call
+grouped bars as a Cordavex code's finder, the image's pixels, the most finder
 candidates a call found and the closer looks after it) and builds three plans greedily, never with a view that
 reads an image not yet read wrongly: one for the images of at most 76800 / 3
 pixels (QCIF and smaller), one for the others the engine keeps as they are (up
@@ -30,8 +31,9 @@ replacing or adding one view at a time and by choosing the probes: after how
 many views without one QR finder candidate, and without two, the reader gives
 up on a QR code (never before a view that holds the whole frame), after how
 many without a placed Data Matrix or Cordavex
-code on those, and after how many that placed a QR code (a Data Matrix)
-without reading it on that (never more than the plan has). A change is kept when every image
+code on those, after how many that placed a QR code (a Data Matrix)
+without reading it on that (never more than the plan has), and after how many
+without a group of Cordavex code bars. A change is kept when every image
 read before (with the plan's QR probes and no other give-up) is still read, no reading is wrong and the whole
 corpus costs less (with --weights FILE, each set's milliseconds divided by its
 weight; a line naming "read: " and a set weighs again what the images of
@@ -148,11 +150,11 @@ def plans_in_source(source):
     for mask, *names in re.findall(r"\{(kMask\w+), &(\w+), &(\w+), &(\w+)\}", table):
         for name, tier in zip(names, TIERS):
             m = re.search(r"constexpr Plan %s\{(\w+), (\d+), (\d+), (\d+), (\d+), (\d+), "
-                          r"(\d+)\};" % name, source)
+                          r"(\d+), (\d+)\};" % name, source)
             body = source.split("constexpr StillView %s[] = {" % m.group(1))[1].split("};")[0]
             views = [view_name(*v.groups()) for v in re.finditer(
                 r"\{ViewKind::(\w+), (\d+), (\d+), (\d+), (\d+), (\d+)\}", body)]
-            probe = tuple(int(m.group(k)) for k in range(2, 8))
+            probe = tuple(int(m.group(k)) for k in range(2, 9))
             plans.append((name, m.group(1), symbologies[mask], tier, views, probe))
     return plans
 
@@ -167,8 +169,9 @@ def sees_whole_frame(view):
 # The reader's mask bits.
 MASK_QR, MASK_CV, MASK_DM = 1, 2, 4
 # The placed column's low byte; the symbologies whose content a call refused
-# sit above it, shifted by REFUSED.
-PLACED, REFUSED = 0xFF, 8
+# sit above it, shifted by REFUSED; above those, GROUPS says a call grouped
+# Cordavex code bars.
+PLACED, REFUSED, GROUPS = 0xFF, 8, 1 << 16
 OWN_MASK = {"qr": MASK_QR, "cv": MASK_CV, "dm": MASK_DM}
 
 
@@ -193,9 +196,9 @@ class Table:
         def bits(value, i):
             # A table for one symbology says only whether it placed one. The
             # bits above the eighth name the symbologies whose content a
-            # call refused.
-            put, refused = value & PLACED, value & ~PLACED
-            return (put if every else self.masks[i] if put else 0) | refused
+            # call refused, and GROUPS the bars grouped.
+            put, others = value & PLACED, value & ~PLACED
+            return (put if every else self.masks[i] if put else 0) | others
 
         def taken(view_looks, i):
             return tuple(None if look is None else look[:4] + (bits(look[4], i),)
@@ -215,14 +218,15 @@ class Table:
         """Images read and ms spent per set, as the reader would with this plan
         and probe: views without one QR finder candidate, views without two,
         views without a placed Data Matrix, views without a placed Cordavex
-        code; the reader stops when it has given up on every symbology it
+        code, views that placed a QR code (a Data Matrix) unread, views
+        without a group of Cordavex code bars; the reader stops when it has given up on every symbology it
         looks for. A view that places a symbol on a frame the engine reduces
         and does not read it is followed by the next closer look, while there
         is one (when the table has them)."""
         decoded, spent = collections.Counter(), collections.Counter()
         for i, group in enumerate(self.groups):
             wanted, own = self.masks[i], self.own[i]
-            most = views = qr_placings = dm_placings = closer = placed = 0
+            most = views = qr_placings = dm_placings = closer = placed = grouped = 0
             whole = False
             here = 0.0
             sequence, k, taken, narrowed = plan, 0, set(), False
@@ -261,6 +265,7 @@ class Table:
                 whole = whole or sees_whole_frame(view)
                 most = max(most, found)
                 placed |= put & PLACED
+                grouped |= put & GROUPS
                 # The probes speak only once a view has seen the whole frame.
                 if whole and ((views >= probe[0] and most < 1) or (views >= probe[1] and most < 2)):
                     wanted &= ~MASK_QR
@@ -268,8 +273,10 @@ class Table:
                     wanted &= ~MASK_DM
                 if whole and views >= probe[3] and not placed & MASK_CV:
                     wanted &= ~MASK_CV
+                if whole and views >= probe[6] and not grouped:
+                    wanted &= ~MASK_CV
                 # A symbol whose content was refused reads the same in every view.
-                wanted &= ~(put >> REFUSED)
+                wanted &= ~((put & ~GROUPS) >> REFUSED)
                 if not wanted:
                     break
                 qr_placings += 1 if put & MASK_QR else 0
@@ -302,12 +309,14 @@ def keeps(decoded, floor):
 
 
 def best_placed_probes(table, plan, probe, floor):
-    """The shortest Data Matrix and Cordavex code probes, and the fewest views
+    """The shortest Data Matrix and Cordavex code probes, the fewest views
     placing a QR code or a Data Matrix unread before it is given up (never more
-    than the plan has), with which every image is still read."""
+    than the plan has) and the shortest probe for Cordavex code bars, with
+    which every image is still read."""
     probe = list(probe)
-    for index in (2, 3, 4, 5):
-        for views in range(1, (len(plan) if index < 4 else min(probe[index], len(plan) + 1)) + 1):
+    for index in (2, 3, 4, 5, 6):
+        for views in range(1, (min(probe[index], len(plan) + 1) if index in (4, 5) else len(plan))
+                           + 1):
             trial = probe[:index] + [views] + probe[index + 1:]
             if keeps(table.run(plan, trial)[0], floor):
                 probe = trial
@@ -336,13 +345,14 @@ def floor_of(table, plan, probe):
     a table that looks for every symbology in every image, where a longer
     probe for one symbology keeps the reader looking for the others too, with
     the probes it has."""
-    return dict(table.run(plan, probe if table.every else probe[:2] + (99, 99) + probe[4:])[0])
+    return dict(table.run(plan, probe if table.every else
+                          probe[:2] + (99, 99) + probe[4:6] + (99,))[0])
 
 
 def refine(table, plan, probe):
     floor = floor_of(table, plan, probe)
     if not table.every:
-        probe = best_placed_probes(table, plan, probe[:2] + (99, 99) + probe[4:], floor)
+        probe = best_placed_probes(table, plan, probe[:2] + (99, 99) + probe[4:6] + (99,), floor)
     decoded, spent = table.run(plan, probe)
     best = (cost_of(spent), plan, probe)
     print("// starting plan: %.1f" % best[0])
@@ -392,7 +402,7 @@ def rebuild(table, plan, probe):
     shortest probes that keep them. Leaves a local optimum that moving one
     view at a time cannot."""
     floor = floor_of(table, plan, probe)
-    wanted, no_give_up = floor[READ], (99, 99, 99, 99, 99, 99)
+    wanted, no_give_up = floor[READ], (99,) * 7
     built = []
     while True:
         decoded, spent = table.run(built, no_give_up)
@@ -416,7 +426,7 @@ def rebuild(table, plan, probe):
             break
         built.append(best[1])
     probe = best_placed_probes(
-        table, built, (len(built), len(built), 99, 99, QR_PLACED_VIEWS, DM_PLACED_VIEWS), floor)
+        table, built, (len(built), len(built), 99, 99, QR_PLACED_VIEWS, DM_PLACED_VIEWS, 99), floor)
     chosen = None
     for first in range(1, len(built) + 1):
         for second in range(first, len(built) + 1):
@@ -563,13 +573,14 @@ def main():
             print("// %s refined: give up on a QR code after %d views without a finder "
                   "candidate, %d without two; on Data Matrix after %d views that placed "
                   "none, on Cordavex code after %d; on a QR code placed by %d views and "
-                  "not read, on a Data Matrix by %d" % ((name,) + probe))
+                  "not read, on a Data Matrix by %d; on Cordavex code after %d without "
+                  "its bars grouped" % ((name,) + probe))
             print_run(table, plan, probe)
             print("constexpr StillView %s[] = {" % views_name)
             for view in plan:
                 print(initialiser(view) + "  // " + view)
             print("};")
-            print("constexpr Plan %s{%s, %d, %d, %d, %d, %d, %d};" % ((name, views_name) + probe))
+            print("constexpr Plan %s{%s, %d, %d, %d, %d, %d, %d, %d};" % ((name, views_name) + probe))
         return
     for title, tier, rate in (
             ("kTinyFramePlan: images of at most %d pixels" % TINY_FRAME_PIXELS, "tiny",

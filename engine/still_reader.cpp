@@ -60,6 +60,12 @@ struct Plan {
   // pixels mend.
   int qrPlacedViews;
   int dmPlacedViews;
+  // Views after which a Cordavex code is given up when no call on them found
+  // even a group of bars such as its finder is made of: that symbology's
+  // finder probe. Its locator marks no symbol placed, so the probe above
+  // speaks on every image, after as many views as the one read last needs;
+  // this one lets the images without any bars go sooner.
+  int cvBarProbeViews;
 };
 
 // The plans, in the order their views are tried: one for tiny frames (see
@@ -114,7 +120,7 @@ constexpr StillView kMixedViews[] = {
     {ViewKind::kPad, 8, 0, 2, 1, 0},
     {ViewKind::kScale, 40, 0, 0, 1, 32},
 };
-constexpr Plan kPlan{kMixedViews, 5, 5, 3, 7, 5, 4};
+constexpr Plan kPlan{kMixedViews, 5, 5, 3, 7, 5, 4, 3};
 // Large frames: rebuilt (bench/plan_views.py --rebuild) and refined on a table
 // made looking for every symbology in every image, as the reader does for a
 // mix (--every-symbology), with what each closer look reads after each view,
@@ -135,7 +141,7 @@ constexpr StillView kMixedLargeFrameViews[] = {
     {ViewKind::kPad, 8, 0, 3, 1, 16},
     {ViewKind::kCrop, 100, 4, 0, 4, 48},
 };
-constexpr Plan kLargeFramePlan{kMixedLargeFrameViews, 4, 4, 4, 7, 2, 2};
+constexpr Plan kLargeFramePlan{kMixedLargeFrameViews, 4, 4, 4, 7, 2, 2, 4};
 
 // One symbology alone: the plans above, refined the same way (with the
 // weights) on that symbology's images only; the large-frame plans rebuilt first
@@ -154,7 +160,7 @@ constexpr StillView kQrViews[] = {
     {ViewKind::kPad, 3, 0, 0, 1, 0},
     {ViewKind::kScale, 50, 0, 0, 1, 32},
 };
-constexpr Plan kQrPlan{kQrViews, 3, 4, 1, 1, 4, 1};
+constexpr Plan kQrPlan{kQrViews, 3, 4, 1, 1, 4, 1, 1};
 constexpr StillView kQrLargeFrameViews[] = {
     {ViewKind::kCrop, 100, 4, 2, 1, 24},
     {ViewKind::kFull, 100, 0, 2, 1, 0},
@@ -163,7 +169,7 @@ constexpr StillView kQrLargeFrameViews[] = {
     {ViewKind::kCrop, 100, 4, 2, 4, 0},
     {ViewKind::kCrop, 100, 4, 4, 4, 24},
 };
-constexpr Plan kQrLargeFramePlan{kQrLargeFrameViews, 4, 4, 1, 1, 2, 1};
+constexpr Plan kQrLargeFramePlan{kQrLargeFrameViews, 4, 4, 1, 1, 2, 1, 1};
 
 constexpr StillView kDmViews[] = {
     {ViewKind::kLocalThreshold, 100, 0, 4, 1, 0},
@@ -179,14 +185,14 @@ constexpr StillView kDmViews[] = {
     {ViewKind::kCrop, 100, 3, 3, 1, 48},
     {ViewKind::kCrop, 100, 4, 4, 1, 48},
 };
-constexpr Plan kDmPlan{kDmViews, 1, 1, 3, 1, 1, 3};
+constexpr Plan kDmPlan{kDmViews, 1, 1, 3, 1, 1, 3, 1};
 constexpr StillView kDmLargeFrameViews[] = {
     {ViewKind::kFull, 100, 0, 2, 2, 48},
     {ViewKind::kCrop, 100, 4, 0, 1, 32},
     {ViewKind::kCrop, 100, 2, 4, 1, 48},
     {ViewKind::kCrop, 100, 4, 2, 1, 32},
 };
-constexpr Plan kDmLargeFramePlan{kDmLargeFrameViews, 1, 1, 3, 1, 1, 2};
+constexpr Plan kDmLargeFramePlan{kDmLargeFrameViews, 1, 1, 3, 1, 1, 2, 1};
 
 constexpr StillView kCvViews[] = {
     {ViewKind::kCrop, 100, 4, 0, 1, 32},
@@ -206,7 +212,7 @@ constexpr StillView kCvViews[] = {
     {ViewKind::kPad, 3, 0, 4, 1, 0},
     {ViewKind::kScale, 50, 0, 0, 1, 32},
 };
-constexpr Plan kCvPlan{kCvViews, 1, 1, 1, 1, 1, 1};
+constexpr Plan kCvPlan{kCvViews, 1, 1, 1, 1, 1, 1, 1};
 constexpr StillView kCvLargeFrameViews[] = {
     {ViewKind::kCrop, 100, 4, 2, 1, 32},
     {ViewKind::kCrop, 100, 4, 4, 4, 16},
@@ -218,7 +224,7 @@ constexpr StillView kCvLargeFrameViews[] = {
     {ViewKind::kCrop, 100, 4, 2, 1, 16},
     {ViewKind::kCrop, 100, 4, 3, 4, 0},
 };
-constexpr Plan kCvLargeFramePlan{kCvLargeFrameViews, 1, 1, 1, 1, 1, 1};
+constexpr Plan kCvLargeFramePlan{kCvLargeFrameViews, 1, 1, 1, 1, 1, 1, 1};
 
 // Tiny frames: each plan refined from the small frames' plan of the same
 // symbologies on the images of at most kTinyFramePixels, weighed the same way.
@@ -248,12 +254,12 @@ constexpr StillView kMixedTinyFrameViews[] = {
     {ViewKind::kScale, 33, 0, 3, 1, 0},
     {ViewKind::kScale, 50, 0, 0, 1, 32},
 };
-constexpr Plan kTinyFramePlan{kMixedTinyFrameViews, 1, 1, 1, 8, 2, 2};
+constexpr Plan kTinyFramePlan{kMixedTinyFrameViews, 1, 1, 1, 8, 2, 2, 1};
 constexpr StillView kQrTinyFrameViews[] = {
     {ViewKind::kTurn, 100, 2, 2, 1, 24},
     {ViewKind::kCrop, 100, 4, 2, 1, 24},
 };
-constexpr Plan kQrTinyFramePlan{kQrTinyFrameViews, 2, 2, 1, 1, 1, 1};
+constexpr Plan kQrTinyFramePlan{kQrTinyFrameViews, 2, 2, 1, 1, 1, 1, 1};
 constexpr StillView kDmTinyFrameViews[] = {
     {ViewKind::kCrop, 100, 4, 0, 1, 32},
     {ViewKind::kTurn, 100, 3, 2, 1, 16},
@@ -267,7 +273,7 @@ constexpr StillView kDmTinyFrameViews[] = {
     {ViewKind::kPad, 8, 0, 2, 1, 0},
     {ViewKind::kCrop, 100, 4, 4, 1, 48},
 };
-constexpr Plan kDmTinyFramePlan{kDmTinyFrameViews, 1, 1, 1, 1, 1, 2};
+constexpr Plan kDmTinyFramePlan{kDmTinyFrameViews, 1, 1, 1, 1, 1, 2, 1};
 constexpr StillView kCvTinyFrameViews[] = {
     {ViewKind::kCrop, 100, 4, 0, 1, 16},
     {ViewKind::kTurn, 100, 1, 0, 1, 16},
@@ -285,7 +291,7 @@ constexpr StillView kCvTinyFrameViews[] = {
     {ViewKind::kPad, 3, 0, 4, 1, 0},
     {ViewKind::kScale, 50, 0, 0, 1, 32},
 };
-constexpr Plan kCvTinyFramePlan{kCvTinyFrameViews, 1, 1, 1, 2, 1, 1};
+constexpr Plan kCvTinyFramePlan{kCvTinyFrameViews, 1, 1, 1, 2, 1, 1, 1};
 
 struct PlanSet {
   uint32_t mask;
@@ -687,7 +693,7 @@ std::span<const StillView> StillPlan(int width, int height, uint32_t mask) {
 StillProbes StillPlanProbes(int width, int height, uint32_t mask) {
   const Plan plan = PlanFor(width, height, mask);
   return {plan.finderProbeViews, plan.twoFinderProbeViews, plan.dmProbeViews, plan.cvProbeViews,
-          plan.qrPlacedViews, plan.dmPlacedViews};
+          plan.qrPlacedViews, plan.dmPlacedViews, plan.cvBarProbeViews};
 }
 
 std::vector<StillView> CandidateViews() {
@@ -897,6 +903,9 @@ ViewRun RunView(std::span<const uint8_t> viewGrey, int viewWidth, int viewHeight
       }
     }
     run.finders = std::max(run.finders, r.finderCandidates);
+    for (const Symbology id : {Symbology::kCordavex2, Symbology::kCordavex3}) {
+      run.cvGroups = run.cvGroups || StageRank(r.miss[static_cast<int>(id)]) > StageRank(Failure::kCvBars);
+    }
   }
   return run;
 }
@@ -975,6 +984,7 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
   int32_t status = 0;
   Failure furthest = Failure::kNone;
   int viewsRun = 0;
+  bool cvGroups = false;   // a call grouped bars as a Cordavex code's finder
   bool wholeSeen = false;  // a view so far saw the whole frame (SeesWholeFrame)
   Plan plan = PlanFor(width, height, mask);
   const bool mixed = !std::has_single_bit(mask);
@@ -1007,6 +1017,7 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
     status = run.status;
     finders = std::max(finders, run.finders);
     placed |= run.placed;
+    cvGroups = cvGroups || run.cvGroups;
     const auto& r = *reinterpret_cast<const Recognizer*>(workspace.data());
     if (status == 1) {
       RecordRead(workspace, view, out);
@@ -1028,6 +1039,7 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
       finders = std::max(finders, closer.finders);
       placed |= closer.placed;
       refused |= closer.refused;
+      cvGroups = cvGroups || closer.cvGroups;
       if (status == 1) {
         RecordRead(workspace, look, out);
         break;
@@ -1055,6 +1067,7 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
     if (options.giveUpEarly && wholeSeen) {
       if (viewsRun >= plan.dmProbeViews && (placed & kMaskDataMatrix) == 0) mask &= ~kMaskDataMatrix;
       if (viewsRun >= plan.cvProbeViews && (placed & kMaskCordavex) == 0) mask &= ~kMaskCordavex;
+      if (viewsRun >= plan.cvBarProbeViews && !cvGroups) mask &= ~kMaskCordavex;
       if (mask == 0) break;
     }
     // A symbol whose content the decoder refused reads the same in every view.

@@ -79,7 +79,8 @@ std::span<const StillView> StillPlan(int width, int height, uint32_t mask = kMas
 // After how many views of that plan it gives up early on a symbology: a QR code
 // when no call found a component passing the finder test, or two such; a Data
 // Matrix or Cordavex code when no call placed one; a QR code or a Data Matrix
-// when that many views placed one and none read it.
+// when that many views placed one and none read it; a Cordavex code when no
+// call grouped bars as its finder.
 struct StillProbes {
   int finderViews;
   int twoFinderViews;
@@ -87,6 +88,7 @@ struct StillProbes {
   int cvViews;
   int qrPlacedViews;
   int dmPlacedViews;
+  int cvBarViews;
 };
 StillProbes StillPlanProbes(int width, int height, uint32_t mask = kMaskAll);
 // A wider set of views than the plan, for benchmarks that weigh what each would
@@ -131,6 +133,8 @@ struct ViewRun {
   // Symbologies of which a call corrected a symbol's codewords and then
   // refused its content: every other view reads the same codewords.
   uint32_t refused = 0;
+  // A call grouped bars as the finder of a Cordavex code is made of.
+  bool cvGroups = false;
 };
 ViewRun RunView(std::span<const uint8_t> viewGrey, int viewWidth, int viewHeight,
                 const StillView& view, uint32_t mask, StillWorkspace& workspace,
