@@ -4,6 +4,7 @@
 // images, not the mean of one image repeated.
 //
 //   cordavex_bench_corpus [--set realworld|camera|all] [--plain] [--views|--views-tsv] [--list]
+//                         [--tier tiny|small|large]
 //
 // Sets: the real photos listed in ../shared/testdata/realworld/manifest.tsv, and
 // camera-like frames drawn by the test support library (QR versions 1 to 13
@@ -19,7 +20,8 @@
 // of whichever image happens to come first. --views times every candidate view of the still reader on every
 // image on its own (--views-tsv: one line per view and image, for
 // bench/plan_views.py, which orders the plan); --list prints each image's
-// result; --every-symbology has the still reader look for all three
+// result; --tier keeps the images of one of the reader's frame tiers, whose
+// plans a table of that tier alone refines; --every-symbology has the still reader look for all three
 // symbologies in every image, as `cordavex scan` does unless told otherwise
 // (zxing-cpp keeps the one format).
 #include <ZXing/ReadBarcode.h>
@@ -41,6 +43,7 @@
 #include "cordavex/recognizer.h"
 #include "cordavex/still_reader.h"
 #include "decode/failure.h"
+#include "engine/prepare.h"
 #include "engine/still_reader.h"
 #include "engine/workspace.h"
 #include "support/cv_symbols.h"
@@ -345,6 +348,15 @@ void PrintTally(const std::string& set, const char* reader, const Tally& t, cons
 // not be taken, else decoded 0/1/2, ms, finder candidates, placed bits), the
 // input of bench/plan_views.py. A nonzero `mask` looks for those symbologies
 // in every image instead of the image's own.
+// The still reader's frame tiers, as it picks its plans: tiny frames (a third
+// of 320 x 240 or less), the others the engine keeps as they are, and those it
+// reduces.
+std::string TierOf(int width, int height) {
+  const int64_t pixels = int64_t{width} * height;
+  if (ReductionFactor(pixels) > 1) return "large";
+  return pixels <= kSmallFramePixels / 3 ? "tiny" : "small";
+}
+
 // The placed bits, above them the refused ones and above those whether a call
 // grouped Cordavex code bars, as one column.
 constexpr int kCvGroupsBit = 16;
@@ -449,7 +461,7 @@ int main(int argc, char** argv) {
   std::string set = "all";
   std::string symbologies = "qr,dm,cv";
   bool plain = false, views = false, viewsTsv = false, list = false, everySymbology = false;
-  std::string dump;
+  std::string dump, tier;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--set" && i + 1 < argc) {
@@ -468,9 +480,12 @@ int main(int argc, char** argv) {
       everySymbology = true;
     } else if (a == "--dump" && i + 1 < argc) {
       dump = argv[++i];
+    } else if (a == "--tier" && i + 1 < argc) {
+      tier = argv[++i];
     } else {
       std::fprintf(stderr, "usage: %s [--set realworld|camera|all] [--symbologies qr,dm,cv] [--plain] "
-                   "[--views|--views-tsv] [--list] [--every-symbology] [--dump DIR]\n", argv[0]);
+                   "[--views|--views-tsv] [--list] [--every-symbology] [--tier tiny|small|large] "
+                   "[--dump DIR]\n", argv[0]);
       return 2;
     }
   }
@@ -493,6 +508,11 @@ int main(int argc, char** argv) {
                       samples);
     }
     if (wanted("cv")) AddCameraFrames("cv", kMaskCordavex, false, kCvItems, CvSymbol, samples);
+  }
+  if (!tier.empty()) {
+    // Only the images of one of the reader's frame tiers: a table of views
+    // for refining that tier's plans in a fraction of the time.
+    std::erase_if(samples, [&](const Sample& s) { return TierOf(s.width, s.height) != tier; });
   }
   if (!dump.empty()) return DumpFrames(samples, dump);
   if (views) {
