@@ -346,20 +346,24 @@ int64_t SourcePosition(int i, int in, int out) {
 void Rescale(std::span<const uint8_t> grey, int width, int height, int outWidth,
              int outHeight, std::vector<uint8_t>& out) {
   out.resize(static_cast<size_t>(outWidth) * outHeight);
-  // Every row samples the same columns: their pixels and weights once.
-  std::vector<int32_t> left(static_cast<size_t>(outWidth)), right(left.size()), weight(left.size());
+  // Every row samples the same columns: their pixels and weights once. A
+  // pixel's right column is the one after its left, or the left itself at the
+  // frame's right edge, where the blended row below repeats its last level.
+  std::vector<int32_t> left(static_cast<size_t>(outWidth)), weight(left.size());
   for (int x = 0; x < outWidth; ++x) {
     const int64_t sx = SourcePosition(x, width, outWidth);
     left[x] = std::min(static_cast<int>(sx / kWeightOne), width - 1);
-    right[x] = std::min(left[x] + 1, width - 1);
     weight[x] = static_cast<int32_t>(sx % kWeightOne);
   }
   // Each output row blends its two source rows first, every column at once
   // (which the vectorizer takes 16 at a time), and then the two columns of
   // each pixel: the same products summed in another order, so the same value.
-  // A blended level is at most 255 x 256, within 16 bits.
+  // A blended level is at most 255 x 256, within 16 bits; it is kept less
+  // 32768, as a signed 16-bit value, so that the two columns of four pixels
+  // at a time take one multiply-add of 16-bit pairs.
   static_assert(255 * kWeightOne <= UINT16_MAX);
-  std::vector<uint16_t> blended(static_cast<size_t>(width));
+  constexpr int kBias = 32768;
+  std::vector<int16_t> blended(static_cast<size_t>(width) + 1);
   for (int y = 0; y < outHeight; ++y) {
     const int64_t sy = SourcePosition(y, height, outHeight);
     const int y0 = std::min(static_cast<int>(sy / kWeightOne), height - 1);
@@ -369,14 +373,39 @@ void Rescale(std::span<const uint8_t> grey, int width, int height, int outWidth,
     const uint8_t* row1 = grey.data() + static_cast<size_t>(y1) * width;
     const auto w0 = static_cast<uint16_t>(kWeightOne - fy), w1 = static_cast<uint16_t>(fy);
     for (int x = 0; x < width; ++x) {
-      blended[x] = static_cast<uint16_t>(row0[x] * w0 + row1[x] * w1);
+      blended[x] = static_cast<int16_t>(static_cast<uint16_t>(row0[x] * w0 + row1[x] * w1) ^ kBias);
     }
+    blended[static_cast<size_t>(width)] = blended[static_cast<size_t>(width) - 1];
     uint8_t* dst = out.data() + static_cast<size_t>(y) * outWidth;
-    for (int x = 0; x < outWidth; ++x) {
+    // value = b0 (256 - fx) + b1 fx, in units of 1/65536 grey level, rounded:
+    // with the bias, b0' (256 - fx) + b1' fx + 32768 x 256.
+    constexpr int kRounded = kBias * kWeightOne + kWeightOne * kWeightOne / 2;
+    const auto pairAt = [&](int x) {
+      int32_t pair;
+      std::memcpy(&pair, blended.data() + left[static_cast<size_t>(x)], sizeof pair);
+      return pair;
+    };
+    int x = 0;
+#if defined(__SSE2__)
+    const __m128i rounded = _mm_set1_epi32(kRounded);
+    const auto four = [&](int at) {
+      const __m128i pairs = _mm_set_epi32(pairAt(at + 3), pairAt(at + 2), pairAt(at + 1), pairAt(at));
+      // (256 - fx, fx) in each 32-bit lane.
+      const __m128i fx = _mm_loadu_si128(reinterpret_cast<const __m128i*>(weight.data() + at));
+      const __m128i weights = _mm_or_si128(_mm_sub_epi32(_mm_set1_epi32(kWeightOne), fx),
+                                           _mm_slli_epi32(fx, 16));
+      return _mm_srli_epi32(_mm_add_epi32(_mm_madd_epi16(pairs, weights), rounded), 16);
+    };
+    for (; x + 8 <= outWidth; x += 8) {
+      const __m128i levels = _mm_packs_epi32(four(x), four(x + 4));
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + x), _mm_packus_epi16(levels, levels));
+    }
+#endif
+    for (; x < outWidth; ++x) {
+      const int32_t pair = pairAt(x);
+      const int b0 = static_cast<int16_t>(pair & 0xFFFF), b1 = static_cast<int16_t>(pair >> 16);
       const int fx = weight[x];
-      const int value = blended[left[x]] * (kWeightOne - fx) + blended[right[x]] * fx;
-      // Rounded: value is in units of 1/65536 grey level.
-      dst[x] = static_cast<uint8_t>((value + kWeightOne * kWeightOne / 2) / (kWeightOne * kWeightOne));
+      dst[x] = static_cast<uint8_t>((b0 * (kWeightOne - fx) + b1 * fx + kRounded) >> 16);
     }
   }
 }

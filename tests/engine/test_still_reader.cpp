@@ -332,6 +332,38 @@ TEST(StillReader, ViewsCropAndRescaleTheGreyImage) {
   // Output pixel (x, y) is the mean of source pixels 2x..2x+1 by 2y..2y+1:
   // 2x + 2y + 1.
   EXPECT_EQ(out[static_cast<size_t>(5) * vw + 7], 2 * 7 + 2 * 5 + 1);
+  // Every pixel of copies smaller and larger than the frame against bilinear
+  // sampling written out: the source position of output pixel i is
+  // (2 i + 1) in / (2 out) - 1/2 in 1/256ths, clamped at 0, and the right and
+  // lower neighbours at the frame's last column and row are that column and row.
+  std::vector<uint8_t> noise(static_cast<size_t>(w) * h);
+  std::mt19937 rng(7);
+  for (uint8_t& v : noise) v = static_cast<uint8_t>(rng());
+  noise[0] = 255;
+  noise.back() = 0;
+  const auto position = [](int i, int in, int outSize) {
+    return std::max<int64_t>(0, ((2 * int64_t{i} + 1) * in * 256) / (2 * int64_t{outSize}) - 128);
+  };
+  for (const int16_t scale : {40, 66, 85, 125, 200}) {
+    ASSERT_TRUE(MakeView(noise, w, h, {ViewKind::kScale, scale, 0, 0, 1, 0}, out, vw, vh)) << scale;
+    int mismatches = 0;
+    for (int y = 0; y < vh; ++y) {
+      const int64_t sy = position(y, h, vh);
+      const int y0 = std::min(static_cast<int>(sy / 256), h - 1), y1 = std::min(y0 + 1, h - 1);
+      const int fy = static_cast<int>(sy % 256);
+      for (int x = 0; x < vw; ++x) {
+        const int64_t sx = position(x, w, vw);
+        const int x0 = std::min(static_cast<int>(sx / 256), w - 1), x1 = std::min(x0 + 1, w - 1);
+        const int fx = static_cast<int>(sx % 256);
+        const auto at = [&](int px, int py) { return int64_t{noise[static_cast<size_t>(py) * w + px]}; };
+        const int64_t value = (at(x0, y0) * (256 - fy) + at(x0, y1) * fy) * (256 - fx) +
+                              (at(x1, y0) * (256 - fy) + at(x1, y1) * fy) * fx;
+        mismatches += out[static_cast<size_t>(y) * vw + x] != (value + 32768) / 65536;
+      }
+    }
+    EXPECT_EQ(mismatches, 0) << "scale " << scale;
+  }
+
   // A border of 8 % of the shorter side (6 pixels) of paper white.
   ASSERT_TRUE(MakeView(grey, w, h, {ViewKind::kPad, 8, 0, 0, 1, 0}, out, vw, vh));
   EXPECT_EQ(vw, w + 12);
