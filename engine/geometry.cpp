@@ -7,6 +7,10 @@
 #include <limits>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace cordavex {
 namespace {
 
@@ -199,34 +203,79 @@ void ModuleSampler::SampleLine(int column, int row, int dColumn, int dRow, int c
     }
     return;
   }
-  // MapPoint's quotients in doubles, inlined: the sums of module k + 1 are
-  // those of module k plus one step, exactly (every term lies within the
-  // mapping's magnitude bound).
+  // MapPoint's quotients in doubles, inlined: the sums of module k are those
+  // of the first plus k steps, exactly (every term lies within the mapping's
+  // magnitude bound, so every sum is an integer a double holds).
   const Mapping& m = mapping_;
-  int64_t sumD = column * m.g + row * m.h;
-  int64_t sumX = m.originX + column * m.ax + row * m.bx;
-  int64_t sumY = m.originY + column * m.ay + row * m.by;
+  const int64_t sumD = column * m.g + row * m.h;
+  const int64_t sumX = m.originX + column * m.ax + row * m.bx;
+  const int64_t sumY = m.originY + column * m.ay + row * m.by;
   const int64_t stepD = dColumn * m.g + dRow * m.h;
   const int64_t stepX = dColumn * m.ax + dRow * m.bx;
   const int64_t stepY = dColumn * m.ay + dRow * m.by;
   const double den = static_cast<double>(m.den);
   const Image image = ImageOf(r_);
-  for (int k = 0; k < count; ++k) {
-    const int64_t d = static_cast<int64_t>(static_cast<double>(sumD) / den) + m.scale;
-    int dark = 0;
-    if (d != 0) {
-      const double divisor = static_cast<double>(d);
-      const int64_t x = (static_cast<int64_t>(static_cast<double>(16 * sumX) / divisor) + 8) >> 4;
-      const int64_t y = (static_cast<int64_t>(static_cast<double>(16 * sumY) / divisor) + 8) >> 4;
-      if (x >= 2 && x < image.width - 2 && y >= 2 && y < image.height - 2) {
-        dark = image.Dark(x, y) ? 1 : 0;
+  const auto sampleAt = [&](int64_t x, int64_t y) {
+    return static_cast<uint8_t>(x >= 2 && x < image.width - 2 && y >= 2 && y < image.height - 2 &&
+                                image.Dark(x, y));
+  };
+  const auto one = [&](int k) {
+    const int64_t d = static_cast<int64_t>(static_cast<double>(sumD + k * stepD) / den) + m.scale;
+    if (d == 0) return uint8_t{0};
+    const double divisor = static_cast<double>(d);
+    return sampleAt(
+        (static_cast<int64_t>(static_cast<double>(16 * (sumX + k * stepX)) / divisor) + 8) >> 4,
+        (static_cast<int64_t>(static_cast<double>(16 * (sumY + k * stepY)) / divisor) + 8) >> 4);
+  };
+  int k = 0;
+#if defined(__SSE2__)
+  // Two modules a step: the same quotients, two to a division. The sums stay
+  // doubles (integers below 2^53 add exactly). A truncated quotient outside
+  // 32 bits comes back as INT32_MIN: for D such a pair is taken one module at
+  // a time; for a pixel coordinate (16 times it, above 2^27 pixels) it lies
+  // off the image either way, as does the quotient of a D of 0.
+  {
+    const __m128d denominator = _mm_set1_pd(den);
+    const __m128d scale = _mm_set1_pd(static_cast<double>(m.scale));
+    const __m128i eight = _mm_set1_epi32(8);
+    const __m128i lowest = _mm_set1_epi32(std::numeric_limits<int32_t>::min());
+    __m128d d2 = _mm_set_pd(static_cast<double>(sumD + stepD), static_cast<double>(sumD));
+    __m128d x2 = _mm_set_pd(static_cast<double>(16 * (sumX + stepX)), static_cast<double>(16 * sumX));
+    __m128d y2 = _mm_set_pd(static_cast<double>(16 * (sumY + stepY)), static_cast<double>(16 * sumY));
+    const __m128d stepD2 = _mm_set1_pd(static_cast<double>(2 * stepD));
+    const __m128d stepX2 = _mm_set1_pd(static_cast<double>(32 * stepX));
+    const __m128d stepY2 = _mm_set1_pd(static_cast<double>(32 * stepY));
+    // A stretch at a time: first every D, then the coordinates, so that the
+    // divisions of one pass wait on none of the same pass.
+    constexpr int kStretch = 16;
+    alignas(16) double ds[kStretch];
+    bool inRange[kStretch / 2];
+    for (; k + 2 <= count;) {
+      const int pairs = std::min(kStretch, count - k) / 2;
+      for (int p = 0; p < pairs; ++p) {
+        const __m128i quotient = _mm_cvttpd_epi32(_mm_div_pd(d2, denominator));
+        inRange[p] = (_mm_movemask_epi8(_mm_cmpeq_epi32(quotient, lowest)) & 0xFF) == 0;
+        _mm_store_pd(ds + 2 * p, _mm_add_pd(_mm_cvtepi32_pd(quotient), scale));
+        d2 = _mm_add_pd(d2, stepD2);
+      }
+      for (int p = 0; p < pairs; ++p, k += 2) {
+        if (!inRange[p]) {
+          out[k] = one(k);
+          out[k + 1] = one(k + 1);
+        } else {
+          const __m128d d = _mm_load_pd(ds + 2 * p);
+          const __m128i x = _mm_srai_epi32(_mm_add_epi32(_mm_cvttpd_epi32(_mm_div_pd(x2, d)), eight), 4);
+          const __m128i y = _mm_srai_epi32(_mm_add_epi32(_mm_cvttpd_epi32(_mm_div_pd(y2, d)), eight), 4);
+          out[k] = sampleAt(_mm_cvtsi128_si32(x), _mm_cvtsi128_si32(y));
+          out[k + 1] = sampleAt(_mm_cvtsi128_si32(_mm_srli_si128(x, 4)), _mm_cvtsi128_si32(_mm_srli_si128(y, 4)));
+        }
+        x2 = _mm_add_pd(x2, stepX2);
+        y2 = _mm_add_pd(y2, stepY2);
       }
     }
-    out[k] = static_cast<uint8_t>(dark);
-    sumD += stepD;
-    sumX += stepX;
-    sumY += stepY;
   }
+#endif
+  for (; k < count; ++k) out[k] = one(k);
 }
 
 int CountTransitions(const Recognizer& r, Point16 a, Point16 b, int start,

@@ -262,6 +262,23 @@ TEST(ModuleSampler, AgreesWithSampleModule) {
   EXPECT_EQ(compared, 16000);
   EXPECT_GT(dark, 100);  // the samples really reach the image
   EXPECT_GT(lineSamples, 50000);
+
+  // Three corners all but in a line (the divisor of the mapping is 1), so
+  // that the perspective terms of the sums pass 2^31 times it, while the
+  // mapping stays sound.
+  const SampleCorners nearlyFlat = Corners({5000, 3000}, {1000, 1}, {1999, 2}, {0, 0});
+  for (const int n : {4, 20}) {
+    const ModuleSampler sampler(frame.r(), nearlyFlat, n);
+    for (const auto& [dColumn, dRow] : {std::pair{1, 0}, std::pair{0, 1}, std::pair{1, 1}}) {
+      std::vector<uint8_t> line(static_cast<size_t>(n) + 1);
+      sampler.SampleLine(0, 0, dColumn, dRow, n + 1, line.data());
+      for (int i = 0; i <= n; ++i) {
+        ASSERT_EQ(line[static_cast<size_t>(i)],
+                  SampleModule(frame.r(), nearlyFlat, i * dColumn, i * dRow, n))
+            << "n " << n << " module " << i;
+      }
+    }
+  }
 }
 
 TEST(CountTransitions, CountsColourChangesFromBTowardsA) {
