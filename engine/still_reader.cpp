@@ -266,11 +266,18 @@ constexpr StillView kQrTinyFrameViews[] = {
     {ViewKind::kCrop, 100, 4, 2, 1, 24},
 };
 constexpr Plan kQrTinyFramePlan{kQrTinyFrameViews, 2, 2, 1, 1, 1, 1, 1};
+// The Data Matrix plan was refined again against two tables of tiny frames at
+// once, one made looking for Data Matrix alone and one looking for every
+// symbology, so that the plan for a mix, which narrows to it, keeps every
+// image it read. Its second view is the mix's second, which a mix that has
+// narrowed has already taken; the whole frame in mode 5 after it reads the
+// frames that the three-quarter turn in mode 2 read as second view before.
 constexpr StillView kDmTinyFrameViews[] = {
     {ViewKind::kCrop, 100, 4, 0, 1, 32},
-    {ViewKind::kTurn, 100, 3, 2, 1, 16},
-    {ViewKind::kCrop, 100, 4, 2, 1, 48},
+    {ViewKind::kTurn, 100, 1, 2, 1, 24},
+    {ViewKind::kFull, 100, 0, 5, 1, 24},
     {ViewKind::kCrop, 100, 4, 4, 1, 24},
+    {ViewKind::kScale, 66, 0, 0, 1, 48},
     {ViewKind::kCrop, 100, 4, 3, 1, 48},
     {ViewKind::kTurn, 100, 2, 4, 1, 24},
     {ViewKind::kFull, 100, 0, 0, 1, 16},
