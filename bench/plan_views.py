@@ -42,6 +42,15 @@ most finder candidates a call found. The closer looks that the reader takes
 after a view that placed a symbol on a frame the engine reduces come from the
 columns after it (what each closer look would read and cost after that view);
 a table without them leaves the closer looks out.
+
+    bench/plan_views.py single.tsv --refine engine/still_reader.cpp \
+        --plans kPlan,kDmPlan,kQrPlan --together every.tsv
+
+refines plans of one frame size together, in turns, with single.tsv made for
+each image's own symbology and every.tsv made with --every-symbology: the plan
+for a mix is judged on every.tsv as it narrows to the others' current views,
+so that a change to a symbology's own plan counts what it does to the mix too.
+A change is kept when every plan still reads each image it read.
 """
 import argparse
 import collections
@@ -437,6 +446,70 @@ def rebuild(table, plan, probe):
     return (built, chosen[1]) if chosen else (plan, probe)
 
 
+def refine_together(entries, mix):
+    """refine() for several plans of one frame tier at once: `entries` maps
+    each plan's name to [table, plan, probe, mask], `mix` names the plan for a
+    mix among them (or None). The mix's table narrows to the current plans of
+    the others, so that a change to one of them is judged by what it does to
+    the mix as well. A change is kept when every table still reads every image
+    it read, no reading is wrong and the tables' costs add up to less."""
+    own_base = dict(entries[mix][0].own_plans) if mix else {}
+
+    def run_all(state):
+        if mix:
+            own = dict(own_base)
+            for name, (table, plan, probe, mask) in state.items():
+                if mask:
+                    own[mask] = plan
+            state[mix][0].own_plans = own
+        return {name: table.run(plan, probe) for name, (table, plan, probe, mask) in state.items()}
+
+    def total_of(runs):
+        return sum(cost_of(spent) for decoded, spent in runs.values())
+
+    state = {name: list(entry) for name, entry in entries.items()}
+    runs = run_all(state)
+    floors = {name: dict(decoded) for name, (decoded, spent) in runs.items()}
+    best = total_of(runs)
+    print("// starting plans: %.1f" % best)
+    while True:
+        start = best
+        for name in list(state):
+            table, plan, probe, mask = state[name]
+            candidates = [(plan[:i] + plan[i + 1:], probe) for i in range(len(plan))
+                          if len(plan) > 1]
+            for i, view in enumerate(plan):
+                rest = plan[:i] + plan[i + 1:]
+                candidates += [(rest[:j] + [view] + rest[j:], probe)
+                               for j in range(len(plan)) if j != i]
+            for view in table.rows:
+                if view in plan:
+                    continue
+                for i in range(len(plan) + 1):
+                    candidates.append((plan[:i] + [view] + plan[i:], probe))
+                    if i < len(plan):
+                        candidates.append((plan[:i] + [view] + plan[i + 1:], probe))
+            for index in range(len(probe)):
+                for step in (-1, 1):
+                    if probe[index] + step >= 1:
+                        shorter = tuple(probe[:index]) + (probe[index] + step,) + tuple(probe[index + 1:])
+                        candidates.append((plan, shorter))
+            chosen = None
+            for candidate, trial in candidates:
+                state[name] = [table, candidate, trial, mask]
+                runs = run_all(state)
+                total = total_of(runs)
+                if total < best - MARGIN * best and all(
+                        keeps(runs[other][0], floors[other]) for other in state):
+                    best, chosen = total, (candidate, trial)
+            state[name] = [table, chosen[0] if chosen else plan,
+                           chosen[1] if chosen else probe, mask]
+        if best >= start:
+            run_all(state)
+            return {name: (plan, tuple(probe)) for name, (table, plan, probe, mask) in state.items()}
+        print("// %.1f" % best)
+
+
 def print_run(table, plan, probe):
     decoded, spent = table.run(plan, probe)
     count = collections.Counter(table.groups)
@@ -463,44 +536,9 @@ def report(title, plan, images, read, cost):
         print(initialiser(view) + "  // " + view)
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("tsv")
-    parser.add_argument("--rate", type=float, default=0.02,
-                        help="images read per millisecond below which the plan ends")
-    parser.add_argument("--large-rate", type=float, default=0.02,
-                        help="the same for the plan of the images the engine reduces")
-    parser.add_argument("--refine", metavar="SOURCE",
-                        help="refine the plans of this reader source")
-    parser.add_argument("--weights", metavar="FILE",
-                        help="lines of a set's name, a tab and a weight (such as zxing-cpp's "
-                             "milliseconds on it): the refinement minimises the sum of each "
-                             "set's milliseconds divided by its weight instead of the plain sum")
-    parser.add_argument("--power", type=float, default=1.0,
-                        help="with --weights, raise each set's ratio to this power before "
-                             "adding them up: above 1 a millisecond counts for more on the "
-                             "sets furthest above their weight, so that the refinement "
-                             "brings the worst ratios down first")
-    parser.add_argument("--plans", metavar="NAMES",
-                        help="with --refine, only these plans (comma-separated, such as "
-                             "kQrPlan,kQrLargeFramePlan)")
-    parser.add_argument("--rebuild", action="store_true",
-                        help="with --refine, start from a plan built greedily to read what "
-                             "each plan reads, rather than from the plan itself")
-    parser.add_argument("--every-symbology", action="store_true",
-                        help="the table was made with --every-symbology: refine only the "
-                             "plans for a mix of symbologies, which then look for all three "
-                             "in every image as the reader does")
-    options = parser.parse_args()
-    global POWER
-    POWER = options.power
-    if options.weights:
-        with open(options.weights) as f:
-            for line in f:
-                if line.strip() and not line.startswith("#"):
-                    group, weight = line.rstrip("\n").split("\t")
-                    WEIGHTS[group] = float(weight)
-
+def load_table(path):
+    """A table of views made by --views-tsv: (read, cost, pixels, finders, placed,
+    wrong, looks, views), each but the last keyed by view and image."""
     read = collections.defaultdict(dict)
     cost = collections.defaultdict(dict)
     pixels = {}
@@ -509,7 +547,7 @@ def main():
     wrong = collections.defaultdict(dict)
     looks = collections.defaultdict(dict)
     views = []
-    with open(options.tsv) as f:
+    with open(path) as f:
         for line in f:
             fields = line.rstrip("\n").split("\t")
             if len(fields) < 6:
@@ -538,7 +576,96 @@ def main():
             if any(taken):
                 looks[view][image] = tuple(taken)
     if not views:
-        sys.exit("no view lines in " + options.tsv)
+        sys.exit("no view lines in " + path)
+    return read, cost, pixels, finders, placed, wrong, looks, views
+
+
+def print_plan(name, views_name, table, plan, probe):
+    print("// %s refined: give up on a QR code after %d views without a finder "
+          "candidate, %d without two; on Data Matrix after %d views that placed "
+          "none, on Cordavex code after %d; on a QR code placed by %d views and "
+          "not read, on a Data Matrix by %d; on Cordavex code after %d without "
+          "its bars grouped" % ((name,) + tuple(probe)))
+    print_run(table, plan, probe)
+    print("constexpr StillView %s[] = {" % views_name)
+    for view in plan:
+        print(initialiser(view) + "  // " + view)
+    print("};")
+    print("constexpr Plan %s{%s, %d, %d, %d, %d, %d, %d, %d};" % ((name, views_name) + tuple(probe)))
+
+
+def refine_named_together(source, wanted, single, every):
+    """--together: the named plans, which must share a frame tier, refined by
+    refine_together() on the single-symbology table and the table for a mix."""
+    found = [p for p in plans_in_source(source) if p[0] in wanted]
+    if len(found) != len(wanted) or len({p[3] for p in found}) != 1:
+        sys.exit("--together needs plans of the reader, all for one frame size")
+    tier = found[0][3]
+    entries, names, mix = {}, {}, None
+    for name, views_name, symbology, _, plan, probe in found:
+        data = every if symbology is None else single
+        read, cost, pixels, finders, placed, wrong, looks = data[:7]
+        images = [image for image in read[next(iter(read))] if tier_of(pixels[image]) == tier
+                  and (symbology is None or image_set(image).startswith(symbology + " "))]
+        own_plans = None
+        if symbology is None:
+            mix = name
+            own_plans = {OWN_MASK[other[2]]: other[4] for other in plans_in_source(source)
+                         if other[2] is not None and other[3] == tier}
+        table = Table(images, read, cost, finders, placed, wrong, looks, symbology is None,
+                      own_plans)
+        entries[name] = [table, list(plan), tuple(probe),
+                         OWN_MASK[symbology] if symbology else 0]
+        names[name] = views_name
+    for name, (plan, probe) in refine_together(entries, mix).items():
+        print_plan(name, names[name], entries[name][0], plan, probe)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("tsv")
+    parser.add_argument("--rate", type=float, default=0.02,
+                        help="images read per millisecond below which the plan ends")
+    parser.add_argument("--large-rate", type=float, default=0.02,
+                        help="the same for the plan of the images the engine reduces")
+    parser.add_argument("--refine", metavar="SOURCE",
+                        help="refine the plans of this reader source")
+    parser.add_argument("--weights", metavar="FILE",
+                        help="lines of a set's name, a tab and a weight (such as zxing-cpp's "
+                             "milliseconds on it): the refinement minimises the sum of each "
+                             "set's milliseconds divided by its weight instead of the plain sum")
+    parser.add_argument("--power", type=float, default=1.0,
+                        help="with --weights, raise each set's ratio to this power before "
+                             "adding them up: above 1 a millisecond counts for more on the "
+                             "sets furthest above their weight, so that the refinement "
+                             "brings the worst ratios down first")
+    parser.add_argument("--plans", metavar="NAMES",
+                        help="with --refine, only these plans (comma-separated, such as "
+                             "kQrPlan,kQrLargeFramePlan)")
+    parser.add_argument("--rebuild", action="store_true",
+                        help="with --refine, start from a plan built greedily to read what "
+                             "each plan reads, rather than from the plan itself")
+    parser.add_argument("--together", metavar="EVERY_TSV",
+                        help="with --refine and --plans naming plans of one frame size (a "
+                             "plan for a mix and plans for one symbology), refine them "
+                             "together: each single-symbology plan on the table, the plan for "
+                             "a mix on this table made with --every-symbology, narrowing to "
+                             "the others as they change")
+    parser.add_argument("--every-symbology", action="store_true",
+                        help="the table was made with --every-symbology: refine only the "
+                             "plans for a mix of symbologies, which then look for all three "
+                             "in every image as the reader does")
+    options = parser.parse_args()
+    global POWER
+    POWER = options.power
+    if options.weights:
+        with open(options.weights) as f:
+            for line in f:
+                if line.strip() and not line.startswith("#"):
+                    group, weight = line.rstrip("\n").split("\t")
+                    WEIGHTS[group] = float(weight)
+
+    read, cost, pixels, finders, placed, wrong, looks, views = load_table(options.tsv)
     images = list(read[views[0]])
     tiers = {tier: [image for image in images if tier_of(pixels[image]) == tier]
              for tier in TIERS}
@@ -548,6 +675,12 @@ def main():
         with open(options.refine) as f:
             source = f.read()
         wanted = options.plans.split(",") if options.plans else None
+        if options.together:
+            if not wanted:
+                sys.exit("--together needs --plans")
+            refine_named_together(source, wanted, (read, cost, pixels, finders, placed, wrong,
+                                                   looks), load_table(options.together))
+            return
         for name, views_name, symbology, tier, plan, probe in plans_in_source(source):
             if wanted and name not in wanted:
                 continue

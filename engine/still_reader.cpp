@@ -101,8 +101,8 @@ struct Plan {
 // and again once tiny frames had plans of their own.
 constexpr StillView kMixedViews[] = {
     {ViewKind::kLocalThreshold, 100, 0, 4, 1, 0},
-    {ViewKind::kScale, 33, 0, 2, 1, 48},
     {ViewKind::kCrop, 100, 4, 2, 1, 48},
+    {ViewKind::kScale, 33, 0, 2, 1, 48},
     {ViewKind::kScale, 33, 0, 4, 1, 16},
     {ViewKind::kPad, 8, 0, 4, 1, 0},
     {ViewKind::kCrop, 100, 4, 0, 1, 32},
@@ -120,7 +120,7 @@ constexpr StillView kMixedViews[] = {
     {ViewKind::kPad, 8, 0, 2, 1, 0},
     {ViewKind::kScale, 40, 0, 0, 1, 32},
 };
-constexpr Plan kPlan{kMixedViews, 5, 5, 3, 7, 5, 5, 3};
+constexpr Plan kPlan{kMixedViews, 5, 5, 3, 7, 4, 5, 3};
 // Large frames: rebuilt (bench/plan_views.py --rebuild) and refined on a table
 // made looking for every symbology in every image, as the reader does for a
 // mix (--every-symbology), with what each closer look reads after each view,
@@ -148,16 +148,20 @@ constexpr Plan kLargeFramePlan{kMixedLargeFrameViews, 4, 4, 4, 7, 2, 2, 4};
 // (--rebuild) from a table that holds what each closer look reads after each
 // view, and the QR code's weighing again what the 640 x 480 frames it reads
 // cost. A plan's probes for the symbologies it does not serve are never
-// consulted.
+// consulted. The small frames' plans for a mix, for QR codes and for Data
+// Matrix were last refined together (bench/plan_views.py --together), on the
+// table made for each image's own symbology and the one made for every
+// symbology: the plan for a mix narrows to the other two, so that a view moved
+// in one of them changes what the mix costs as well.
 constexpr StillView kQrViews[] = {
     {ViewKind::kLocalThreshold, 100, 0, 4, 1, 0},
     {ViewKind::kPad, 8, 0, 4, 1, 0},
-    {ViewKind::kFull, 100, 0, 2, 1, 48},
+    {ViewKind::kTurn, 100, 2, 2, 1, 48},
     {ViewKind::kScale, 40, 0, 2, 1, 24},
-    {ViewKind::kCrop, 100, 4, 4, 1, 24},
     {ViewKind::kCrop, 100, 4, 2, 1, 0},
     {ViewKind::kScale, 33, 0, 3, 1, 0},
     {ViewKind::kPad, 3, 0, 0, 1, 0},
+    {ViewKind::kCrop, 100, 4, 4, 1, 24},
     {ViewKind::kScale, 50, 0, 0, 1, 32},
 };
 constexpr Plan kQrPlan{kQrViews, 3, 4, 1, 1, 4, 1, 1};
@@ -182,9 +186,8 @@ constexpr StillView kDmViews[] = {
     {ViewKind::kCrop, 100, 4, 3, 1, 48},
     {ViewKind::kLocalThreshold, 100, 0, 4, 1, 0},
     {ViewKind::kCrop, 100, 4, 4, 1, 32},
-    {ViewKind::kCrop, 100, 2, 2, 1, 16},
     {ViewKind::kCrop, 100, 4, 3, 1, 32},
-    {ViewKind::kTurn, 100, 3, 2, 1, 24},
+    {ViewKind::kCrop, 100, 2, 2, 1, 16},
     {ViewKind::kScale, 66, 0, 4, 1, 24},
     {ViewKind::kCrop, 100, 4, 2, 1, 0},
     {ViewKind::kPad, 8, 0, 2, 1, 0},
