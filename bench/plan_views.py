@@ -483,7 +483,8 @@ def refine_together(entries, mix):
                 candidates += [(rest[:j] + [view] + rest[j:], probe)
                                for j in range(len(plan)) if j != i]
             for view in table.rows:
-                if view in plan:
+                # The mix narrows to the others' views: it must know them too.
+                if view in plan or (mix and view not in state[mix][0].rows):
                     continue
                 for i in range(len(plan) + 1):
                     candidates.append((plan[:i] + [view] + plan[i:], probe))
