@@ -704,17 +704,7 @@ def main():
             if options.rebuild:
                 plan, probe = rebuild(table, plan, probe)
             plan, probe = refine(table, plan, probe)
-            print("// %s refined: give up on a QR code after %d views without a finder "
-                  "candidate, %d without two; on Data Matrix after %d views that placed "
-                  "none, on Cordavex code after %d; on a QR code placed by %d views and "
-                  "not read, on a Data Matrix by %d; on Cordavex code after %d without "
-                  "its bars grouped" % ((name,) + probe))
-            print_run(table, plan, probe)
-            print("constexpr StillView %s[] = {" % views_name)
-            for view in plan:
-                print(initialiser(view) + "  // " + view)
-            print("};")
-            print("constexpr Plan %s{%s, %d, %d, %d, %d, %d, %d, %d};" % ((name, views_name) + probe))
+            print_plan(name, views_name, table, plan, probe)
         return
     for title, tier, rate in (
             ("kTinyFramePlan: images of at most %d pixels" % TINY_FRAME_PIXELS, "tiny",
