@@ -358,6 +358,26 @@ def floor_of(table, plan, probe):
                           probe[:2] + (99, 99) + probe[4:6] + (99,))[0])
 
 
+def shuffles(plan):
+    """The plan with one view dropped, or moved to another place."""
+    changed = [plan[:i] + plan[i + 1:] for i in range(len(plan))]
+    for i, view in enumerate(plan):
+        rest = plan[:i] + plan[i + 1:]
+        changed += [rest[:j] + [view] + rest[j:] for j in range(len(plan)) if j != i]
+    return changed
+
+
+def additions(plan, others):
+    """The plan with one of `others` added anywhere, or in place of one view."""
+    changed = []
+    for i in range(len(plan) + 1):
+        for view in others:
+            changed.append(plan[:i] + [view] + plan[i:])
+            if i < len(plan):
+                changed.append(plan[:i] + [view] + plan[i + 1:])
+    return changed
+
+
 def refine(table, plan, probe):
     floor = floor_of(table, plan, probe)
     if not table.every:
@@ -368,11 +388,7 @@ def refine(table, plan, probe):
     while True:
         start = best
         plan, probe = best[1], best[2]
-        candidates = [plan[:i] + plan[i + 1:] for i in range(len(plan))]
-        for i, view in enumerate(plan):
-            rest = plan[:i] + plan[i + 1:]
-            candidates += [rest[:j] + [view] + rest[j:] for j in range(len(plan)) if j != i]
-        for candidate in candidates:
+        for candidate in shuffles(plan):
             for first in range(1, len(candidate) + 1):
                 for second in range(first, len(candidate) + 1):
                     trial = (first, second) + probe[2:]
@@ -385,16 +401,11 @@ def refine(table, plan, probe):
         # anywhere, with the probes as they are.
         plan, probe = best[1], best[2]
         others = [view for view in table.rows if view not in plan]
-        for i in range(len(plan) + 1):
-            for view in others:
-                trials = [plan[:i] + [view] + plan[i:]]
-                if i < len(plan):
-                    trials.append(plan[:i] + [view] + plan[i + 1:])
-                for candidate in trials:
-                    decoded, spent = table.run(candidate, probe)
-                    total = cost_of(spent)
-                    if total < best[0] - MARGIN * best[0] and keeps(decoded, floor):
-                        best = (total, candidate, probe)
+        for candidate in additions(plan, others):
+            decoded, spent = table.run(candidate, probe)
+            total = cost_of(spent)
+            if total < best[0] - MARGIN * best[0] and keeps(decoded, floor):
+                best = (total, candidate, probe)
         shorter = best_placed_probes(table, best[1], best[2], floor)
         total = cost_of(table.run(best[1], shorter)[1])
         if total < best[0] - MARGIN * best[0]:
@@ -476,20 +487,11 @@ def refine_together(entries, mix):
         start = best
         for name in list(state):
             table, plan, probe, mask = state[name]
-            candidates = [(plan[:i] + plan[i + 1:], probe) for i in range(len(plan))
-                          if len(plan) > 1]
-            for i, view in enumerate(plan):
-                rest = plan[:i] + plan[i + 1:]
-                candidates += [(rest[:j] + [view] + rest[j:], probe)
-                               for j in range(len(plan)) if j != i]
-            for view in table.rows:
-                # The mix narrows to the others' views: it must know them too.
-                if view in plan or (mix and view not in state[mix][0].rows):
-                    continue
-                for i in range(len(plan) + 1):
-                    candidates.append((plan[:i] + [view] + plan[i:], probe))
-                    if i < len(plan):
-                        candidates.append((plan[:i] + [view] + plan[i + 1:], probe))
+            # The mix narrows to the others' views: it must know them too.
+            others = [view for view in table.rows
+                      if view not in plan and not (mix and view not in state[mix][0].rows)]
+            candidates = [(changed, probe) for changed in shuffles(plan) + additions(plan, others)
+                          if changed]
             for index in range(len(probe)):
                 for step in (-1, 1):
                     if probe[index] + step >= 1:
