@@ -560,75 +560,106 @@ bool LargestUnreducedSize(int width, int height, int& outWidth, int& outHeight) 
   return outWidth >= kSmallestViewSide && outHeight >= kSmallestViewSide;
 }
 
-// sums[x + 1] = values[0] + ... + values[x] for x < n (sums[0] is left as it
-// is), four at a time where the vector unit allows; wrapping like the sums of
-// unsigned values they are.
-void RunningSum(const uint32_t* values, int n, uint32_t* sums) {
+// sums[x + 1] = 94 (values[0] + ... + values[x]) for x < n (sums[0] is left as
+// it is), wrapping like the sums of unsigned values they are: the running sum
+// that gives 94 times a square's sum as a difference of two entries. Four at a
+// time where the vector unit allows.
+void RunningSum94(const uint16_t* values, int n, uint32_t* sums) {
   uint32_t total = 0;
   int x = 0;
 #if defined(__SSE2__)
-  __m128i carry = _mm_setzero_si128();
-  for (; x + 4 <= n; x += 4) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + x));
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i factor = _mm_set1_epi32(94);  // (94, 0) pairs
+  __m128i carry = zero;
+  const auto four = [&](__m128i v, int at) {
+    v = _mm_madd_epi16(v, factor);
     v = _mm_add_epi32(v, _mm_slli_si128(v, 4));
     v = _mm_add_epi32(v, _mm_slli_si128(v, 8));
     v = _mm_add_epi32(v, carry);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + x + 1), v);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + at + 1), v);
     carry = _mm_shuffle_epi32(v, 0xFF);
+  };
+  for (; x + 8 <= n; x += 8) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + x));
+    four(_mm_unpacklo_epi16(v, zero), x);
+    four(_mm_unpackhi_epi16(v, zero), x + 4);
   }
   total = static_cast<uint32_t>(_mm_cvtsi128_si32(carry));
 #endif
   for (; x < n; ++x) {
-    total += values[x];
+    total += 94 * uint32_t{values[x]};
     sums[x + 1] = total;
   }
 }
 
-// Dark when 100 v area < 94 sum: below 94 % of the mean of the square.
-uint8_t LocalLevel(uint32_t v, uint32_t area, uint32_t sum) {
-  return 100 * v * area < 94 * sum ? 0 : 255;
+// columns[x] += entering[x] - leaving[x] for x < n, with the row entering the
+// square, the row leaving it, or both; 16 columns a step where the vector unit
+// allows.
+template <bool kEnter, bool kLeave>
+void MoveColumns(uint16_t* columns, const uint8_t* entering, const uint8_t* leaving, size_t n) {
+  size_t x = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  const auto load = [](const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); };
+  for (; x + 16 <= n; x += 16) {
+    __m128i low = load(columns + x), high = load(columns + x + 8);
+    if constexpr (kEnter) {
+      const __m128i e = load(entering + x);
+      low = _mm_add_epi16(low, _mm_unpacklo_epi8(e, zero));
+      high = _mm_add_epi16(high, _mm_unpackhi_epi8(e, zero));
+    }
+    if constexpr (kLeave) {
+      const __m128i l = load(leaving + x);
+      low = _mm_sub_epi16(low, _mm_unpacklo_epi8(l, zero));
+      high = _mm_sub_epi16(high, _mm_unpackhi_epi8(l, zero));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(columns + x), low);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(columns + x + 8), high);
+  }
+#endif
+  for (; x < n; ++x) {
+    if constexpr (kEnter) columns[x] = static_cast<uint16_t>(columns[x] + entering[x]);
+    if constexpr (kLeave) columns[x] = static_cast<uint16_t>(columns[x] - leaving[x]);
+  }
 }
 
-// The n pixels of one row against their squares: pixel x's square holds
-// `rows` rows of span[x] columns, summing to window[x + 2 radius + 1] -
-// window[x].
-void LocalLevels(const uint8_t* in, const uint32_t* window, const int32_t* span, uint32_t rows,
-                 int radius, int n, uint8_t* dst) {
+// The n pixels of one row against their squares: dark when 100 v area < 94
+// sum, below 94 % of the mean of the square. Pixel x's square covers area[x]
+// pixels, and 94 times their sum is window94[x + reach] - window94[x].
+void LocalLevels(const uint8_t* in, const uint32_t* window94, const int32_t* area, int reach,
+                 int n, uint8_t* dst) {
   int x = 0;
-  const int reach = 2 * radius + 1;
 #if defined(__SSE2__)
-  // Eight pixels a step. 100 v fits 16 bits, and so does the area of any
-  // square of at most 181 x 181 pixels (the views' are below 80 x 80); then
-  // both products fit 31 bits and compare as they do unsigned.
-  if (reach <= 181) {
-    const __m128i rowPairs = _mm_set1_epi32(static_cast<int32_t>(rows));  // (rows, 0) pairs
+  // Sixteen pixels a step. 100 v fits 16 bits, and so does an area below
+  // 32768 pixels (the views' squares are below 80 x 80); then both products
+  // fit 31 bits and compare as they do unsigned.
+  if (int64_t{reach} * reach < 32768) {
     const __m128i hundred = _mm_set1_epi16(100);
     const __m128i zero = _mm_setzero_si128();
     const __m128i allSet = _mm_set1_epi8(-1);
     const auto load = [](const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); };
-    // 94 s, as shifts: 64 s + 32 s - 2 s.
-    const auto sums94 = [&](int at) {
-      const __m128i s = _mm_sub_epi32(load(window + at + reach), load(window + at));
-      return _mm_sub_epi32(_mm_add_epi32(_mm_slli_epi32(s, 6), _mm_slli_epi32(s, 5)),
-                           _mm_slli_epi32(s, 1));
+    // Four pixels' darkness from their 100 v in the low halves of 32-bit
+    // lanes; areas sit there too: (value, 0) pairs.
+    const auto dark = [&](__m128i v100, int at) {
+      const __m128i sums94 = _mm_sub_epi32(load(window94 + at + reach), load(window94 + at));
+      return _mm_cmplt_epi32(_mm_madd_epi16(v100, load(area + at)), sums94);
     };
-    for (; x + 8 <= n; x += 8) {
-      const __m128i v = _mm_mullo_epi16(
-          _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + x)), zero), hundred);
-      // Spans and areas sit in the low halves of 32-bit lanes: (value, 0) pairs.
-      const __m128i areaLow = _mm_madd_epi16(load(span + x), rowPairs);
-      const __m128i areaHigh = _mm_madd_epi16(load(span + x + 4), rowPairs);
-      const __m128i low = _mm_madd_epi16(_mm_unpacklo_epi16(v, zero), areaLow);
-      const __m128i high = _mm_madd_epi16(_mm_unpackhi_epi16(v, zero), areaHigh);
-      const __m128i dark16 = _mm_packs_epi32(_mm_cmplt_epi32(low, sums94(x)),
-                                             _mm_cmplt_epi32(high, sums94(x + 4)));
-      const __m128i light = _mm_xor_si128(_mm_packs_epi16(dark16, dark16), allSet);
-      _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + x), light);
+    for (; x + 16 <= n; x += 16) {
+      const __m128i pixels = load(in + x);
+      const __m128i low = _mm_mullo_epi16(_mm_unpacklo_epi8(pixels, zero), hundred);
+      const __m128i high = _mm_mullo_epi16(_mm_unpackhi_epi8(pixels, zero), hundred);
+      const __m128i darkLow = _mm_packs_epi32(dark(_mm_unpacklo_epi16(low, zero), x),
+                                              dark(_mm_unpackhi_epi16(low, zero), x + 4));
+      const __m128i darkHigh = _mm_packs_epi32(dark(_mm_unpacklo_epi16(high, zero), x + 8),
+                                               dark(_mm_unpackhi_epi16(high, zero), x + 12));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x),
+                       _mm_xor_si128(_mm_packs_epi16(darkLow, darkHigh), allSet));
     }
   }
 #endif
   for (; x < n; ++x) {
-    dst[x] = LocalLevel(in[x], rows * static_cast<uint32_t>(span[x]), window[x + reach] - window[x]);
+    const uint32_t sum94 = window94[x + reach] - window94[x];
+    dst[x] = 100 * uint32_t{in[x]} * static_cast<uint32_t>(area[x]) < sum94 ? 0 : 255;
   }
 }
 
@@ -640,41 +671,40 @@ void LocalLevels(const uint8_t* in, const uint32_t* window, const int32_t* span,
 // row gives each square's sum.
 void LocalThreshold(std::span<const uint8_t> grey, int width, int height,
                     std::vector<uint8_t>& out) {
-  const int radius = std::max(4, std::min(width, height) / 16);
+  // A column of the square sums at most 2 x 128 + 1 rows of 255: 16 bits. The
+  // views are far smaller (at most 4 x 76800 pixels: a radius of 34 at most).
+  constexpr int kLargestRadius = 128;
+  const int radius = std::clamp(std::min(width, height) / 16, 4, kLargestRadius);
   const auto w = static_cast<size_t>(width);
   const auto r = static_cast<size_t>(radius);
-  std::vector<uint32_t> columns(w, 0);
-  // The running sum of the columns after `radius` zeros and followed by
-  // `radius` copies of its total, so that a square clipped at the left or right
-  // edge sums like any other.
-  std::vector<uint32_t> window(w + 2 * r + 1, 0);
-  // How many columns each pixel's square spans.
-  std::vector<int32_t> span(w);
-  for (int x = 0; x < width; ++x) {
-    span[static_cast<size_t>(x)] = std::min(width, x + radius + 1) - std::max(0, x - radius);
-  }
+  std::vector<uint16_t> columns(w, 0);
+  // The running sum after `radius` zeros and followed by `radius` copies of
+  // its total, so that a square clipped at the left or right edge sums like
+  // any other.
+  std::vector<uint32_t> window94(w + 2 * r + 1, 0);
+  // How many pixels each pixel's square covers, for the rows it spans now.
+  std::vector<int32_t> area(w);
   out.resize(w * static_cast<size_t>(height));
+  const auto row = [&](int y) { return grey.data() + static_cast<size_t>(y) * w; };
   int top = 0, bottom = 0;  // the rows summed in `columns`: [top, bottom)
   for (int y = 0; y < height; ++y) {
     const int end = std::min(height, y + radius + 1), begin = std::max(0, y - radius);
+    const int rows = bottom - top;
     // Away from the top and bottom one row enters as one leaves: one pass.
     for (; bottom < end && top < begin; ++bottom, ++top) {
-      const uint8_t* entering = grey.data() + static_cast<size_t>(bottom) * w;
-      const uint8_t* leaving = grey.data() + static_cast<size_t>(top) * w;
-      for (size_t x = 0; x < w; ++x) columns[x] += static_cast<uint32_t>(entering[x] - leaving[x]);
+      MoveColumns<true, true>(columns.data(), row(bottom), row(top), w);
     }
-    for (; bottom < end; ++bottom) {
-      const uint8_t* row = grey.data() + static_cast<size_t>(bottom) * w;
-      for (size_t x = 0; x < w; ++x) columns[x] += row[x];
+    for (; bottom < end; ++bottom) MoveColumns<true, false>(columns.data(), row(bottom), nullptr, w);
+    for (; top < begin; ++top) MoveColumns<false, true>(columns.data(), nullptr, row(top), w);
+    if (bottom - top != rows) {
+      for (int x = 0; x < width; ++x) {
+        area[static_cast<size_t>(x)] =
+            (bottom - top) * (std::min(width, x + radius + 1) - std::max(0, x - radius));
+      }
     }
-    for (; top < begin; ++top) {
-      const uint8_t* row = grey.data() + static_cast<size_t>(top) * w;
-      for (size_t x = 0; x < w; ++x) columns[x] -= row[x];
-    }
-    RunningSum(columns.data(), width, window.data() + r);
-    std::fill(window.begin() + static_cast<ptrdiff_t>(r + w + 1), window.end(), window[r + w]);
-    LocalLevels(grey.data() + static_cast<size_t>(y) * w, window.data(), span.data(),
-                static_cast<uint32_t>(bottom - top), radius, width,
+    RunningSum94(columns.data(), width, window94.data() + r);
+    std::fill(window94.begin() + static_cast<ptrdiff_t>(r + w + 1), window94.end(), window94[r + w]);
+    LocalLevels(row(y), window94.data(), area.data(), 2 * radius + 1, width,
                 out.data() + static_cast<size_t>(y) * w);
   }
 }
