@@ -247,7 +247,7 @@ constexpr Plan kCvLargeFramePlan{kCvLargeFrameViews, 1, 1, 1, 1, 1, 1, 1};
 constexpr StillView kMixedTinyFrameViews[] = {
     {ViewKind::kCrop, 100, 4, 0, 1, 32},
     {ViewKind::kTurn, 100, 1, 2, 1, 24},
-    {ViewKind::kScale, 40, 0, 2, 1, 48},
+    {ViewKind::kScale, 33, 0, 2, 1, 0},
     {ViewKind::kScale, 33, 0, 2, 1, 48},
     {ViewKind::kScale, 33, 0, 4, 1, 32},
     {ViewKind::kScale, 33, 0, 4, 1, 48},
@@ -268,7 +268,7 @@ constexpr StillView kMixedTinyFrameViews[] = {
 constexpr Plan kTinyFramePlan{kMixedTinyFrameViews, 1, 1, 1, 8, 2, 2, 1};
 constexpr StillView kQrTinyFrameViews[] = {
     {ViewKind::kTurn, 100, 2, 2, 1, 24},
-    {ViewKind::kCrop, 100, 4, 2, 1, 24},
+    {ViewKind::kCrop, 100, 4, 3, 1, 48},
 };
 constexpr Plan kQrTinyFramePlan{kQrTinyFrameViews, 2, 2, 1, 1, 1, 1, 1};
 // The Data Matrix plan was refined again against two tables of tiny frames at
