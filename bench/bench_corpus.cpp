@@ -378,9 +378,13 @@ void TimeViews(const std::vector<Sample>& samples, bool perImage, uint32_t mask)
       bool ok = false, wrong = false;
       uint32_t placed = 0;
       int finders = 0;
-      const bool made = MakeView(s.grey, s.width, s.height, v, view, w, h);
+      // As the reader takes the view: a crop and the whole frame where they lie.
+      std::span<const uint8_t> pixels;
+      size_t stride = 0;
+      const bool made = ViewPixels(s.grey, s.width, s.height, v, view, pixels, w, h, stride);
       if (made) {
-        const ViewRun run = RunView(view, w, h, v, mask != 0 ? mask : s.mask, workspace, *result);
+        const ViewRun run =
+            RunView(pixels, w, h, v, mask != 0 ? mask : s.mask, workspace, *result, stride);
         placed = PlacedColumn(run);
         finders = run.finders;
         if (run.status == 1) {

@@ -1004,6 +1004,30 @@ bool MakeView(std::span<const uint8_t> grey, int width, int height, const StillV
   return false;
 }
 
+bool ViewPixels(std::span<const uint8_t> grey, int width, int height, const StillView& view,
+                std::vector<uint8_t>& scratch, std::span<const uint8_t>& pixels, int& viewWidth,
+                int& viewHeight, size_t& stride) {
+  // The whole frame and a crop of it need no copy of their own: the engine
+  // copies their rows in.
+  stride = 0;
+  if (view.kind == ViewKind::kFull) {
+    pixels = grey;
+    viewWidth = width;
+    viewHeight = height;
+    return true;
+  }
+  if (view.kind == ViewKind::kCrop) {
+    int x0 = 0, y0 = 0;
+    if (!CropRegion(view, width, height, x0, y0, viewWidth, viewHeight)) return false;
+    pixels = grey.subspan(static_cast<size_t>(y0) * width + x0);
+    stride = static_cast<size_t>(width);
+    return true;
+  }
+  if (!MakeView(grey, width, height, view, scratch, viewWidth, viewHeight)) return false;
+  pixels = scratch;
+  return true;
+}
+
 ViewRun RunView(std::span<const uint8_t> viewGrey, int viewWidth, int viewHeight,
                 const StillView& view, uint32_t mask, StillWorkspace& workspace,
                 ScanResult& result, size_t stride) {
@@ -1142,20 +1166,10 @@ int32_t ReadStillImage(const uint8_t* image, int32_t width, int32_t height, int3
     const StillView view = plan.views[next];
     if (!narrowed.empty() && std::find(taken.begin(), taken.end(), view) != taken.end()) continue;
     if (options.maxEngineCalls > 0 && out.engineCalls + view.calls > options.maxEngineCalls) break;
-    int vw = width, vh = height;
-    // The whole frame and a crop of it need no copy of their own: the engine
-    // copies their rows in.
-    std::span<const uint8_t> pixels = grey;
+    int vw = 0, vh = 0;
+    std::span<const uint8_t> pixels;
     size_t stride = 0;
-    if (view.kind == ViewKind::kCrop) {
-      int x0 = 0, y0 = 0;
-      if (!CropRegion(view, width, height, x0, y0, vw, vh)) continue;
-      pixels = grey.subspan(static_cast<size_t>(y0) * width + x0);
-      stride = static_cast<size_t>(width);
-    } else if (view.kind != ViewKind::kFull) {
-      if (!MakeView(grey, width, height, view, viewGrey, vw, vh)) continue;
-      pixels = viewGrey;
-    }
+    if (!ViewPixels(grey, width, height, view, viewGrey, pixels, vw, vh, stride)) continue;
     const ViewRun run = RunView(pixels, vw, vh, view, mask, workspace, *result, stride);
     taken.push_back(view);
     uint32_t refused = run.refused;

@@ -108,6 +108,14 @@ std::vector<uint8_t> GreyOfFrame(const uint8_t* image, int32_t width, int32_t he
 bool MakeView(std::span<const uint8_t> grey, int width, int height, const StillView& view,
               std::vector<uint8_t>& out, int& viewWidth, int& viewHeight);
 
+// The pixels of `view` as the reader hands them to the engine: the whole frame
+// and its crops where they lie (rows `stride` bytes apart, 0 for the view's
+// width), the other views rendered into `scratch` by MakeView. False when the
+// view cannot be made of the frame.
+bool ViewPixels(std::span<const uint8_t> grey, int width, int height, const StillView& view,
+                std::vector<uint8_t>& scratch, std::span<const uint8_t>& pixels, int& viewWidth,
+                int& viewHeight, size_t& stride);
+
 // The closer looks ReadStillImage takes, one after each of the first views of a
 // frame the engine reduces that place a symbol without reading it.
 std::span<const StillView> CloserLooks();
