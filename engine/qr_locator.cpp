@@ -778,9 +778,9 @@ bool FitToFinders(const Recognizer& r, const Centre centres[3], const double at[
 // component the locator took for it), else of the parallelogram the finders
 // span. Centres average a whole pattern, so blur and a threshold that swells or
 // thins the dark barely move them, where an outer corner pixel moves with both.
-int DecodeFromCentres(Recognizer& r, const QrLocation& loc, const QrLocatorHooks& hooks) {
-  const int d = r.symbolDimension;
+int DecodeFromCentresAt(Recognizer& r, const QrLocation& loc, const QrLocatorHooks& hooks, int d) {
   if (d < 21 || d > ModuleMatrix::kSize) return 0;
+  r.symbolDimension = d;
   Centre k = PatternCentre(r, loc.cornerLabel);
   Centre u = PatternCentre(r, loc.firstLabel);
   Centre v = PatternCentre(r, loc.secondLabel);
@@ -852,6 +852,54 @@ int DecodeFromCentres(Recognizer& r, const QrLocation& loc, const QrLocatorHooks
       }
     }
   }
+  return 0;
+}
+
+// The size a symbol's finders suggest, for when its timing count gave one that
+// did not read: the spacing of the finder centres in modules, the module taken
+// from how far the finders' rings reach (3.5 modules from each centre),
+// rounded to the nearest size of the form 4n + 1; 0 for none. At a pixel or
+// two per module a timing line drifts off its row and miscounts, where the
+// whole finders still give the size.
+int DimensionFromFinders(const Recognizer& r, const QrLocation& loc) {
+  const Centre c[3] = {PatternCentre(r, loc.cornerLabel), PatternCentre(r, loc.firstLabel),
+                       PatternCentre(r, loc.secondLabel)};
+  const double across = std::hypot(c[1].x - c[0].x, c[1].y - c[0].y);
+  const double down = std::hypot(c[2].x - c[0].x, c[2].y - c[0].y);
+  if (!(across > 0 && down > 0)) return 0;
+  constexpr int kStepsPerPixel = 8;
+  const Centre axes[2] = {{(c[1].x - c[0].x) / across, (c[1].y - c[0].y) / across},
+                          {(c[2].x - c[0].x) / down, (c[2].y - c[0].y) / down}};
+  // A ring lies well within half the spacing of two finders.
+  const int limit = static_cast<int>(std::min(across, down) / 2 * kStepsPerPixel);
+  double reach = 0;
+  int measured = 0;
+  for (const Centre& centre : c) {
+    for (const Centre& axis : axes) {
+      for (const double sign : {1.0, -1.0}) {
+        const Centre step = {sign * axis.x / kStepsPerPixel, sign * axis.y / kStepsPerPixel};
+        const int edge = RingEdge(r, centre, step, limit);
+        if (edge > 0) {
+          reach += (edge - 0.5) / kStepsPerPixel;
+          ++measured;
+        }
+      }
+    }
+  }
+  // Most of the twelve edges, or the rings are not there to measure.
+  if (measured < 6) return 0;
+  const double module = reach / measured / 3.5;
+  const double size = (across + down) / 2 / module + 7;
+  if (!(size >= 19 && size <= kQrMaxDimension + 2)) return 0;
+  return std::clamp(21 + 4 * static_cast<int>(std::lround((size - 21) / 4)), 21, kQrMaxDimension);
+}
+
+int DecodeFromCentres(Recognizer& r, const QrLocation& loc, const QrLocatorHooks& hooks) {
+  const int counted = r.symbolDimension;
+  if (DecodeFromCentresAt(r, loc, hooks, counted)) return 1;
+  const int d = DimensionFromFinders(r, loc);
+  if (d != 0 && d != counted && DecodeFromCentresAt(r, loc, hooks, d)) return 1;
+  r.symbolDimension = counted;
   return 0;
 }
 

@@ -276,6 +276,32 @@ TEST(QrLocatorStages, RetriesMoveTheFourthCornerInDirectionOrder) {
   EXPECT_EQ(ws.r().lockedKind, kLockQr);
 }
 
+// Ink across both timing lines: three of their light modules dark, so that
+// each line counts six changes fewer and gives a size of 25 for this 29. The
+// plain calls sample a grid of the wrong size and read nothing; the extra
+// readings take the size the finders' spacing gives and read the symbol.
+TEST(QrLocatorStages, ExtraReadingsTakeTheSizeFromTheFindersWhenTheTimingMiscounts) {
+  QrSymbol s = Symbol("timing inked over", 3);
+  ASSERT_EQ(s.size, 29);
+  for (int i = 9; i <= 13; i += 2) {
+    s.Set(6, i, true);
+    s.Set(i, 6, true);
+  }
+  Workspace ws(640, 480);
+  const Frame f = Render(s.modules, s.size, 6);
+
+  PrepareFrame(ws, f);
+  EXPECT_EQ(LocateQrCode(ws.r()), 0) << "the fixture no longer miscounts";
+  EXPECT_EQ(ws.r().symbolDimension, 25);
+
+  PrepareFrame(ws, f);
+  ws.r().extraReadings = 1;
+  QrLocation loc{};
+  ASSERT_EQ(LocateQrCodeWith(ws.r(), loc, kQrDefaultHooks), 1);
+  EXPECT_EQ(ws.r().symbolDimension, 29);
+  EXPECT_STREQ(reinterpret_cast<const char*>(ws.r().decodedText), "timing inked over");
+}
+
 TEST(QrLocatorStages, AnotherSymbologysLockReturnsAtOnce) {
   const QrSymbol s = Symbol("locked out", 2);
   Workspace ws(640, 480);

@@ -477,7 +477,7 @@ TEST(MakeView, LocalThresholdMatchesTheSquaresSummedDirectly) {
   }
 }
 
-// A 1280 x 960 frame with modules of three and a half pixels: the engine
+// A 1280 x 960 frame with modules of about three pixels: the engine
 // reduces every view of it that holds the whole symbol, enough to place the
 // symbol but not to read it; the frame's own pixels around it then read.
 TEST(StillReader, LooksCloserAtASymbolPlacedOnAReducedFrame) {
@@ -485,7 +485,7 @@ TEST(StillReader, LooksCloserAtASymbolPlacedOnAReducedFrame) {
   test::RenderOptions o;
   o.width = 1280;
   o.height = 960;
-  o.moduleSize = 3.4;
+  o.moduleSize = 3.2;
   o.rotation = 20;
   o.perspective = 0.1;
   o.blur = 0.9;
