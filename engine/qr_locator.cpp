@@ -778,7 +778,8 @@ bool FitToFinders(const Recognizer& r, const Centre centres[3], const double at[
 // component the locator took for it), else of the parallelogram the finders
 // span. Centres average a whole pattern, so blur and a threshold that swells or
 // thins the dark barely move them, where an outer corner pixel moves with both.
-int DecodeFromCentresAt(Recognizer& r, const QrLocation& loc, const QrLocatorHooks& hooks, int d) {
+int DecodeFromCentresAt(Recognizer& r, const QrLocation& loc, const QrLocatorHooks& hooks, int d,
+                        bool otherSize = false) {
   if (d < 21 || d > ModuleMatrix::kSize) return 0;
   r.symbolDimension = d;
   Centre k = PatternCentre(r, loc.cornerLabel);
@@ -824,7 +825,9 @@ int DecodeFromCentresAt(Recognizer& r, const QrLocation& loc, const QrLocatorHoo
       fourth[options] = found;
       fourthModule[options++] = d - 6.5;
     }
-    if (loc.alignmentLabel >= 1 && loc.alignmentLabel <= kMaxLabel) {
+    // The locator took that component for the alignment pattern of the
+    // counted size, not of another.
+    if (!otherSize && loc.alignmentLabel >= 1 && loc.alignmentLabel <= kMaxLabel) {
       const Point a = Centroid(r, loc.alignmentLabel);
       fourth[options] = {a.x + 0.5, a.y + 0.5};
       fourthModule[options++] = d - 6.5;
@@ -837,8 +840,9 @@ int DecodeFromCentresAt(Recognizer& r, const QrLocation& loc, const QrLocatorHoo
     fourth[options] = {u.x + v.x - k.x, u.y + v.y - k.y};
     fourthModule[options++] = far;
   }
-  // Projective first, as a camera sees flat paper; then bilinear.
-  for (int bilinear = 0; bilinear < 2; ++bilinear) {
+  // Projective first, as a camera sees flat paper; then bilinear, which for
+  // another size than the counted one read nothing more on the corpus.
+  for (int bilinear = 0; bilinear < (otherSize ? 1 : 2); ++bilinear) {
     for (int o = 0; o < options; ++o) {
       from[3][0] = from[3][1] = fourthModule[o];
       to[3][0] = fourth[o].x;
@@ -898,7 +902,7 @@ int DecodeFromCentres(Recognizer& r, const QrLocation& loc, const QrLocatorHooks
   const int counted = r.symbolDimension;
   if (DecodeFromCentresAt(r, loc, hooks, counted)) return 1;
   const int d = DimensionFromFinders(r, loc);
-  if (d != 0 && d != counted && DecodeFromCentresAt(r, loc, hooks, d)) return 1;
+  if (d != 0 && d != counted && DecodeFromCentresAt(r, loc, hooks, d, true)) return 1;
   r.symbolDimension = counted;
   return 0;
 }
