@@ -120,7 +120,7 @@ constexpr StillView kMixedViews[] = {
     {ViewKind::kPad, 8, 0, 2, 1, 0},
     {ViewKind::kScale, 40, 0, 0, 1, 32},
 };
-constexpr Plan kPlan{kMixedViews, 5, 5, 3, 7, 4, 5, 3};
+constexpr Plan kPlan{kMixedViews, 5, 5, 3, 7, 4, 4, 3};
 // Large frames: rebuilt (bench/plan_views.py --rebuild) and refined on a table
 // made looking for every symbology in every image, as the reader does for a
 // mix (--every-symbology), with what each closer look reads after each view,
@@ -130,7 +130,7 @@ constexpr Plan kPlan{kMixedViews, 5, 5, 3, 7, 4, 5, 3};
 // the centre crop keeps small modules at twice the resolution the reduction
 // leaves; the closer look at a placed symbol does the rest.
 constexpr StillView kMixedLargeFrameViews[] = {
-    {ViewKind::kFull, 100, 0, 4, 1, 16},
+    {ViewKind::kFull, 100, 0, 4, 1, 24},
     {ViewKind::kCrop, 100, 4, 2, 1, 32},
     {ViewKind::kCrop, 100, 2, 4, 1, 48},
     {ViewKind::kCrop, 100, 4, 2, 1, 24},
@@ -186,9 +186,9 @@ constexpr StillView kDmViews[] = {
     {ViewKind::kScale, 66, 0, 2, 1, 24},
     {ViewKind::kCrop, 100, 4, 3, 1, 48},
     {ViewKind::kLocalThreshold, 100, 0, 4, 1, 0},
-    {ViewKind::kCrop, 100, 4, 4, 1, 32},
     {ViewKind::kCrop, 100, 4, 3, 1, 32},
-    {ViewKind::kCrop, 100, 2, 2, 1, 16},
+    {ViewKind::kCrop, 100, 2, 2, 1, 24},
+    {ViewKind::kCrop, 100, 4, 4, 1, 32},
     {ViewKind::kScale, 66, 0, 4, 1, 24},
     {ViewKind::kCrop, 100, 4, 2, 1, 0},
     {ViewKind::kPad, 8, 0, 2, 1, 0},
@@ -248,7 +248,7 @@ constexpr Plan kCvLargeFramePlan{kCvLargeFrameViews, 1, 1, 1, 1, 1, 1, 1};
 constexpr StillView kMixedTinyFrameViews[] = {
     {ViewKind::kCrop, 100, 4, 0, 1, 32},
     {ViewKind::kTurn, 100, 1, 2, 1, 24},
-    {ViewKind::kScale, 33, 0, 2, 1, 0},
+    {ViewKind::kScale, 85, 0, 4, 1, 24},
     {ViewKind::kScale, 33, 0, 2, 1, 48},
     {ViewKind::kScale, 33, 0, 4, 1, 32},
     {ViewKind::kScale, 33, 0, 4, 1, 48},
@@ -268,7 +268,7 @@ constexpr StillView kMixedTinyFrameViews[] = {
 };
 constexpr Plan kTinyFramePlan{kMixedTinyFrameViews, 1, 1, 1, 8, 2, 2, 1};
 constexpr StillView kQrTinyFrameViews[] = {
-    {ViewKind::kTurn, 100, 2, 2, 1, 24},
+    {ViewKind::kTurn, 100, 1, 2, 1, 24},
     {ViewKind::kCrop, 100, 4, 3, 1, 48},
 };
 constexpr Plan kQrTinyFramePlan{kQrTinyFrameViews, 2, 2, 1, 1, 1, 1, 1};
