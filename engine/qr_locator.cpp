@@ -778,6 +778,7 @@ bool FitToFinders(const Recognizer& r, const Centre centres[3], const double at[
 // component the locator took for it), else of the parallelogram the finders
 // span. Centres average a whole pattern, so blur and a threshold that swells or
 // thins the dark barely move them, where an outer corner pixel moves with both.
+// Read at size d; `otherSize` when d is not the size the locator counted.
 int DecodeFromCentresAt(Recognizer& r, const QrLocation& loc, const QrLocatorHooks& hooks, int d,
                         bool otherSize = false) {
   if (d < 21 || d > ModuleMatrix::kSize) return 0;
@@ -898,6 +899,8 @@ int DimensionFromFinders(const Recognizer& r, const QrLocation& loc) {
   return std::clamp(21 + 4 * static_cast<int>(std::lround((size - 21) / 4)), 21, kQrMaxDimension);
 }
 
+// The grid through the centres at the counted size, then at the size the
+// finders give; the counted size stays when neither reads.
 int DecodeFromCentres(Recognizer& r, const QrLocation& loc, const QrLocatorHooks& hooks) {
   const int counted = r.symbolDimension;
   if (DecodeFromCentresAt(r, loc, hooks, counted)) return 1;
