@@ -778,14 +778,15 @@ bool FitToFinders(const Recognizer& r, const Centre centres[3], const double at[
 // component the locator took for it), else of the parallelogram the finders
 // span. Centres average a whole pattern, so blur and a threshold that swells or
 // thins the dark barely move them, where an outer corner pixel moves with both.
-// Read at size d; `otherSize` when d is not the size the locator counted.
+// Read at size d from the finders' pattern centres (corner, first, second);
+// `otherSize` when d is not the size the locator counted.
 int DecodeFromCentresAt(Recognizer& r, const QrLocation& loc, const QrLocatorHooks& hooks, int d,
-                        bool otherSize = false) {
+                        const Centre (&patternCentres)[3], bool otherSize = false) {
   if (d < 21 || d > ModuleMatrix::kSize) return 0;
   r.symbolDimension = d;
-  Centre k = PatternCentre(r, loc.cornerLabel);
-  Centre u = PatternCentre(r, loc.firstLabel);
-  Centre v = PatternCentre(r, loc.secondLabel);
+  Centre k = patternCentres[0];
+  Centre u = patternCentres[1];
+  Centre v = patternCentres[2];
   {
     const Centre axisX = {(u.x - k.x) / (d - 7), (u.y - k.y) / (d - 7)};
     const Centre axisY = {(v.x - k.x) / (d - 7), (v.y - k.y) / (d - 7)};
@@ -866,9 +867,7 @@ int DecodeFromCentresAt(Recognizer& r, const QrLocation& loc, const QrLocatorHoo
 // rounded to the nearest size of the form 4n + 1; 0 for none. At a pixel or
 // two per module a timing line drifts off its row and miscounts, where the
 // whole finders still give the size.
-int DimensionFromFinders(const Recognizer& r, const QrLocation& loc) {
-  const Centre c[3] = {PatternCentre(r, loc.cornerLabel), PatternCentre(r, loc.firstLabel),
-                       PatternCentre(r, loc.secondLabel)};
+int DimensionFromFinders(const Recognizer& r, const Centre (&c)[3]) {
   const double across = std::hypot(c[1].x - c[0].x, c[1].y - c[0].y);
   const double down = std::hypot(c[2].x - c[0].x, c[2].y - c[0].y);
   if (!(across > 0 && down > 0)) return 0;
@@ -903,9 +902,11 @@ int DimensionFromFinders(const Recognizer& r, const QrLocation& loc) {
 // finders give; the counted size stays when neither reads.
 int DecodeFromCentres(Recognizer& r, const QrLocation& loc, const QrLocatorHooks& hooks) {
   const int counted = r.symbolDimension;
-  if (DecodeFromCentresAt(r, loc, hooks, counted)) return 1;
-  const int d = DimensionFromFinders(r, loc);
-  if (d != 0 && d != counted && DecodeFromCentresAt(r, loc, hooks, d, true)) return 1;
+  const Centre centres[3] = {PatternCentre(r, loc.cornerLabel), PatternCentre(r, loc.firstLabel),
+                             PatternCentre(r, loc.secondLabel)};
+  if (DecodeFromCentresAt(r, loc, hooks, counted, centres)) return 1;
+  const int d = DimensionFromFinders(r, centres);
+  if (d != 0 && d != counted && DecodeFromCentresAt(r, loc, hooks, d, centres, true)) return 1;
   r.symbolDimension = counted;
   return 0;
 }
